@@ -1,0 +1,40 @@
+# Top-level driver. `make run` builds in Release and runs sfsim on its embedded
+# default; `make test` builds and runs every test through CTest.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= 2
+GEN        := -G Ninja
+
+.PHONY: all deps configure build run test test-sanitize format format-check clean
+
+all: build
+
+deps:
+	@./tools/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/bin/sfsim
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSF_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+format:
+	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format --dry-run -Werror
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

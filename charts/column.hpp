@@ -1,0 +1,30 @@
+// What differs between the charts built from the chart template: one column of a
+// model's catalogue per chart, plus the per-model constants.
+#pragma once
+
+#include <cstdint>
+
+namespace charts {
+
+// What the kernel gives for a query outside the table.
+enum class Outside { Extrapolate, NaN };
+
+struct ChartColumn {
+  int number;  // chart number, 1-based; the object number is number - 1
+  int N;       // table length
+  uint32_t chart_checksum[4];
+  uint32_t sfun_checksum[4];
+  const char* autoinheritance_checksum;
+  const char* specialization_id;
+  const char* active_flag_name;  // also the name of the flag in the saved state
+  const char* dispatcher_name;
+};
+
+struct ModelChecksums {
+  uint32_t none[4];
+  uint32_t machine[4];
+  uint32_t makefile[4];
+  uint32_t target[4];
+};
+
+}  // namespace charts

@@ -1,0 +1,155 @@
+// The stand-in engine: the part of the host that plays Simulink. It loads MEX
+// plug-ins, builds a SimStruct per block, and drives the S-function methods of each
+// block through the plug-in's mexFunction, exactly as the host would (negative
+// output count, SimStruct in plhs[1], flag in the fourth input).
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/mex.h"
+#include "platform/simstruc.h"
+
+namespace host::engine {
+
+struct MxDeleter {
+  void operator()(mxArray* a) const;
+};
+using MxPtr = std::unique_ptr<mxArray, MxDeleter>;
+
+enum class Rate { Inherited, Continuous, Discrete };
+enum class SimMode { Normal, CodeGen, External };
+
+// Fixed step size of the engine's simulation clock, in seconds.
+inline constexpr double kStepSize = 0.01;
+
+// The outcome of one method call on a block: the error status the block posted
+// (or the host error raised through the call), empty when the call succeeded.
+struct CallResult {
+  bool ok = true;
+  std::string error;       // the message as posted / raised
+  std::string identifier;  // message identifier of a host error, when it had one
+  explicit operator bool() const { return ok; }
+};
+
+class Engine;
+
+class Plugin {
+ public:
+  const std::string& path() const { return path_; }
+  const std::string& model() const { return model_; }  // "Harnvale" for Harnvale_sfun.*
+  mexFunction_t entry() const { return entry_; }
+  const void* id() const { return this; }
+  int lock_count() const;
+
+  // The MATLAB-level call model_sfun(args...): returns max(nlhs, 1) output slots
+  // (null where the plug-in wrote none). Raises host::HostError on failure.
+  std::vector<MxPtr> call_matlab(int nlhs, const std::vector<const mxArray*>& args);
+
+ private:
+  friend class Engine;
+  std::string path_, model_;
+  void* handle_ = nullptr;
+  mexFunction_t entry_ = nullptr;
+};
+
+struct BlockOptions {
+  int chart = 1;
+  int table_length = 0;  // width of input ports 0 and 1; 0: ask the caller to set it
+  Rate rate = Rate::Inherited;
+  double discrete_period = 0.1;  // sample period of a discrete block
+  SimMode mode = SimMode::Normal;
+  int sim_state_compliance = SS_SIM_STATE_COMPLIANCE_OWN;
+};
+
+class Block {
+ public:
+  SimStruct* simstruct() { return &S_; }
+  Plugin& plugin() { return *plugin_; }
+  int chart() const { return opts_.chart; }
+  int table_length() const { return opts_.table_length; }
+
+  // Input signals (ports 0, 1, 2) and the output signal (port 1).
+  double* x() { return x_.data(); }
+  double* y() { return y_.data(); }
+  double& z() { return z_; }
+  double y1() const { return y1_; }
+  void set_inputs(const double* x, const double* y, double z);
+
+  // A direct method call with this flag (111, 118, 117, 102, 104, ...).
+  CallResult call(double flag);
+  CallResult set_work_widths() { return call(111); }
+  CallResult process_parameters() { return call(118); }
+  CallResult start() { return call(117); }
+  CallResult initialize() { return call(102); }
+  CallResult outputs() { return call(104); }
+  CallResult enable() { return call(139); }
+  CallResult disable() { return call(140); }
+  CallResult rtw() { return call(119); }
+  CallResult terminate() { return call(107); }
+  // Flag 144: the saved state (owned by the caller) or null with the error in `result`.
+  MxPtr get_sim_state(CallResult* result = nullptr);
+  // Flag 145 with the given saved state (not consumed).
+  CallResult set_sim_state(const mxArray* state);
+
+  // Name-value pairs written to the code-generation record (type, name, rows, cols).
+  struct RtwPair {
+    int type;
+    std::string name;
+    std::string text;  // the value of a text pair
+    int data_type, rows, cols;
+  };
+  const std::vector<RtwPair>& rtw_pairs() const { return rtw_pairs_; }
+  // Calls of the generic-function entry (code, integer argument).
+  const std::vector<std::pair<int, int>>& generic_calls() const { return generic_calls_; }
+
+ private:
+  friend class Engine;
+  Engine* engine_ = nullptr;
+  Plugin* plugin_ = nullptr;
+  BlockOptions opts_;
+  SimStruct S_{};
+  std::string path_;
+  std::vector<SsPort> inputs_, outputs_;
+  std::vector<double> x_, y_;
+  double z_ = 0, y0_ = 0, y1_ = 0;
+  double sample_period_ = -1.0;
+  double handle_ = 0;
+  SsExtMethods ext_{};
+  std::vector<RtwPair> rtw_pairs_;
+  std::vector<std::pair<int, int>> generic_calls_;
+  mxArray* sim_state_slot_ = nullptr;
+};
+
+class Engine {
+ public:
+  Engine();
+  ~Engine();  // terminates blocks still started, unloads plug-ins
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // dlopen (local symbols) and look up mexFunction; loading the same path twice
+  // returns the same plug-in. Throws std::runtime_error when it cannot.
+  Plugin& load(const std::string& path);
+  Block& add_block(Plugin& plugin, const BlockOptions& options);
+
+  // The simulation clock: time and whether the current step is a major one.
+  void set_time(double t, bool major);
+  double time() const { return t_; }
+  bool major() const { return mdl_info_.major_time_step != 0; }
+
+  SimStruct* root() { return &root_; }
+
+ private:
+  friend class Block;
+  SimStruct root_{};
+  SsModelInfo mdl_info_{};
+  double t_ = 0;
+  std::vector<std::unique_ptr<Plugin>> plugins_;
+  std::vector<std::unique_ptr<Block>> blocks_;
+  mxArray* flag_ = nullptr;  // the persistent flag input, rewritten per call
+};
+
+}  // namespace host::engine

@@ -1,0 +1,42 @@
+// Host-side view of the stand-in matrix library: accounting of live arrays, the
+// call scopes that the MEX layer opens, and misuse detection.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "platform/mx.h"
+
+namespace host::mx {
+
+// Raised (in Throw mode) or printed before abort() (in Abort mode, the default)
+// when an array is destroyed twice, used after destruction, or is not an array.
+struct MisuseError : std::logic_error {
+  using std::logic_error::logic_error;
+};
+enum class MisuseMode { Abort, Throw };
+void set_misuse_mode(MisuseMode mode);
+
+// Arrays alive now: every array counts, children of structs and cells included.
+std::size_t live_count();
+std::size_t persistent_count();  // top-level arrays made persistent and still alive
+bool is_live(const mxArray* array);
+bool is_persistent(const mxArray* array);
+
+// Call scopes. Arrays created while a scope is open belong to it (unless stored in
+// a struct or cell, which then owns them). close_scope destroys every array of the
+// scope that is neither in `keep` nor persistent; kept arrays move to the enclosing
+// scope (or to nobody, outside every scope).
+using ScopeId = std::uint64_t;
+ScopeId open_scope();
+void close_scope(ScopeId scope, mxArray* const* keep, std::size_t keep_count);
+void make_persistent(mxArray* array);
+// Take an array out of every scope: the caller destroys it (engine-owned arrays).
+void release_from_scope(mxArray* array);
+
+// A readable description for traces and messages, e.g. "double[1x4]".
+std::string describe(const mxArray* array);
+
+}  // namespace host::mx

@@ -1,0 +1,71 @@
+// Call recorder of the stand-in host. Every host library reports its operations
+// here; recording is off by default and costs one predictable branch per call.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace host::trace {
+
+// One recorded host call: the operation's published name and its arguments,
+// already formatted (doubles with %.17g, texts quoted, null pointers as "null").
+struct Call {
+  std::string op;
+  std::vector<std::string> args;
+  std::string line() const;  // "op arg0 arg1 ..."
+};
+
+using Sink = std::function<void(const Call&)>;
+
+extern bool g_enabled;  // read through enabled(); written by set_sink()/clear_sink()
+
+inline bool enabled() { return __builtin_expect(g_enabled, 0); }
+
+// Install a sink (recording on) or remove it (recording off).
+void set_sink(Sink sink);
+void clear_sink();
+void emit(Call call);
+
+// Argument formatting.
+inline std::string arg(double v) {
+  char b[40];
+  std::snprintf(b, sizeof b, "%.17g", v);
+  return b;
+}
+inline std::string arg(int v) { return std::to_string(v); }
+inline std::string arg(unsigned v) { return std::to_string(v); }
+inline std::string arg(long v) { return std::to_string(v); }
+inline std::string arg(unsigned long v) { return std::to_string(v); }
+inline std::string arg(long long v) { return std::to_string(v); }
+inline std::string arg(unsigned long long v) { return std::to_string(v); }
+inline std::string arg(bool v) { return v ? "1" : "0"; }
+std::string arg(const char* text);  // quoted, or null
+std::string arg(const void* p);     // hexadecimal, or null
+inline std::string arg(void* p) { return arg(static_cast<const void*>(p)); }
+inline std::string arg(std::nullptr_t) { return "null"; }
+inline std::string arg(std::string s) { return s; }  // already formatted
+
+template <class... A>
+inline void record(const char* op, const A&... a) {
+  if (enabled()) emit(Call{op, {arg(a)...}});
+}
+
+// Collects every call while alive (tests).
+class Collector {
+ public:
+  Collector();
+  ~Collector();
+  Collector(const Collector&) = delete;
+  Collector& operator=(const Collector&) = delete;
+  const std::vector<Call>& calls() const { return calls_; }
+  void clear() { calls_.clear(); }
+
+ private:
+  std::vector<Call> calls_;
+};
+
+}  // namespace host::trace

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what the build needs and a fresh machine may lack (Debian packages).
+set -euo pipefail
+pkgs=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev
+      libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
