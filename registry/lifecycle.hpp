@@ -1,0 +1,25 @@
+// Start-up and shut-down of a model with its first and last block, and the cached
+// code-generation optimisation info. One instantiation per model.
+#pragma once
+
+#include "platform/mx.h"
+#include "platform/simstruc.h"
+#include "registry/model_state.hpp"
+
+namespace registry {
+
+template <class Model>
+struct Lifecycle {
+  static void machine_initialize(SimStruct* S);
+  static void machine_terminate();
+  static void model_debug_initialize(void* debug_instance);
+  static mxArray* load_optimization_info();
+  static void unload_optimization_info();
+  static void model_initializer() {}
+  static void model_terminator() {}
+  static void model_rtw_gen_hook(SimStruct*) {}
+};
+
+}  // namespace registry
+
+#include "registry/lifecycle_impl.hpp"
