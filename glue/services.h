@@ -13,8 +13,8 @@ void show_fatal_error(SimStruct* S, const char* message);
 void* safe_input_port_signal(SimStruct* S, int port);
 // Write one name-value pair of the code-generation record; the further arguments
 // depend on `type` (see the value-type table in services.cpp). 0 on a rejected call.
-extern "C" int ssWriteRTWNameValuePair(SimStruct* S, int type, const char* name,
-                                       const void* value, ...);
+extern "C" int ssWriteRTWNameValuePair(SimStruct* S, int type, const char* name, const void* value,
+                                       ...);
 // The double that the host's generic-function entry answers for code 21 (0.0 when
 // the entry is absent).
 double query_host_double(SimStruct* S);

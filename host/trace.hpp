@@ -23,7 +23,9 @@ using Sink = std::function<void(const Call&)>;
 
 extern bool g_enabled;  // read through enabled(); written by set_sink()/clear_sink()
 
-inline bool enabled() { return __builtin_expect(g_enabled, 0); }
+inline bool enabled() {
+  return __builtin_expect(g_enabled, 0);
+}
 
 // Install a sink (recording on) or remove it (recording off).
 void set_sink(Sink sink);
@@ -36,18 +38,38 @@ inline std::string arg(double v) {
   std::snprintf(b, sizeof b, "%.17g", v);
   return b;
 }
-inline std::string arg(int v) { return std::to_string(v); }
-inline std::string arg(unsigned v) { return std::to_string(v); }
-inline std::string arg(long v) { return std::to_string(v); }
-inline std::string arg(unsigned long v) { return std::to_string(v); }
-inline std::string arg(long long v) { return std::to_string(v); }
-inline std::string arg(unsigned long long v) { return std::to_string(v); }
-inline std::string arg(bool v) { return v ? "1" : "0"; }
+inline std::string arg(int v) {
+  return std::to_string(v);
+}
+inline std::string arg(unsigned v) {
+  return std::to_string(v);
+}
+inline std::string arg(long v) {
+  return std::to_string(v);
+}
+inline std::string arg(unsigned long v) {
+  return std::to_string(v);
+}
+inline std::string arg(long long v) {
+  return std::to_string(v);
+}
+inline std::string arg(unsigned long long v) {
+  return std::to_string(v);
+}
+inline std::string arg(bool v) {
+  return v ? "1" : "0";
+}
 std::string arg(const char* text);  // quoted, or null
 std::string arg(const void* p);     // hexadecimal, or null
-inline std::string arg(void* p) { return arg(static_cast<const void*>(p)); }
-inline std::string arg(std::nullptr_t) { return "null"; }
-inline std::string arg(std::string s) { return s; }  // already formatted
+inline std::string arg(void* p) {
+  return arg(static_cast<const void*>(p));
+}
+inline std::string arg(std::nullptr_t) {
+  return "null";
+}
+inline std::string arg(std::string s) {
+  return s;
+}  // already formatted
 
 template <class... A>
 inline void record(const char* op, const A&... a) {

@@ -26,8 +26,7 @@ typedef void (*SfFromMxFn)(void* chart_instance, const mxArray* value, const cha
 
 /* Routing callback handed to the method dispatch. */
 typedef unsigned int (*SfMachineDispatchFn)(SimStruct* S, const char* machine_name,
-                                            int chart_number, void* unused, int method,
-                                            void* data);
+                                            int chart_number, void* unused, int method, void* data);
 
 /* Body of a method run under callMdlMethodAndReportError. */
 typedef void (*SfMdlMethodFn)(SimStruct* S);
@@ -79,11 +78,9 @@ unsigned int sf_debug_initialize_chart(void* debug_instance, unsigned int machin
                                        unsigned int chart_file_number, unsigned int a1,
                                        unsigned int a2, unsigned int a3, unsigned int data_count,
                                        unsigned int a5, unsigned int a6, unsigned int a7,
-                                       unsigned int a8, unsigned int a9,
-                                       unsigned int* chart_number, unsigned int* instance_number,
-                                       void* S, unsigned int a10);
-void sf_debug_set_chart_disable_implicit_casting(void* debug_instance,
-                                                 unsigned int machine_number,
+                                       unsigned int a8, unsigned int a9, unsigned int* chart_number,
+                                       unsigned int* instance_number, void* S, unsigned int a10);
+void sf_debug_set_chart_disable_implicit_casting(void* debug_instance, unsigned int machine_number,
                                                  unsigned int chart_number, unsigned int value);
 void sf_debug_set_chart_event_thresholds(void* debug_instance, unsigned int machine_number,
                                          unsigned int chart_number, unsigned int a0,
@@ -99,18 +96,18 @@ void sf_debug_set_chart_substate_count(void* debug_instance, unsigned int machin
                                        unsigned int chart_number, unsigned int count);
 void sf_debug_set_chart_decomposition(void* debug_instance, unsigned int machine_number,
                                       unsigned int chart_number, unsigned int decomposition);
-void sf_debug_set_chart_data_compiled_props(
-    void* debug_instance, unsigned int machine_number, unsigned int chart_number,
-    unsigned int instance_number, unsigned int data_number, unsigned int data_type,
-    unsigned int num_dims, const unsigned int* dims, unsigned int a0, unsigned int a1,
-    unsigned int a2, double d0, double d1, unsigned int a3, unsigned int a4, SfToMxFn to_mx,
-    SfFromMxFn from_mx, unsigned int a5);
+void sf_debug_set_chart_data_compiled_props(void* debug_instance, unsigned int machine_number,
+                                            unsigned int chart_number, unsigned int instance_number,
+                                            unsigned int data_number, unsigned int data_type,
+                                            unsigned int num_dims, const unsigned int* dims,
+                                            unsigned int a0, unsigned int a1, unsigned int a2,
+                                            double d0, double d1, unsigned int a3, unsigned int a4,
+                                            SfToMxFn to_mx, SfFromMxFn from_mx, unsigned int a5);
 void sf_debug_set_instance_data_value_ptr(void* debug_instance, unsigned int machine_number,
-                                          unsigned int chart_number,
-                                          unsigned int instance_number, unsigned int data_number,
-                                          void* address, void* size_address, unsigned int a0);
-void sf_debug_reset_current_state_configuration(void* debug_instance,
-                                                unsigned int machine_number,
+                                          unsigned int chart_number, unsigned int instance_number,
+                                          unsigned int data_number, void* address,
+                                          void* size_address, unsigned int a0);
+void sf_debug_reset_current_state_configuration(void* debug_instance, unsigned int machine_number,
                                                 unsigned int chart_number,
                                                 unsigned int instance_number);
 void sf_debug_cv_init_chart(void* debug_instance, unsigned int machine_number,
@@ -119,12 +116,11 @@ void sf_debug_cv_init_chart(void* debug_instance, unsigned int machine_number,
 void sf_debug_cv_init_state(void* debug_instance, unsigned int machine_number,
                             unsigned int chart_number, unsigned int instance_number,
                             unsigned int a0, unsigned int a1, unsigned int a2, unsigned int a3,
-                            unsigned int a4, unsigned int a5, unsigned int* p0,
-                            unsigned int* p1);
+                            unsigned int a4, unsigned int a5, unsigned int* p0, unsigned int* p1);
 void sf_debug_cv_init_trans(void* debug_instance, unsigned int machine_number,
                             unsigned int chart_number, unsigned int instance_number,
-                            unsigned int a0, unsigned int a1, unsigned int* p0,
-                            unsigned int* p1, unsigned int a2, unsigned int* p2);
+                            unsigned int a0, unsigned int a1, unsigned int* p0, unsigned int* p1,
+                            unsigned int a2, unsigned int* p2);
 void cv_eml_init_script(void* debug_instance, unsigned int machine_number,
                         unsigned int chart_number, unsigned int instance_number, unsigned int a0,
                         unsigned int a1, unsigned int a2, unsigned int a3, unsigned int a4,
@@ -136,13 +132,13 @@ void cv_eml_init_fcn(void* debug_instance, unsigned int machine_number, unsigned
 
 /* Step hooks (29-38) */
 void sf_debug_call(void* debug_instance, unsigned int machine_number, unsigned int chart_number,
-                   unsigned int instance_number, unsigned int a0, unsigned int a1,
-                   unsigned int tag, unsigned int object_number, int current_event,
-                   unsigned int a2, void* ptr, double time, unsigned int a3, unsigned int a4);
+                   unsigned int instance_number, unsigned int a0, unsigned int a1, unsigned int tag,
+                   unsigned int object_number, int current_event, unsigned int a2, void* ptr,
+                   double time, unsigned int a3, unsigned int a4);
 void eml_debug_line_call(void* debug_instance, unsigned int machine_number,
-                         unsigned int chart_number, unsigned int instance_number,
-                         unsigned int a0, int current_event, int line_code, double time,
-                         unsigned int a1, unsigned int a2);
+                         unsigned int chart_number, unsigned int instance_number, unsigned int a0,
+                         int current_event, int line_code, double time, unsigned int a1,
+                         unsigned int a2);
 void sf_debug_symbol_scope_push(void* debug_instance, unsigned int a0, unsigned int a1);
 void sf_debug_symbol_scope_push_eml(void* debug_instance, unsigned int a0,
                                     unsigned int symbol_count, unsigned int capacity,
@@ -170,9 +166,9 @@ double sf_debug_integer_check(void* debug_instance, unsigned int machine_number,
 int32_t sf_debug_eml_data_array_bounds_error_check(void* debug_instance,
                                                    unsigned int machine_number,
                                                    unsigned int chart_number,
-                                                   unsigned int instance_number,
-                                                   const char* name, int32_t index, int32_t lower,
-                                                   int32_t upper, int32_t a0, int32_t a1);
+                                                   unsigned int instance_number, const char* name,
+                                                   int32_t index, int32_t lower, int32_t upper,
+                                                   int32_t a0, int32_t a1);
 
 /* Code generation (41-48) */
 mxArray* sf_load_rtw_optimization_info(const char* machine_name, const char* main_machine_name);
@@ -195,8 +191,8 @@ void sf_clear_rtw_identifier(SimStruct* S);
 /* Values (49-61) */
 /* sf_mex_create(name, data, kind, complexity, a0, a1, dimension count, dimensions...):
  * count 0 is a scalar, 1 an N-by-1 vector, 2 a matrix of the two dimensions. */
-const mxArray* sf_mex_create(const char* name, const void* data, int kind, int complexity,
-                             int a0, int a1, int num_dims, ...);
+const mxArray* sf_mex_create(const char* name, const void* data, int kind, int complexity, int a0,
+                             int a1, int num_dims, ...);
 void sf_mex_assign(const mxArray** slot, const mxArray* value, bool persistent);
 void sf_mex_destroy(const mxArray** slot);
 const mxArray* sf_mex_dup(const mxArray* value);

@@ -44,7 +44,7 @@ enum {
 
 /* Bits of the model information's flag word. */
 enum {
-  SS_MDLINFO_ERROR_FLAG = 0x1000u,        /* bit 12, cleared when an error is posted */
+  SS_MDLINFO_ERROR_FLAG = 0x1000u, /* bit 12, cleared when an error is posted */
   SS_MDLINFO_NO_DEBUG_REGISTRATION = 0x8000u
 };
 
@@ -130,15 +130,15 @@ typedef struct {
 } SsPort;
 
 typedef struct {
-  uint32_t flags;        /* flag word on which errors are posted */
-  int int_arg;           /* argument fields of port and sim-state method calls */
+  uint32_t flags; /* flag word on which errors are posted */
+  int int_arg;    /* argument fields of port and sim-state method calls */
   double time_arg0;
   double time_arg1;
   void* ptr_arg;
-  int major_time_step;   /* nonzero in a major time step */
-  int stop_requested;    /* set to 1 to ask the host to stop */
-  double stored_time;    /* time of the last major step */
-  double* t;             /* address of the current simulation time */
+  int major_time_step; /* nonzero in a major time step */
+  int stop_requested;  /* set to 1 to ask the host to stop */
+  double stored_time;  /* time of the last major step */
+  double* t;           /* address of the current simulation time */
   SsGenericFcn generic_fcn;
   void* rtw_writer_context;
   SsRtwWriterFn rtw_writer;
@@ -171,11 +171,15 @@ struct SimStruct_tag {
 };
 
 /* Named accessors. */
-static inline SimStruct* ssGetRootSS(SimStruct* S) { return S->root ? S->root : S; }
+static inline SimStruct* ssGetRootSS(SimStruct* S) {
+  return S->root ? S->root : S;
+}
 static inline int ssGetNumInputPorts(const SimStruct* S) {
   return S->sizes[SS_SIZES_NUM_INPUT_PORTS];
 }
-static inline int ssGetPortIndexArg(const SimStruct* S) { return S->sizes[SS_SIZES_PORT_INDEX]; }
+static inline int ssGetPortIndexArg(const SimStruct* S) {
+  return S->sizes[SS_SIZES_PORT_INDEX];
+}
 static inline uint32_t ssGetFlags(const SimStruct* S) {
   return (uint32_t)S->sizes[SS_SIZES_FLAGS];
 }
