@@ -57,11 +57,14 @@ class Plugin {
 
 struct BlockOptions {
   int chart = 1;
-  int table_length = 0;  // width of input ports 0 and 1; 0: ask the caller to set it
+  int table_length = 0;  // width of input ports 0 and 1; must be set by the caller (> 0)
   Rate rate = Rate::Inherited;
   double discrete_period = 0.1;  // sample period of a discrete block
   SimMode mode = SimMode::Normal;
   int sim_state_compliance = SS_SIM_STATE_COMPLIANCE_OWN;
+  // Fill the SimStruct's further host-owned pointer (the block then receives the
+  // generic-function code that announces it at set work widths).
+  bool host_block_data = false;
 };
 
 class Block {
@@ -70,6 +73,10 @@ class Block {
   Plugin& plugin() { return *plugin_; }
   int chart() const { return opts_.chart; }
   int table_length() const { return opts_.table_length; }
+  const std::string& path() const { return path_; }
+  double handle() const { return handle_; }  // answered for generic-function code 21
+  double sample_period() const { return sample_period_; }
+  bool started() const { return started_; }  // mdlStart called, terminate not yet
 
   // Input signals (ports 0, 1, 2) and the output signal (port 1).
   double* x() { return x_.data(); }
@@ -104,6 +111,10 @@ class Block {
   const std::vector<RtwPair>& rtw_pairs() const { return rtw_pairs_; }
   // Calls of the generic-function entry (code, integer argument).
   const std::vector<std::pair<int, int>>& generic_calls() const { return generic_calls_; }
+  void clear_records() {
+    rtw_pairs_.clear();
+    generic_calls_.clear();
+  }
 
  private:
   friend class Engine;
@@ -117,6 +128,8 @@ class Block {
   double z_ = 0, y0_ = 0, y1_ = 0;
   double sample_period_ = -1.0;
   double handle_ = 0;
+  int host_data_ = 0;  // what the further host-owned pointer addresses, when set
+  bool started_ = false;
   SsExtMethods ext_{};
   std::vector<RtwPair> rtw_pairs_;
   std::vector<std::pair<int, int>> generic_calls_;
@@ -133,23 +146,40 @@ class Engine {
   // dlopen (local symbols) and look up mexFunction; loading the same path twice
   // returns the same plug-in. Throws std::runtime_error when it cannot.
   Plugin& load(const std::string& path);
+  // Throws std::invalid_argument for a chart number below 1 or a table length below 1.
   Block& add_block(Plugin& plugin, const BlockOptions& options);
 
-  // The simulation clock: time and whether the current step is a major one.
+  // The simulation clock: time and whether the current step is a major one. A major
+  // step also becomes the stored time of the last major step.
   void set_time(double t, bool major);
   double time() const { return t_; }
   bool major() const { return mdl_info_.major_time_step != 0; }
+
+  // Whether a block asked the host to stop (model information's stop request).
+  bool stop_requested() const { return mdl_info_.stop_requested != 0; }
+  void clear_stop_request() { mdl_info_.stop_requested = 0; }
 
   SimStruct* root() { return &root_; }
 
  private:
   friend class Block;
+  static int generic_function(SimStruct* S, int code, int int_arg, void* value);
+  static int rtw_writer(void* context, int type, const char* name, const void* value, int data_type,
+                        int rows, int cols, int reserved);
+  Block* find_block(const SimStruct* S);
+
   SimStruct root_{};
   SsModelInfo mdl_info_{};
   double t_ = 0;
   std::vector<std::unique_ptr<Plugin>> plugins_;
   std::vector<std::unique_ptr<Block>> blocks_;
-  mxArray* flag_ = nullptr;  // the persistent flag input, rewritten per call
+  Block* current_ = nullptr;  // the block whose method is running
+  // Persistent inputs of direct method calls, rewritten per call: time, two empty
+  // arrays in the places of states and inputs, and the flag.
+  mxArray* t_arg_ = nullptr;
+  mxArray* x_arg_ = nullptr;
+  mxArray* u_arg_ = nullptr;
+  mxArray* flag_ = nullptr;
 };
 
 }  // namespace host::engine
