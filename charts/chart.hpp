@@ -66,8 +66,25 @@ struct Chart {
   static const mxArray* get_sim_state_info();
   static const char* specialization_id() { return column.specialization_id; }
 
+  // The encoded description of the saved state and the dispatcher's error format,
+  // both carrying this chart's own names.
+  static const char* encoded_sim_state_info();
+  static const char* dispatcher_error_format();
+
   // The chart time: one per chart, shared by all its blocks.
   static inline double chart_time = 0.0;
+
+ private:
+  // The instance of a block, or null when the block has no chart records.
+  static ChartInstance* instance_of(const SimStruct* S);
+  // The block's y1 signal (output port 1).
+  static double* output_signal(const SimStruct* S);
+  // A call of the host's generic-function entry; nothing when it is absent.
+  static void generic_call(SimStruct* S, int code, int int_arg, void* value);
+  // The chart call of the step (sf_debug_call) with the given tag.
+  static void debug_call(ChartInstance* instance, unsigned tag);
+  static void range_check(ChartInstance* instance, unsigned data_number, double value);
+  static void fill_port_entry(mxArray* entries, int index, double rows, double cols);
 };
 
 }  // namespace charts
