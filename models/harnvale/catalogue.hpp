@@ -12,6 +12,8 @@ struct Model {
   static constexpr int chart_count = 3;
   static constexpr charts::Outside outside = charts::Outside::Extrapolate;
   static constexpr int cv_fcn_last_arg = 62;  // last argument of cv_eml_init_fcn
+  // Rows of the resolved-functions report (models/harnvale/report_rows.hpp).
+  struct Report;
   static constexpr charts::ModelChecksums checksums = {
       {2682923507u, 2736407324u, 1223089852u, 1129152636u},
       {878894993u, 2496748826u, 364981764u, 4105591186u},

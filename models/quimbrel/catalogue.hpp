@@ -12,6 +12,8 @@ struct Model {
   static constexpr int chart_count = 2;
   static constexpr charts::Outside outside = charts::Outside::NaN;
   static constexpr int cv_fcn_last_arg = 53;  // last argument of cv_eml_init_fcn
+  // Rows of the resolved-functions report (models/quimbrel/report_rows.hpp).
+  struct Report;
   static constexpr charts::ModelChecksums checksums = {
       {3169979126u, 515553555u, 3215762738u, 3872717964u},
       {2793627544u, 638236275u, 2734170511u, 3705990300u},
