@@ -1,0 +1,95 @@
+// Calls from chart code into MATLAB-level functions, and the runtime's own error.
+#include <cstdarg>
+#include <string>
+#include <vector>
+
+#include "host/mex_host.hpp"
+#include "host/sf_runtime/values.hpp"
+#include "host/trace.hpp"
+#include "platform/mex.h"
+#include "platform/sf_runtime.h"
+
+namespace sfrt::values {
+namespace {
+
+// Recorder argument: the inputs of a call, "[double[1x1],char[1x3]]".
+struct Inputs {
+  const std::vector<mxArray*>* v;
+};
+std::string arg(Inputs in) {
+  std::string list;
+  for (const mxArray* a : *in.v)
+    list += (list.empty() ? "" : ",") + describe(a);
+  return "[" + list + "]";
+}
+
+// Outputs of one call: at least one slot, since a function may set its first output
+// even when none was asked for.
+std::vector<mxArray*> output_slots(int nlhs) {
+  return std::vector<mxArray*>(static_cast<std::size_t>(nlhs > 0 ? nlhs : 1), nullptr);
+}
+
+}  // namespace
+}  // namespace sfrt::values
+
+using namespace sfrt::values;
+
+extern "C" {
+
+const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name, int nlhs,
+                                 int nrhs, ...) {
+  (void)debug_instance;  // the stand-in debugger does not trace into called functions
+  const char* name = function_name != nullptr ? function_name : "";
+  if (nlhs < 0 || nrhs < 0) {
+    raise(kIdCall, format("sf_mex_call_debug: invalid argument counts %d and %d for '%s'.", nlhs,
+                          nrhs, name));
+  }
+  std::vector<mxArray*> inputs;
+  std::va_list args;
+  va_start(args, nrhs);
+  for (int i = 0; i < nrhs; ++i) {
+    const int kind = va_arg(args, int);
+    if (kind != SF_MEX_ARG_HOLDER) {
+      va_end(args);
+      raise(kIdCall, format("sf_mex_call_debug: input %d of '%s' has argument kind %d; only kind "
+                            "%d (an mxArray) is supported.",
+                            i + 1, name, kind, SF_MEX_ARG_HOLDER));
+    }
+    inputs.push_back(const_cast<mxArray*>(va_arg(args, const mxArray*)));
+  }
+  va_end(args);
+  trace_call("sf_mex_call_debug", name, nlhs, nrhs, Inputs{&inputs});
+  host::trace::Mute mute;
+  std::vector<mxArray*> outputs = output_slots(nlhs);
+  mexCallMATLAB(nlhs, outputs.data(), nrhs, inputs.data(), name);
+  // Only the first output reaches the caller; the others would be lost.
+  for (std::size_t i = 1; i < outputs.size(); ++i) {
+    if (outputs[i] != nullptr) mxDestroyArray(outputs[i]);
+  }
+  if (nlhs == 0) {
+    if (outputs[0] != nullptr) mxDestroyArray(outputs[0]);
+    return nullptr;
+  }
+  return outputs[0];
+}
+
+int sf_mex_call_matlab(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[],
+                       const char* function_name) {
+  trace_call("sf_mex_call_matlab", nlhs, nrhs, function_name);
+  host::trace::Mute mute;
+  if (function_name == nullptr || !host::mex::has_function(function_name)) return 1;
+  mexCallMATLAB(nlhs, plhs, nrhs, prhs, function_name);
+  return 0;
+}
+
+void sf_mex_error_message(const char* format_text, ...) {
+  std::va_list args;
+  va_start(args, format_text);
+  const std::string message = format_text != nullptr ? vformat(format_text, args) : "";
+  va_end(args);
+  trace_call("sf_mex_error_message", message.c_str());
+  host::trace::Mute mute;
+  raise(kIdErrorMessage, message);
+}
+
+}  // extern "C"
