@@ -32,9 +32,18 @@ bool is_persistent(const mxArray* array);
 using ScopeId = std::uint64_t;
 ScopeId open_scope();
 void close_scope(ScopeId scope, mxArray* const* keep, std::size_t keep_count);
-void make_persistent(mxArray* array);
+// `op` names the operation in a misuse message (mexMakeArrayPersistent uses it).
+void make_persistent(mxArray* array, const char* op = "make_persistent");
 // Take an array out of every scope: the caller destroys it (engine-owned arrays).
 void release_from_scope(mxArray* array);
+
+// Validates an array argument of the operation `op` exactly as the matrix library
+// does its own (a live array, not null); misuse is reported as above.
+void check_array(const mxArray* array, const char* op);
+
+// The open scope that owns a top-level array, 0 when none does (persistent arrays,
+// arrays made outside every scope, children of a struct or cell).
+ScopeId scope_of(const mxArray* array);
 
 // A readable description for traces and messages, e.g. "double[1x4]".
 std::string describe(const mxArray* array);

@@ -76,7 +76,19 @@ inline void record(const char* op, const A&... a) {
   if (enabled()) emit(Call{op, {arg(a)...}});
 }
 
-// Collects every call while alive (tests).
+// Silences recording while alive: the host's own work inside an operation (a
+// MATLAB-level function building its result) is not part of the caller's trace.
+class Mute {
+ public:
+  Mute();
+  ~Mute();
+  Mute(const Mute&) = delete;
+  Mute& operator=(const Mute&) = delete;
+};
+
+// Collects every call while alive (tests). A collector replaces the sink that was
+// installed and puts it back when it goes.
+
 class Collector {
  public:
   Collector();
@@ -88,6 +100,7 @@ class Collector {
 
  private:
   std::vector<Call> calls_;
+  Sink previous_;
 };
 
 }  // namespace host::trace

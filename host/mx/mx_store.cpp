@@ -1,0 +1,338 @@
+// Accounting of the stand-in matrix library: known arrays, quarantine, scopes.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "host/mex_host.hpp"
+#include "host/mx/mx_internal.hpp"
+
+namespace host::mx {
+namespace detail {
+
+Store& store() {
+  static Store* s = new Store;  // outlives every static destructor
+  return *s;
+}
+
+void misuse(const char* op, const std::string& what) {
+  const std::string message = std::string(op) + ": " + what;
+  if (store().mode == MisuseMode::Throw) throw MisuseError(message);
+  std::fprintf(stderr, "host misuse: %s\n", message.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+std::size_t element_size(mxClassID c) {
+  switch (c) {
+    case mxDOUBLE_CLASS:
+    case mxINT64_CLASS:
+    case mxUINT64_CLASS:
+      return 8;
+    case mxSINGLE_CLASS:
+    case mxINT32_CLASS:
+    case mxUINT32_CLASS:
+      return 4;
+    case mxINT16_CLASS:
+    case mxUINT16_CLASS:
+    case mxCHAR_CLASS:
+      return 2;
+    case mxINT8_CLASS:
+    case mxUINT8_CLASS:
+    case mxLOGICAL_CLASS:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool has_elements(mxClassID c) {
+  return element_size(c) != 0;
+}
+
+const char* class_name(mxClassID c) {
+  switch (c) {
+    case mxCELL_CLASS:
+      return "cell";
+    case mxSTRUCT_CLASS:
+      return "struct";
+    case mxLOGICAL_CLASS:
+      return "logical";
+    case mxCHAR_CLASS:
+      return "char";
+    case mxVOID_CLASS:
+      return "void";
+    case mxDOUBLE_CLASS:
+      return "double";
+    case mxSINGLE_CLASS:
+      return "single";
+    case mxINT8_CLASS:
+      return "int8";
+    case mxUINT8_CLASS:
+      return "uint8";
+    case mxINT16_CLASS:
+      return "int16";
+    case mxUINT16_CLASS:
+      return "uint16";
+    case mxINT32_CLASS:
+      return "int32";
+    case mxUINT32_CLASS:
+      return "uint32";
+    case mxINT64_CLASS:
+      return "int64";
+    case mxUINT64_CLASS:
+      return "uint64";
+    case mxFUNCTION_CLASS:
+      return "function_handle";
+    default:
+      return "unknown";
+  }
+}
+
+namespace {
+
+void attach_to_innermost(mxArray* a) {
+  Store& s = store();
+  if (s.scopes.empty()) {
+    a->scope = nullptr;
+    return;
+  }
+  Scope* scope = s.scopes.back().get();
+  scope->members.insert(a);
+  a->scope = scope;
+}
+
+void detach_from_scope(mxArray* a) {
+  if (a->scope != nullptr) {
+    a->scope->members.erase(a);
+    a->scope = nullptr;
+  }
+}
+
+void register_new(mxArray* a) {
+  Store& s = store();
+  s.known.insert(a);
+  ++s.live;
+}
+
+void destroy_tree(mxArray* a) {
+  Store& s = store();
+  for (auto& field : a->fields) {
+    for (mxArray* child : field) {
+      if (child != nullptr) destroy_tree(child);
+    }
+  }
+  for (mxArray* child : a->cells) {
+    if (child != nullptr) destroy_tree(child);
+  }
+  std::free(a->data);
+  a->data = nullptr;
+  std::vector<std::string>().swap(a->field_names);
+  std::vector<std::vector<mxArray*>>().swap(a->fields);
+  std::vector<mxArray*>().swap(a->cells);
+  detach_from_scope(a);
+  if (a->persistent) {
+    a->persistent = false;
+    --s.persistent;
+  }
+  a->parent = nullptr;
+  a->destroyed = true;
+  --s.live;
+  if (s.last_checked == a) s.last_checked = nullptr;
+  s.quarantine.push_back(a);
+  if (s.quarantine.size() > kQuarantine) {
+    mxArray* old = s.quarantine.front();
+    s.quarantine.pop_front();
+    s.known.erase(old);
+    delete old;
+  }
+}
+
+}  // namespace
+
+mxArray* create(const char* op, mxClassID class_id, long long m, long long n, bool complex) {
+  if (m < 0 || n < 0) throw host::HostError("", std::string(op) + ": negative dimension");
+  const std::size_t um = static_cast<std::size_t>(m), un = static_cast<std::size_t>(n);
+  const std::size_t max = std::numeric_limits<std::size_t>::max();
+  const std::size_t size = element_size(class_id) == 0 ? 1 : element_size(class_id);
+  if (un != 0 && um > max / un) throw host::HostError("", std::string(op) + ": array too large");
+  const std::size_t count = um * un;
+  if (count > max / size / 2) throw host::HostError("", std::string(op) + ": array too large");
+  auto a = std::make_unique<mxArray>();
+  a->class_id = class_id;
+  a->m = um;
+  a->n = un;
+  a->complex = complex;
+  if (has_elements(class_id) && count != 0) {
+    a->data = std::calloc(count, element_size(class_id));
+    if (a->data == nullptr) throw host::HostError("", std::string(op) + ": out of memory");
+  } else if (class_id == mxCELL_CLASS) {
+    a->cells.assign(count, nullptr);
+  }
+  mxArray* raw = a.release();
+  register_new(raw);
+  attach_to_innermost(raw);
+  return raw;
+}
+
+mxArray* duplicate(const mxArray* a) {
+  mxArray* copy = create("mxDuplicateArray", a->class_id, static_cast<long long>(a->m),
+                         static_cast<long long>(a->n), a->complex);
+  try {
+    if (a->data != nullptr)
+      std::memcpy(copy->data, a->data, a->m * a->n * element_size(a->class_id));
+    copy->field_names = a->field_names;
+    copy->fields.resize(a->fields.size());
+    for (std::size_t f = 0; f < a->fields.size(); ++f) {
+      copy->fields[f].assign(a->fields[f].size(), nullptr);
+      for (std::size_t i = 0; i < a->fields[f].size(); ++i) {
+        if (a->fields[f][i] == nullptr) continue;
+        mxArray* child = duplicate(a->fields[f][i]);
+        detach_from_scope(child);
+        child->parent = copy;
+        copy->fields[f][i] = child;
+      }
+    }
+    for (std::size_t i = 0; i < a->cells.size(); ++i) {
+      if (a->cells[i] == nullptr) continue;
+      mxArray* child = duplicate(a->cells[i]);
+      detach_from_scope(child);
+      child->parent = copy;
+      copy->cells[i] = child;
+    }
+  } catch (...) {
+    destroy_tree(copy);
+    throw;
+  }
+  return copy;
+}
+
+void destroy(mxArray* a) {
+  destroy_tree(a);
+}
+
+void adopt(const char* op, mxArray* container, mxArray* value) {
+  if (value->parent != nullptr) misuse(op, "value already belongs to a struct or cell");
+  for (const mxArray* p = container; p != nullptr; p = p->parent) {
+    if (p == value) misuse(op, "value would contain itself");
+  }
+  Store& s = store();
+  detach_from_scope(value);
+  if (value->persistent) {
+    value->persistent = false;
+    --s.persistent;
+  }
+  value->parent = container;
+}
+
+void release_child(mxArray* old) {
+  old->parent = nullptr;
+  attach_to_innermost(old);
+}
+
+std::string text_of(const mxArray* a) {
+  std::string out;
+  if (a->class_id != mxCHAR_CLASS || a->data == nullptr) return out;
+  const auto* chars = static_cast<const std::uint16_t*>(a->data);
+  const std::size_t count = a->m * a->n;
+  out.resize(count);
+  for (std::size_t i = 0; i < count; ++i)
+    out[i] = static_cast<char>(chars[i] & 0xff);
+  return out;
+}
+
+}  // namespace detail
+
+using detail::check;
+using detail::store;
+
+void set_misuse_mode(MisuseMode mode) {
+  store().mode = mode;
+}
+
+std::size_t live_count() {
+  return store().live;
+}
+
+std::size_t persistent_count() {
+  return store().persistent;
+}
+
+bool is_live(const mxArray* array) {
+  if (array == nullptr) return false;
+  const detail::Store& s = store();
+  return s.known.contains(array) && !array->destroyed;
+}
+
+bool is_persistent(const mxArray* array) {
+  return is_live(array) && array->persistent;
+}
+
+ScopeId open_scope() {
+  detail::Store& s = store();
+  auto scope = std::make_unique<detail::Scope>();
+  scope->id = s.next_scope++;
+  const ScopeId id = scope->id;
+  s.scopes.push_back(std::move(scope));
+  return id;
+}
+
+void close_scope(ScopeId scope, mxArray* const* keep, std::size_t keep_count) {
+  detail::Store& s = store();
+  if (s.scopes.empty() || s.scopes.back()->id != scope) {
+    detail::misuse("close_scope", "scope is not the innermost open scope");
+  }
+  detail::Scope* closing = s.scopes.back().get();
+  detail::Scope* enclosing = s.scopes.size() > 1 ? s.scopes[s.scopes.size() - 2].get() : nullptr;
+  // Keep entries are compared by address only: an output slot may hold anything.
+  for (std::size_t i = 0; i < keep_count; ++i) {
+    mxArray* a = keep[i];
+    if (a == nullptr) continue;
+    auto it = closing->members.find(a);
+    if (it == closing->members.end()) continue;
+    closing->members.erase(it);
+    a->scope = enclosing;
+    if (enclosing != nullptr) enclosing->members.insert(a);
+  }
+  std::vector<mxArray*> doomed(closing->members.begin(), closing->members.end());
+  for (mxArray* a : doomed)
+    detail::destroy_tree(a);
+  s.scopes.pop_back();
+}
+
+void make_persistent(mxArray* array, const char* op) {
+  mxArray* a = check(array, op);
+  if (a->parent != nullptr) detail::misuse(op, "array belongs to a struct or cell");
+  detail::detach_from_scope(a);
+  if (!a->persistent) {
+    a->persistent = true;
+    ++store().persistent;
+  }
+}
+
+void release_from_scope(mxArray* array) {
+  mxArray* a = check(array, "release_from_scope");
+  if (a->parent != nullptr)
+    detail::misuse("release_from_scope", "array belongs to a struct or cell");
+  detail::detach_from_scope(a);
+}
+
+void check_array(const mxArray* array, const char* op) {
+  check(array, op);
+}
+
+ScopeId scope_of(const mxArray* array) {
+  const mxArray* a = check(array, "scope_of");
+  return a->scope != nullptr ? a->scope->id : 0;
+}
+
+std::string describe(const mxArray* array) {
+  if (array == nullptr) return "null";
+  const detail::Store& s = store();
+  if (!s.known.contains(array)) return "invalid";
+  if (array->destroyed) return "destroyed";
+  return std::string(detail::class_name(array->class_id)) + "[" + std::to_string(array->m) + "x" +
+         std::to_string(array->n) + "]";
+}
+
+}  // namespace host::mx
