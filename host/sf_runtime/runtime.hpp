@@ -1,0 +1,166 @@
+// Private state of the chart runtime's debugger, checks, method wrapping and
+// code-generation answers. One process-wide Runtime; the host serialises every call.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "host/mex_host.hpp"
+#include "host/sf_host.hpp"
+#include "host/trace.hpp"
+#include "platform/sf_runtime.h"
+
+namespace sfrt {
+
+// Identifiers of the errors raised by the debugger and the checks.
+inline constexpr const char* kIdNotInteger = "Stateflow:Runtime:IndexNotInteger";
+inline constexpr const char* kIdOutOfBounds = "Stateflow:Runtime:IndexOutOfBounds";
+inline constexpr const char* kIdOutOfRange = "Stateflow:Runtime:DataOutOfRange";
+inline constexpr const char* kIdBadInstance = "Stateflow:Runtime:InvalidDebugInstance";
+inline constexpr const char* kIdUnknownMachine = "Stateflow:Runtime:UnknownMachine";
+inline constexpr const char* kIdUnknownChart = "Stateflow:Runtime:UnknownChart";
+inline constexpr const char* kIdUnknownInstance = "Stateflow:Runtime:UnknownChartInstance";
+inline constexpr const char* kIdBadData = "Stateflow:Runtime:InvalidDataNumber";
+inline constexpr const char* kIdBadArgument = "Stateflow:Runtime:InvalidArgument";
+inline constexpr const char* kIdScope = "Stateflow:Runtime:SymbolScope";
+inline constexpr const char* kIdUnknownSymbol = "Stateflow:Runtime:UnknownSymbol";
+inline constexpr const char* kIdNotEditable = "Stateflow:Runtime:SymbolNotEditable";
+inline constexpr const char* kIdNoTime = "Stateflow:Runtime:NoSimulationTime";
+
+// Raises a host error with that identifier and message.
+[[noreturn]] void fail(const char* identifier, std::string message);
+
+// Shortest text that reads back as the same double ("0.1", "2402", "NaN", "-Inf").
+std::string number_text(double value);
+
+// One open symbol scope. Scope objects are reused after a pop, so that a step that
+// pushes and pops the same scopes allocates nothing once warmed up.
+struct Scope {
+  bool eml = false;  // pushed with sf_debug_symbol_scope_push_eml
+  unsigned a0 = 0, a1 = 0;
+  unsigned symbol_count = 0, capacity = 0;
+  const char** names = nullptr;
+  void* scratch = nullptr;
+  unsigned method_depth = 0;  // callMdlMethodAndReportError nesting when pushed
+  std::vector<host::sf::Symbol> symbols;
+};
+
+struct DebugInstance {
+  int id = 0;
+  bool terminated = false;
+  std::vector<Scope> scopes;  // [0, depth) are open
+  std::size_t depth = 0;
+  // Charts declared on this instance, by (machine number, chart file number).
+  std::map<std::pair<unsigned, unsigned>, unsigned> charts;
+};
+
+struct RangeKey {
+  unsigned machine, chart, data;
+  bool operator<(const RangeKey& o) const {
+    if (machine != o.machine) return machine < o.machine;
+    if (chart != o.chart) return chart < o.chart;
+    return data < o.data;
+  }
+};
+
+struct Runtime {
+  // Debug instances live until reset(), terminated ones included, so that a late use
+  // of a terminated handle is recognised rather than read from freed memory.
+  std::unordered_map<const void*, std::unique_ptr<DebugInstance>> instances;
+  int next_instance_id = 1;
+  DebugInstance* last_checked = nullptr;  // fast path of the handle check
+
+  std::map<unsigned, host::sf::MachineRecord> machines;
+  unsigned next_machine_number = 1;
+
+  std::map<unsigned, host::sf::ChartRecord> charts;  // by chart number
+  unsigned next_chart_number = 101;
+
+  std::map<RangeKey, std::pair<double, double>> ranges;
+
+  host::sf::LineHook line_hook;
+
+  unsigned method_depth = 0;
+  std::optional<host::sf::ErrorRecord> last_error;
+
+  bool optimization_info_available = true;
+  unsigned optimization_info_loads = 0;
+  unsigned chart_inlinable = 0;
+  std::map<std::string, unsigned, std::less<>> rtw_uint_props;
+  std::vector<host::trace::Call> codegen_calls;
+};
+
+Runtime& runtime();
+
+// The live debug instance behind a handle; raises when the handle is unknown or
+// terminated. `op` names the operation in the message.
+DebugInstance& checked_instance(const void* handle, const char* op);
+
+// Registered records; each raises naming `op` when the record does not exist.
+host::sf::MachineRecord& checked_machine(DebugInstance& inst, unsigned machine_number,
+                                         const char* op);
+host::sf::ChartRecord& checked_chart(DebugInstance& inst, unsigned machine_number,
+                                     unsigned chart_number, const char* op);
+host::sf::ChartInstanceRecord& checked_chart_instance(host::sf::ChartRecord& chart,
+                                                      unsigned instance_number, const char* op);
+
+// Drops the scopes pushed inside callMdlMethodAndReportError bodies at nesting level
+// `depth` or deeper (their step ended with an error).
+void abandon_scopes(unsigned depth);
+void reset_debugger();
+
+// Recorder arguments of our own: a debug instance ("dbg#1"), an array (its
+// description), a callback (its address), a dimension list ("[2402]"), lists of
+// arrays and of names.
+struct Dbg {
+  const void* p;
+};
+struct Arr {
+  const mxArray* p;
+};
+struct Fn {
+  const void* p;
+};
+struct Dims {
+  unsigned n;
+  const unsigned* d;
+};
+struct Arrs {
+  int n;
+  const mxArray* const* p;
+};
+struct Names {
+  unsigned n;
+  const char* const* names;
+};
+std::string arg(Dbg d);
+std::string arg(Arr a);
+std::string arg(Fn f);
+std::string arg(Dims d);
+std::string arg(Arrs a);
+std::string arg(Names n);
+using host::trace::arg;
+
+// Any other pointer argument is recorded as its address.
+inline const void* addr(const void* p) {
+  return p;
+}
+
+template <class F>
+Fn fn(F f) {
+  return Fn{reinterpret_cast<const void*>(f)};
+}
+
+// A formatted call, for the records kept whether or not recording is on.
+template <class... A>
+host::trace::Call make_call(const char* op, const A&... a) {
+  return host::trace::Call{op, {arg(a)...}};
+}
+
+}  // namespace sfrt
