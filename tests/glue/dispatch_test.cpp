@@ -1,0 +1,940 @@
+// The glue's entry point, flag dispatch and method routines, driven through
+// mexFunction as the host drives them, over a recording fake of the model API.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "charts/chart_records.h"
+#include "glue/simulink.h"
+#include "host/mex_host.hpp"
+#include "host/sf_host.hpp"
+#include "host/trace.hpp"
+#include "platform/mex.h"
+#include "platform/mx.h"
+#include "registry/model_api.h"
+
+namespace {
+
+std::vector<std::string> g_log;
+void note(const std::string& s) {
+  g_log.push_back(s);
+}
+
+// The fake chart's records: the ChartInfo and ChartUserData of one block, and the
+// instance that its instance slots must receive.
+struct FakeChart {
+  ChartInfo info{};
+  ChartUserData user{};
+  int live_marker = 0x5eed;
+};
+int g_charts_alive = 0;
+
+FakeChart* chart_of_instance(void* instance) {
+  auto* chart = static_cast<FakeChart*>(instance);
+  EXPECT_EQ(chart->live_marker, 0x5eed) << "slot called with a foreign instance";
+  return chart;
+}
+
+void slot_step(void* i) {
+  chart_of_instance(i);
+  note("step");
+}
+void slot_prologue(void* i) {
+  chart_of_instance(i);
+  note("prologue");
+}
+void slot_prologue_same_time(void* i) {
+  chart_of_instance(i);
+  note("prologue_same_time");
+}
+void slot_epilogue(void* i) {
+  chart_of_instance(i);
+  note("epilogue");
+}
+void slot_initialize(void* i) {
+  chart_of_instance(i);
+  note("initialize");
+}
+void slot_enable(void* i) {
+  chart_of_instance(i);
+  note("enable");
+}
+void slot_disable(void* i) {
+  chart_of_instance(i);
+  note("disable");
+}
+void slot_derivatives(void* i) {
+  chart_of_instance(i);
+  note("derivatives");
+}
+void slot_flag108(void* i) {
+  chart_of_instance(i);
+  note("flag108");
+}
+void slot_ext_mode_exec(void* i) {
+  chart_of_instance(i);
+  note("ext_mode_exec");
+}
+void slot_terminate(void* i) {
+  FakeChart* chart = chart_of_instance(i);
+  note("chart_terminate");
+  chart->live_marker = 0;
+  delete chart;
+  --g_charts_alive;
+}
+const mxArray* slot_get_sim_state(SimStruct*) {
+  note("get_sim_state");
+  return mxCreateDoubleScalar(42.0);
+}
+void slot_set_sim_state(SimStruct*, const mxArray* state) {
+  note("set_sim_state " + std::to_string(mxGetScalar(state)));
+}
+void slot_rtw(SimStruct*) {
+  note("rtw");
+}
+void slot_raise(void*) {
+  note("raise");
+  throw host::HostError("Fake:chart:failure", "the chart failed");
+}
+
+// What chart_start does for the glue: records linked through the user data.
+void make_chart(SimStruct* S) {
+  auto* chart = new FakeChart;
+  ++g_charts_alive;
+  chart->info.is_embedded_matlab_chart = 1;
+  chart->info.chart_instance = chart;
+  chart->info.step = slot_step;
+  chart->info.initialize = slot_initialize;
+  chart->info.terminate = slot_terminate;
+  chart->info.enable = slot_enable;
+  chart->info.disable = slot_disable;
+  chart->info.get_sim_state = slot_get_sim_state;
+  chart->info.set_sim_state = slot_set_sim_state;
+  chart->info.rtw = slot_rtw;
+  chart->user.chart_info = &chart->info;
+  S->user_data = &chart->user;
+}
+
+}  // namespace
+
+// ---- The fake model API the glue links against ----
+
+void machine_initialize(SimStruct* S) {
+  note(std::string("machine_initialize") + (S->user_data == nullptr ? "" : " (user data set)"));
+}
+void machine_terminate() {
+  note("machine_terminate");
+}
+unsigned int machine_dispatch_callback(SimStruct* S, const char* machine_name, int chart_number,
+                                       void*, int method, void*) {
+  note("dispatch " + std::string(machine_name) + " " + std::to_string(chart_number) + " " +
+       std::to_string(method));
+  if (method == 117) make_chart(S);
+  return 1;
+}
+void process_command_line_call(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  note("command " + std::to_string(nlhs) + " " + std::to_string(nrhs) + " " +
+       (plhs != nullptr ? "plhs" : "-") + " " + (prhs != nullptr ? "prhs" : "-"));
+}
+
+namespace {
+
+// Host-filled method slots: each records its arguments.
+std::string args_text(SimStruct*, int port, int arg) {
+  return std::to_string(port) + " " + std::to_string(arg);
+}
+void host_check_parameters(SimStruct*) {
+  note("check_parameters");
+}
+void host_input_data_type(SimStruct* S, int p, int a) {
+  note("input_data_type " + args_text(S, p, a));
+}
+void host_output_data_type(SimStruct* S, int p, int a) {
+  note("output_data_type " + args_text(S, p, a));
+}
+void host_input_width(SimStruct* S, int p, int a) {
+  note("input_width " + args_text(S, p, a));
+}
+void host_output_width(SimStruct* S, int p, int a) {
+  note("output_width " + args_text(S, p, a));
+}
+void host_input_dims(SimStruct*, int p, void* a) {
+  note("input_dims " + std::to_string(p) + (a == nullptr ? " null" : " ptr"));
+}
+void host_output_dims(SimStruct*, int p, void* a) {
+  note("output_dims " + std::to_string(p) + (a == nullptr ? " null" : " ptr"));
+}
+void host_input_complex(SimStruct* S, int p, int a) {
+  note("input_complex " + args_text(S, p, a));
+}
+void host_output_complex(SimStruct* S, int p, int a) {
+  note("output_complex " + args_text(S, p, a));
+}
+std::string times_text(int port, double t0, double t1) {
+  char b[80];
+  std::snprintf(b, sizeof b, "%d %.17g %.17g", port, t0, t1);
+  return b;
+}
+void host_input_sample_time(SimStruct*, int p, double t0, double t1) {
+  note("input_sample_time " + times_text(p, t0, t1));
+}
+void host_output_sample_time(SimStruct*, int p, double t0, double t1) {
+  note("output_sample_time " + times_text(p, t0, t1));
+}
+void host_frame_data(SimStruct* S, int p, int a) {
+  note("frame_data " + args_text(S, p, a));
+}
+void host_default_dims(SimStruct*) {
+  note("default_dims");
+}
+void host_default_types(SimStruct*) {
+  note("default_types");
+}
+void host_default_complex(SimStruct*) {
+  note("default_complex");
+}
+void host_ext_mode_exec(SimStruct*) {
+  note("host_ext_mode_exec");
+}
+void host_enable(SimStruct*) {
+  note("host_enable");
+}
+void host_disable(SimStruct*) {
+  note("host_disable");
+}
+void host_propagation(SimStruct*, int p) {
+  note("propagation " + std::to_string(p));
+}
+void host_derivatives(SimStruct*) {
+  note("host_derivatives");
+}
+void host_initialize_conditions(SimStruct*) {
+  note("host_initialize_conditions");
+}
+void host_rtw(SimStruct*) {
+  note("host_rtw");
+}
+
+std::vector<std::pair<int, int>> g_generic;
+const void* g_generic_value = nullptr;
+int generic_entry(SimStruct*, int code, int int_arg, void* value) {
+  g_generic.emplace_back(code, int_arg);
+  g_generic_value = value;
+  note("generic " + std::to_string(code));
+  return 0;
+}
+
+const char kInvalidFlag[] = "Invalid flag encountered in simulink";
+
+char g_plugin_tags[4096];
+int g_next_tag = 0;
+
+class Dispatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_log.clear();
+    g_generic.clear();
+    g_generic_value = nullptr;
+    plugin_ = &g_plugin_tags[g_next_tag++ % sizeof g_plugin_tags];
+    S.root = &root;
+    root.mdl_info = &info;
+    S.mdl_info = &info;
+    S.ext_methods = &ext;
+    S.sample_periods = &period;
+    S.num_sample_times = 1;
+    S.sf_machine_name = "Fake";
+    S.sf_chart_number = 2;
+    S.model_name = "Fake";
+    S.path = "Fake/Chart";
+    info.t = &now;
+    info.major_time_step = 1;
+    ssSetSimStateCompliance(&S, SS_SIM_STATE_COMPLIANCE_OWN);
+  }
+
+  void TearDown() override {
+    // Free what a test left started and release its lock.
+    if (const ChartInfo* ci = chart_info_of(&S); ci != nullptr) ci->terminate(ci->chart_instance);
+    host::mex::CallContext context(plugin_);
+    while (mexIsLocked())
+      mexUnlock();
+    context.close(nullptr, 0);
+    EXPECT_EQ(g_charts_alive, 0);
+  }
+
+  // A direct method call as the host makes it, flag in prhs[3], SimStruct in plhs[1].
+  void call(double flag) {
+    host::mex::CallContext context(plugin_);
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(flag)};
+    mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+    mexFunction(-1, plhs, 4, prhs);
+    context.close(nullptr, 0);
+  }
+
+  // Starts the block and clears the log and the error status.
+  void start() {
+    call(117);
+    ASSERT_NE(chart_info_of(&S), nullptr);
+    g_log.clear();
+    root.error_status = nullptr;
+  }
+
+  ChartInfo& chart() { return *chart_info_of(&S); }
+  int locks() const { return host::mex::lock_count(plugin_); }
+  void lock_once() {
+    host::mex::CallContext context(plugin_);
+    mexLock();
+    context.close(nullptr, 0);
+  }
+
+  const void* plugin_ = nullptr;
+  SimStruct root{};
+  SimStruct S{};
+  SsModelInfo info{};
+  SsExtMethods ext{};
+  double period = -1.0;
+  double now = 0.0;
+};
+
+using Log = std::vector<std::string>;
+
+// ---- mdlStart, the hook and the lock ----
+
+TEST_F(Dispatch, StartFillsTheGlueSlotsAndStartsModelThenChartThenLocks) {
+  int dummy = 0;
+  S.user_data = &dummy;  // left over: the start clears it before the model starts
+  ssSetOptions(&S, 0x5u);
+  call(117);
+  EXPECT_EQ(g_log, (Log{"machine_initialize", "dispatch Fake 2 117"}));
+  EXPECT_EQ(ssGetOptions(&S), 0x5u | 0x200000u);
+  EXPECT_EQ(locks(), 1);
+  EXPECT_EQ(root.error_status, nullptr);
+
+  EXPECT_EQ(S.methods.set_work_widths, &sfun_set_work_widths);
+  EXPECT_EQ(S.methods.terminate, &sfun_terminate);
+  EXPECT_EQ(S.methods.start, &sfun_start);
+  EXPECT_EQ(S.methods.process_parameters, &sfun_process_parameters);
+  EXPECT_EQ(S.methods.initialize_conditions, &sfun_initialize_conditions);
+  EXPECT_EQ(S.methods.outputs, &sfun_outputs);
+  EXPECT_EQ(S.methods.rtw, &sfun_rtw);
+  EXPECT_EQ(S.methods.flag108, &sfun_flag108);
+  EXPECT_EQ(S.methods.derivatives, &sfun_derivatives);
+  EXPECT_EQ(ext.enable, &sfun_enable);
+  EXPECT_EQ(ext.disable, &sfun_disable);
+  EXPECT_EQ(ext.ext_mode_exec, &sfun_ext_mode_exec);
+  // The hook leaves the host's own slots alone.
+  EXPECT_EQ(S.methods.check_parameters, nullptr);
+  EXPECT_EQ(S.methods.input_port_shape.width, nullptr);
+  EXPECT_EQ(ext.set_input_port_frame_data, nullptr);
+}
+
+TEST_F(Dispatch, StartOnALockedPluginDoesNotLockAgain) {
+  lock_once();
+  call(117);
+  EXPECT_EQ(locks(), 1);
+}
+
+TEST_F(Dispatch, StartWithoutExtendedTableFillsTheOthers) {
+  S.ext_methods = nullptr;
+  call(117);
+  EXPECT_EQ(S.methods.outputs, &sfun_outputs);
+  call(139);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlEnable");
+}
+
+TEST_F(Dispatch, AnyTerminateUnlocksCompletely) {
+  start();
+  lock_once();
+  lock_once();
+  EXPECT_EQ(locks(), 3);
+  call(107);
+  EXPECT_EQ(locks(), 0);
+  EXPECT_EQ(g_log, (Log{"chart_terminate", "machine_terminate"}));
+  EXPECT_EQ(S.user_data, nullptr);
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+TEST_F(Dispatch, TwoBlocksShareOneLockAndTheFirstTerminateReleasesIt) {
+  SimStruct second = S;
+  second.methods = {};
+  start();
+  {
+    host::mex::CallContext context(plugin_);
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(117)};
+    mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&second)};
+    mexFunction(-1, plhs, 4, prhs);
+    EXPECT_EQ(locks(), 1);
+    call(107);
+    EXPECT_EQ(locks(), 0);
+    prhs[3] = mxCreateDoubleScalar(107);
+    mexFunction(-1, plhs, 4, prhs);
+    context.close(nullptr, 0);
+  }
+  EXPECT_EQ(g_log, (Log{"machine_initialize", "dispatch Fake 2 117", "chart_terminate",
+                        "machine_terminate", "chart_terminate", "machine_terminate"}));
+  EXPECT_EQ(second.user_data, nullptr);
+}
+
+TEST_F(Dispatch, TerminateWithoutRecordsStillShutsTheModelDownAndUnlocks) {
+  lock_once();
+  S.methods.terminate = nullptr;
+  call(107);
+  EXPECT_EQ(g_log, (Log{"machine_terminate"}));
+  EXPECT_EQ(locks(), 0);
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+TEST_F(Dispatch, TerminateClearsTheRuntimeErrorBeforeTheChartTerminates) {
+  start();
+  host::trace::Collector collector;
+  call(107);
+  std::vector<std::string> ops;
+  for (const auto& c : collector.calls()) {
+    if (c.op == "sf_clear_error_manager_info" || c.op == "mexUnlock" || c.op == "mexIsLocked") {
+      ops.push_back(c.op);
+    }
+  }
+  EXPECT_EQ(ops, (Log{"sf_clear_error_manager_info", "mexIsLocked", "mexUnlock", "mexIsLocked"}));
+}
+
+// ---- Flags the hook answers ----
+
+TEST_F(Dispatch, WorkWidthsAndParametersAreAnsweredByTheHookAtAnyTime) {
+  call(111);
+  call(118);
+  EXPECT_EQ(g_log, (Log{"dispatch Fake 2 111", "dispatch Fake 2 118"}));
+  EXPECT_EQ(root.error_status, nullptr);
+  EXPECT_EQ(S.methods.set_work_widths, nullptr);  // no slot needed, none filled
+}
+
+TEST_F(Dispatch, WorkWidthsAndParametersPassTheirRuntimeFlag) {
+  host::trace::Collector collector;
+  call(111);
+  call(118);
+  std::vector<std::string> seen;
+  for (const auto& c : collector.calls()) {
+    if (c.op == "call_sf_machine_global_method_dispatcher" && c.args.size() >= 3) {
+      seen.push_back(c.args[1] + " " + c.args[2]);
+    }
+  }
+  EXPECT_EQ(seen, (Log{"111 1", "118 0"}));
+}
+
+// ---- Invalid flags and malformed direct calls ----
+
+class InvalidFlag : public Dispatch, public ::testing::WithParamInterface<double> {};
+
+TEST_P(InvalidFlag, IsPostedAndRunsNothing) {
+  start();
+  call(GetParam());
+  EXPECT_STREQ(root.error_status, kInvalidFlag);
+  EXPECT_TRUE(g_log.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Gaps, InvalidFlag,
+                         ::testing::Values(105, 109, 110, 124, 125, 129, 130, 135, 136, 137, 138,
+                                           141, 143));
+INSTANTIATE_TEST_SUITE_P(OutsideTheTable, InvalidFlag,
+                         ::testing::Values(0, 1, 100, 100.99, 146, 1000, -104, -0.5, 2147483647.0,
+                                           -2147483648.0, -2147483648.9, 2147483647.99));
+INSTANTIATE_TEST_SUITE_P(NotAnInt32, InvalidFlag,
+                         ::testing::Values(std::numeric_limits<double>::quiet_NaN(),
+                                           std::numeric_limits<double>::infinity(),
+                                           -std::numeric_limits<double>::infinity(), 2147483648.0,
+                                           -2147483649.0, 4294967400.0, 1e300, -1e300));
+
+TEST_F(Dispatch, FractionalFlagIsTruncatedTowardZero) {
+  start();
+  call(104.9);
+  EXPECT_EQ(g_log, (Log{"step"}));
+  call(102.999);
+  EXPECT_EQ(g_log, (Log{"step", "initialize"}));
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+TEST_F(Dispatch, MalformedFlagInputIsAnInvalidFlag) {
+  start();
+  host::mex::CallContext context(plugin_);
+  mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+  const mxArray* text_flag = mxCreateString("104");
+  const mxArray* empty_flag = mxCreateDoubleMatrix_700(0, 1, mxREAL);
+  const mxArray* good_flag = mxCreateDoubleScalar(104);
+  struct Case {
+    int nrhs;
+    const mxArray* fourth;
+  };
+  for (const Case& c : {Case{4, text_flag}, Case{4, empty_flag}, Case{4, nullptr},
+                        Case{3, good_flag}, Case{0, good_flag}}) {
+    root.error_status = nullptr;
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, c.fourth};
+    mexFunction(-1, plhs, c.nrhs, prhs);
+    EXPECT_STREQ(root.error_status, kInvalidFlag) << "nrhs " << c.nrhs;
+  }
+  root.error_status = nullptr;
+  mexFunction(-1, plhs, 4, nullptr);
+  EXPECT_STREQ(root.error_status, kInvalidFlag);
+  context.close(nullptr, 0);
+  EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(Dispatch, DirectCallWithoutSimStructTouchesNothing) {
+  host::mex::CallContext context(plugin_);
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(117)};
+  mxArray* plhs[2] = {nullptr, nullptr};
+  mexFunction(-1, plhs, 4, prhs);
+  mexFunction(-1, nullptr, 4, prhs);
+  mexFunction(-1, plhs, 0, nullptr);
+  context.close(nullptr, 0);
+  EXPECT_TRUE(g_log.empty());
+}
+
+// ---- Slot-tested flags ----
+
+struct SlotCase {
+  double flag;
+  const char* message;
+};
+
+class EmptySlot : public Dispatch, public ::testing::WithParamInterface<SlotCase> {};
+
+TEST_P(EmptySlot, PostsItsUnexpectedCallMessage) {
+  call(GetParam().flag);
+  EXPECT_STREQ(root.error_status, GetParam().message);
+  EXPECT_TRUE(g_log.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dispatch, EmptySlot,
+    ::testing::Values(SlotCase{102, "Unexpected call to mdlInitializeConditions"},
+                      SlotCase{106, "Unexpected call to mdlDerivatives"},
+                      SlotCase{112, "Unexpected call to mdlCheckParameters"},
+                      SlotCase{113, "Unexpected call to mdlSetInputPortDataType"},
+                      SlotCase{114, "Unexpected call to mdlSetOutputPortDataType"},
+                      SlotCase{115, "Unexpected call to mdlSetInputPortWidth"},
+                      SlotCase{116, "Unexpected call to mdlSetOutputPortWidth"},
+                      SlotCase{119, "Unexpected call to mdlRTW"},
+                      SlotCase{120, "Unexpected call to mdlSetInputPortComplexSignal"},
+                      SlotCase{121, "Unexpected call to mdlSetOutputPortComplexSignal"},
+                      SlotCase{122, "Unexpected call to mdlSetInputPortSampleTime"},
+                      SlotCase{123, "Unexpected call to mdlSetOutputPortSampleTime"},
+                      SlotCase{126, "Unexpected call to mdlSetInputPortDimensionInfo"},
+                      SlotCase{127, "Unexpected call to mdlSetOutputPortDimensionInfo"},
+                      SlotCase{128, "Unexpected call to mdlSetInputPortFrameData"},
+                      SlotCase{131, "Unexpected call to mdlSetDefaultPortDimensionInfo"},
+                      SlotCase{132, "Unexpected call to mdlSetDefaultPortDataTypes"},
+                      SlotCase{133, "Unexpected call to mdlSetDefaultPortComplexSignals"},
+                      SlotCase{134, "Unexpected call to mdlExtModeExec"},
+                      SlotCase{139, "Unexpected call to mdlEnable"},
+                      SlotCase{140, "Unexpected call to mdlDisable"},
+                      SlotCase{142, "Unexpected call to mdlInitializePropagationPass"}));
+
+// Every slot filled by the host; the flag calls the slot's routine with its arguments.
+class FilledSlot : public Dispatch,
+                   public ::testing::WithParamInterface<std::pair<double, const char*>> {
+ protected:
+  void SetUp() override {
+    Dispatch::SetUp();
+    S.sizes[SS_SIZES_PORT_INDEX] = 2;
+    info.int_arg = -7;
+    info.time_arg0 = 0.25;
+    info.time_arg1 = 0.125;
+    info.ptr_arg = &period;
+    S.methods.check_parameters = host_check_parameters;
+    S.methods.set_input_port_data_type = host_input_data_type;
+    S.methods.set_output_port_data_type = host_output_data_type;
+    S.methods.input_port_shape.width = host_input_width;
+    S.methods.output_port_shape.width = host_output_width;
+    S.methods.set_input_port_complex_signal = host_input_complex;
+    S.methods.set_output_port_complex_signal = host_output_complex;
+    S.methods.set_input_port_sample_time = host_input_sample_time;
+    S.methods.set_output_port_sample_time = host_output_sample_time;
+    S.methods.rtw = host_rtw;
+    ext.set_input_port_frame_data = host_frame_data;
+    ext.set_default_port_dimension_info = host_default_dims;
+    ext.set_default_port_data_types = host_default_types;
+    ext.set_default_port_complex_signals = host_default_complex;
+    ext.ext_mode_exec = host_ext_mode_exec;
+    ext.initialize_propagation_pass = host_propagation;
+  }
+};
+
+TEST_P(FilledSlot, CallsTheSlotsRoutineWithItsArguments) {
+  call(GetParam().first);
+  EXPECT_EQ(g_log, (Log{GetParam().second}));
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dispatch, FilledSlot,
+    ::testing::Values(std::pair<double, const char*>{112, "check_parameters"},
+                      std::pair<double, const char*>{113, "input_data_type 2 -7"},
+                      std::pair<double, const char*>{114, "output_data_type 2 -7"},
+                      std::pair<double, const char*>{115, "input_width 2 -7"},
+                      std::pair<double, const char*>{116, "output_width 2 -7"},
+                      std::pair<double, const char*>{119, "host_rtw"},
+                      std::pair<double, const char*>{120, "input_complex 2 -7"},
+                      std::pair<double, const char*>{121, "output_complex 2 -7"},
+                      std::pair<double, const char*>{122, "input_sample_time 2 0.25 0.125"},
+                      std::pair<double, const char*>{123, "output_sample_time 2 0.25 0.125"},
+                      std::pair<double, const char*>{128, "frame_data 2 -7"},
+                      std::pair<double, const char*>{131, "default_dims"},
+                      std::pair<double, const char*>{132, "default_types"},
+                      std::pair<double, const char*>{133, "default_complex"},
+                      std::pair<double, const char*>{134, "host_ext_mode_exec"},
+                      std::pair<double, const char*>{142, "propagation 2"}));
+
+TEST_F(Dispatch, FlagsBit0ChoosesWidthOrDimensionMethodsOfTheSharedSlot) {
+  S.methods.input_port_shape.width = host_input_width;
+  S.methods.output_port_shape.width = host_output_width;
+  S.sizes[SS_SIZES_PORT_INDEX] = 1;
+  info.int_arg = 3;
+  call(126);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetInputPortDimensionInfo");
+  call(127);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetOutputPortDimensionInfo");
+  EXPECT_TRUE(g_log.empty());
+
+  S.methods.input_port_shape.dims = host_input_dims;
+  S.methods.output_port_shape.dims = host_output_dims;
+  ssSetFlagBit(&S, SS_FLAG_PORT_DIMS_METHODS, 1);
+  root.error_status = nullptr;
+  info.ptr_arg = &now;
+  call(126);
+  call(127);
+  EXPECT_EQ(g_log, (Log{"input_dims 1 ptr", "output_dims 1 ptr"}));
+  EXPECT_EQ(root.error_status, nullptr);
+  call(115);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetInputPortWidth");
+  call(116);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetOutputPortWidth");
+  EXPECT_EQ(g_log.size(), 2u);
+}
+
+TEST_F(Dispatch, GlueSlotsTestedThenGlueRoutinesRun) {
+  // Host routines in the tested slots: the glue runs its own routine all the same.
+  S.methods.initialize_conditions = host_initialize_conditions;
+  S.methods.derivatives = host_derivatives;
+  ext.enable = host_enable;
+  ext.disable = host_disable;
+  call(102);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlInitializeConditions");
+  call(139);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlEnable");
+  call(140);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlDisable");
+  root.error_status = nullptr;
+  call(106);  // the glue's derivatives: nothing to do without a chart
+  EXPECT_EQ(root.error_status, nullptr);
+  EXPECT_TRUE(g_log.empty());
+}
+
+// ---- Methods on a started block ----
+
+TEST_F(Dispatch, InitializeRunsTheSlotAndMarksTheChartInitialised) {
+  start();
+  EXPECT_EQ(chart().chart_initialized, 0);
+  call(102);
+  EXPECT_EQ(chart().chart_initialized, 1);
+  call(102);
+  EXPECT_EQ(chart().chart_initialized, 1);
+  EXPECT_EQ(g_log, (Log{"initialize", "initialize"}));
+}
+
+TEST_F(Dispatch, EnableDisableAndRtwRunTheirSlots) {
+  start();
+  call(139);
+  call(140);
+  call(119);
+  EXPECT_EQ(g_log, (Log{"enable", "disable", "rtw"}));
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+TEST_F(Dispatch, RtwClearsTheRuntimeErrorFirst) {
+  start();
+  host::trace::Collector collector;
+  call(119);
+  bool cleared = false;
+  for (const auto& c : collector.calls())
+    cleared = cleared || c.op == "sf_clear_error_manager_info";
+  EXPECT_TRUE(cleared);
+}
+
+TEST_F(Dispatch, OptionalChartSlotsRunWhenPresentAndAreSkippedWhenEmpty) {
+  start();
+  call(106);
+  call(108);
+  call(134);
+  EXPECT_TRUE(g_log.empty());
+  chart().derivatives = slot_derivatives;
+  chart().flag108_routine = slot_flag108;
+  chart().ext_mode_exec = slot_ext_mode_exec;
+  call(106);
+  call(108);
+  call(134);
+  EXPECT_EQ(g_log, (Log{"derivatives", "flag108", "ext_mode_exec"}));
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+TEST_F(Dispatch, VariableSampleTimeIsNotOffered) {
+  call(103);
+  EXPECT_STREQ(root.error_status,
+               "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and "
+               "add a mdlGetTimeOfNextVarHit routine");
+}
+
+TEST_F(Dispatch, SampleTimesGoToTheRuntimesDirectCallError) {
+  host::trace::Collector collector;
+  call(101);
+  std::vector<std::string> seen;
+  for (const auto& c : collector.calls()) {
+    if (c.op == "sf_mex_error_direct_call") seen.push_back(c.args.at(1) + " " + c.args.at(2));
+  }
+  EXPECT_EQ(seen, (Log{"\"mdlInitializeSampleTimes\" \"sfc_sf\""}));
+}
+
+// ---- Methods that need the chart records before mdlStart made them ----
+
+TEST_F(Dispatch, MethodsNeedingTheRecordsPostUnexpectedCallAfterTerminate) {
+  start();
+  call(107);
+  g_log.clear();
+  const std::pair<double, const char*> cases[] = {
+      {104, "Unexpected call to mdlOutputs"},
+      {102, "Unexpected call to mdlInitializeConditions"},
+      {139, "Unexpected call to mdlEnable"},
+      {140, "Unexpected call to mdlDisable"},
+      {119, "Unexpected call to mdlRTW"},
+      {144, "Unexpected call to mdlGetSimState"},
+      {145, "Unexpected call to mdlSetSimState"}};
+  mxArray* slot = nullptr;
+  info.ptr_arg = &slot;
+  info.generic_fcn = generic_entry;
+  for (const auto& [flag, message] : cases) {
+    root.error_status = nullptr;
+    call(flag);
+    EXPECT_STREQ(root.error_status, message) << "flag " << flag;
+  }
+  EXPECT_TRUE(g_log.empty());
+  EXPECT_EQ(slot, nullptr);
+}
+
+TEST_F(Dispatch, OutputsBeforeStartIsUnexpected) {
+  call(104);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlOutputs");
+  EXPECT_TRUE(g_log.empty());
+}
+
+// ---- Simulation state ----
+
+TEST_F(Dispatch, GetSimStateStoresTheStateAndTellsTheHost) {
+  start();
+  mxArray* slot = nullptr;
+  info.ptr_arg = &slot;
+  info.generic_fcn = generic_entry;
+  {
+    host::mex::CallContext context(plugin_);
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(144)};
+    mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+    mexFunction(-1, plhs, 4, prhs);
+    context.close(&slot, 1);
+  }
+  ASSERT_NE(slot, nullptr);
+  EXPECT_EQ(mxGetScalar(slot), 42.0);
+  EXPECT_EQ(g_log, (Log{"get_sim_state", "generic 152"}));
+  EXPECT_EQ(g_generic, (std::vector<std::pair<int, int>>{{152, 0}}));
+  EXPECT_EQ(g_generic_value, slot);
+  mxDestroyArray(slot);
+}
+
+TEST_F(Dispatch, GetSimStateWithoutGenericEntryOnlyStores) {
+  start();
+  mxArray* slot = nullptr;
+  info.ptr_arg = &slot;
+  {
+    host::mex::CallContext context(plugin_);
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(144)};
+    mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+    mexFunction(-1, plhs, 4, prhs);
+    context.close(&slot, 1);
+  }
+  ASSERT_NE(slot, nullptr);
+  EXPECT_EQ(g_log, (Log{"get_sim_state"}));
+  mxDestroyArray(slot);
+}
+
+TEST_F(Dispatch, GetSimStateWithoutASlotToStoreInIsUnexpected) {
+  start();
+  info.ptr_arg = nullptr;
+  info.generic_fcn = generic_entry;
+  call(144);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlGetSimState");
+  EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(Dispatch, SetSimStatePassesTheGivenArray) {
+  start();
+  host::mex::CallContext context(plugin_);
+  mxArray* state = mxCreateDoubleScalar(9.0);
+  info.ptr_arg = state;
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(145)};
+  mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+  mexFunction(-1, plhs, 4, prhs);
+  context.close(nullptr, 0);
+  EXPECT_EQ(g_log, (Log{"set_sim_state 9.000000"}));
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+class Compliance : public Dispatch, public ::testing::WithParamInterface<int> {};
+
+TEST_P(Compliance, OtherThanOwnRejectsBothSimStateFlags) {
+  start();
+  ssSetSimStateCompliance(&S, GetParam());
+  mxArray* slot = nullptr;
+  info.ptr_arg = &slot;
+  info.generic_fcn = generic_entry;
+  call(144);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlGetSimState");
+  EXPECT_EQ(slot, nullptr);
+  call(145);
+  EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetSimState");
+  EXPECT_TRUE(g_log.empty());
+  // The compliance field is bits 19..22; the other flag bits stay as they were.
+  EXPECT_EQ(ssGetFlags(&S) & ~static_cast<uint32_t>(SS_FLAG_SIM_STATE_MASK), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dispatch, Compliance, ::testing::Values(0, 1, 2, 4, 7, 11, 15));
+
+// ---- The rate logic of mdlOutputs ----
+
+struct RateCase {
+  const char* label;
+  double period;
+  bool major;
+  bool embedded;
+  bool hooks;       // the three step hooks present
+  bool same_time;   // stored time equals the current time
+  bool skip_hooks;  // skip_step_hooks set
+  std::vector<std::string> expected;
+};
+
+class Rate : public Dispatch, public ::testing::WithParamInterface<RateCase> {};
+
+TEST_P(Rate, StepsAsTheRateAndStepKindSay) {
+  const RateCase& c = GetParam();
+  start();
+  period = c.period;
+  info.major_time_step = c.major ? 1 : 0;
+  now = 0.5;
+  info.stored_time = c.same_time ? 0.5 : 0.49;
+  chart().is_embedded_matlab_chart = c.embedded ? 1 : 0;
+  if (c.hooks) {
+    chart().step_prologue = slot_prologue;
+    chart().step_prologue_same_time = slot_prologue_same_time;
+    chart().step_epilogue = slot_epilogue;
+  }
+  int marker = 0;
+  if (c.skip_hooks) chart().skip_step_hooks = &marker;
+  call(104);
+  EXPECT_EQ(g_log, c.expected);
+  EXPECT_EQ(root.error_status, nullptr);
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Dispatch, Rate,
+    ::testing::Values(
+        RateCase{"inheritedMajor", -1.0, true, true, true, false, false, {"step"}},
+        RateCase{"inheritedMinor", -1.0, false, true, true, false, false, {"step"}},
+        RateCase{"inheritedMinorNotEmbedded", -1.0, false, false, false, false, false, {}},
+        RateCase{"inheritedMajorNotEmbedded", -1.0, true, false, false, false, false, {"step"}},
+        RateCase{"continuousMajorNoHooks", 0.0, true, true, false, false, false, {"step"}},
+        RateCase{"continuousMinorNoHooks", 0.0, false, true, false, true, false, {"step"}},
+        RateCase{"continuousMajorHooks",
+                 0.0,
+                 true,
+                 true,
+                 true,
+                 true,
+                 false,
+                 {"prologue", "step", "epilogue"}},
+        RateCase{"continuousMinorSameTime",
+                 0.0,
+                 false,
+                 true,
+                 true,
+                 true,
+                 false,
+                 {"prologue_same_time", "step"}},
+        RateCase{
+            "continuousMinorOtherTime", 0.0, false, true, true, false, false, {"prologue", "step"}},
+        RateCase{"continuousMinorNotEmbedded", 0.0, false, false, false, false, false, {"step"}},
+        RateCase{"continuousSkipHooksMajor", 0.0, true, true, true, true, true, {"step"}},
+        RateCase{"continuousSkipHooksMinor", 0.0, false, true, true, false, true, {"step"}},
+        RateCase{"discreteMajor", 0.1, true, true, true, false, false, {"step"}},
+        RateCase{"discreteMinor", 0.1, false, true, true, true, false, {}},
+        RateCase{"nanPeriodMajor", kNaN, true, true, false, false, false, {"step"}},
+        RateCase{"nanPeriodMinor", kNaN, false, true, false, false, false, {}},
+        RateCase{"negativePeriodMinor", -2.0, false, true, false, false, false, {}}),
+    [](const ::testing::TestParamInfo<RateCase>& info) { return std::string(info.param.label); });
+
+TEST_F(Dispatch, ContinuousMinorStepUsesPlainPrologueWhenSameTimeHookIsMissing) {
+  start();
+  period = 0.0;
+  info.major_time_step = 0;
+  now = 1.0;
+  info.stored_time = 1.0;
+  chart().step_prologue = slot_prologue;
+  call(104);
+  EXPECT_EQ(g_log, (Log{"prologue", "step"}));
+}
+
+// ---- Host errors ----
+
+TEST_F(Dispatch, HostErrorInAWrappedBodyBecomesTheBlockError) {
+  start();
+  chart().step = slot_raise;
+  EXPECT_NO_THROW(call(104));
+  EXPECT_EQ(g_log, (Log{"raise"}));
+  ASSERT_TRUE(host::sf::last_error().has_value());
+  EXPECT_EQ(host::sf::last_error()->message, "the chart failed");
+  EXPECT_EQ(host::sf::last_error()->identifier, "Fake:chart:failure");
+  ASSERT_NE(root.error_status, nullptr);
+  EXPECT_NE(std::string(root.error_status).find("the chart failed"), std::string::npos);
+}
+
+// ---- MATLAB-level calls ----
+
+TEST_F(Dispatch, MatlabLevelCallsGoToTheCommandChain) {
+  host::mex::CallContext context(plugin_);
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(104)};
+  mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+  mexFunction(0, plhs, 4, prhs);
+  mexFunction(1, plhs, 1, prhs);
+  mexFunction(0, nullptr, 0, nullptr);
+  context.close(nullptr, 0);
+  EXPECT_EQ(g_log, (Log{"command 0 4 plhs prhs", "command 1 1 plhs prhs", "command 0 0 - -"}));
+  EXPECT_EQ(root.error_status, nullptr);
+  EXPECT_EQ(S.methods.outputs, nullptr);
+}
+
+TEST_F(Dispatch, PreDispatchHookDeclinesMatlabLevelCallsAndUnansweredFlags) {
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, nullptr};
+  mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
+  host::mex::CallContext context(plugin_);
+  prhs[3] = mxCreateDoubleScalar(111);
+  EXPECT_EQ(pre_dispatch_hook(0, plhs, 4, prhs), 0);
+  EXPECT_TRUE(g_log.empty());
+  EXPECT_NE(pre_dispatch_hook(-1, plhs, 4, prhs), 0);
+  prhs[3] = mxCreateDoubleScalar(117);
+  EXPECT_EQ(pre_dispatch_hook(-1, plhs, 4, prhs), 0);
+  EXPECT_EQ(S.methods.start, &sfun_start);
+  prhs[3] = mxCreateDoubleScalar(104);
+  EXPECT_EQ(pre_dispatch_hook(-1, plhs, 4, prhs), 0);
+  context.close(nullptr, 0);
+  EXPECT_EQ(g_log, (Log{"dispatch Fake 2 111"}));
+}
+
+}  // namespace
