@@ -1,0 +1,198 @@
+// Shared pieces of the end-to-end tests: the five charts of the two built plug-ins,
+// deterministic tables, an independent evaluation of the interpolation, and a
+// fixture that checks the host is left clean.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "host/engine.hpp"
+#include "host/mex_host.hpp"
+#include "host/mx_host.hpp"
+#include "host/sf_host.hpp"
+#include "host/ut_host.hpp"
+#include "models/harnvale/catalogue.hpp"
+#include "models/quimbrel/catalogue.hpp"
+
+namespace e2e {
+
+inline const char* const kHarnvale = HARNVALE_PLUGIN;
+inline const char* const kQuimbrel = QUIMBREL_PLUGIN;
+
+struct ChartCase {
+  const char* plugin;  // path of the built deliverable
+  const char* model;
+  int chart;
+  int N;
+  bool extrapolate;  // outside the table: linear extrapolation, else NaN
+};
+
+template <class C>
+ChartCase chart_case(const char* plugin) {
+  return {plugin, C::Model::name, C::column.number, C::column.N,
+          C::Model::outside == charts::Outside::Extrapolate};
+}
+
+inline std::vector<ChartCase> all_charts() {
+  return {chart_case<harnvale::C1>(kHarnvale), chart_case<harnvale::C2>(kHarnvale),
+          chart_case<harnvale::C3>(kHarnvale), chart_case<quimbrel::C1>(kQuimbrel),
+          chart_case<quimbrel::C2>(kQuimbrel)};
+}
+
+inline std::string case_name(const ChartCase& c) {
+  return std::string(c.model) + "C" + std::to_string(c.chart);
+}
+
+// Small deterministic generator (no dependence on the library's distributions).
+class Lcg {
+ public:
+  explicit Lcg(std::uint64_t seed) : s_(seed) {}
+  double unit() {  // in [0, 1), 53 random bits
+    s_ = s_ * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<double>(s_ >> 11) * 0x1.0p-53;
+  }
+
+ private:
+  std::uint64_t s_;
+};
+
+struct Table {
+  std::vector<double> x, y;
+};
+
+// Strictly increasing breakpoints with uneven spacing; values with some equal
+// neighbours and one NaN value.
+inline Table make_table(int N, std::uint64_t seed) {
+  Lcg g(seed);
+  Table t;
+  t.x.resize(N);
+  t.y.resize(N);
+  double x = -3.0 - g.unit();
+  for (int k = 0; k < N; ++k) {
+    t.x[k] = x;
+    x += 0.001 + 0.02 * g.unit();
+    t.y[k] = 20.0 * g.unit() - 10.0;
+    if (k > 0 && k % 37 == 0) t.y[k] = t.y[k - 1];
+  }
+  t.y[N / 3] = std::numeric_limits<double>::quiet_NaN();
+  return t;
+}
+
+inline Table reversed(Table t) {
+  std::reverse(t.x.begin(), t.x.end());
+  std::reverse(t.y.begin(), t.y.end());
+  return t;
+}
+
+// The interpolation as documented for the charts, evaluated independently.
+inline double reference(Table t, double u, bool extrapolate) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::size_t n = t.x.size();
+  if (t.x[1] < t.x[0]) t = reversed(std::move(t));
+  const auto& X = t.x;
+  const auto& Y = t.y;
+  if (std::isnan(u)) return nan;
+  if (u > X[n - 1]) {
+    if (!extrapolate) return nan;
+    return (Y[n - 1] - Y[n - 2]) * ((u - X[n - 1]) / (X[n - 1] - X[n - 2])) + Y[n - 1];
+  }
+  if (u < X[0]) {
+    if (!extrapolate) return nan;
+    return (Y[1] - Y[0]) * ((u - X[0]) / (X[1] - X[0])) + Y[0];
+  }
+  // The interval [X(low), X(low+1)] with X(low) <= u, the last one for u == X(N).
+  std::size_t low =
+      static_cast<std::size_t>(std::upper_bound(X.begin(), X.end(), u) - X.begin()) - 1;
+  low = std::min(low, n - 2);
+  const double r = (u - X[low]) / (X[low + 1] - X[low]);
+  if (Y[low + 1] == Y[low]) return Y[low];
+  return Y[low] * (1.0 - r) + Y[low + 1] * r;
+}
+
+// Bit-for-bit equality; any NaN equals any NaN (the payload is not a result).
+inline ::testing::AssertionResult same_bits(double expected, double actual) {
+  if (std::isnan(expected) && std::isnan(actual)) return ::testing::AssertionSuccess();
+  if (std::bit_cast<std::uint64_t>(expected) == std::bit_cast<std::uint64_t>(actual)) {
+    return ::testing::AssertionSuccess();
+  }
+  char b[160];
+  std::snprintf(b, sizeof b, "expected %.17g (%016llx), got %.17g (%016llx)", expected,
+                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(expected)), actual,
+                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(actual)));
+  return ::testing::AssertionFailure() << b;
+}
+
+// Queries over a table: inside, on breakpoints and ends, outside both ends, NaN and
+// infinities.
+inline std::vector<double> sweep(const Table& t, std::uint64_t seed) {
+  Lcg g(seed);
+  const double lo = std::min(t.x.front(), t.x.back());
+  const double hi = std::max(t.x.front(), t.x.back());
+  std::vector<double> z;
+  for (int i = 0; i < 24; ++i)
+    z.push_back(lo + (hi - lo) * g.unit());
+  const std::size_t n = t.x.size();
+  for (std::size_t k : {std::size_t{0}, std::size_t{1}, n / 3, n / 2, n - 2, n - 1}) {
+    z.push_back(t.x[k]);
+  }
+  z.push_back(lo - 1.5);
+  z.push_back(hi + 2.25);
+  z.push_back(lo - 1e-9);
+  z.push_back(hi + 1e-9);
+  z.push_back(std::numeric_limits<double>::quiet_NaN());
+  z.push_back(std::numeric_limits<double>::infinity());
+  z.push_back(-std::numeric_limits<double>::infinity());
+  for (int i = 0; i < 8; ++i)
+    z.push_back(lo + (hi - lo) * g.unit());
+  return z;
+}
+
+// A method call that succeeded, or the error it reported.
+inline ::testing::AssertionResult ok(const host::engine::CallResult& r) {
+  if (r.ok) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "[" << r.identifier << "] " << r.error;
+}
+
+// Every test starts from a fresh runtime and checks that the host is left clean.
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::sf::reset();
+    live_before_ = host::mx::live_count();
+    persistent_before_ = host::mx::persistent_count();
+    ut_before_ = host::ut::outstanding_blocks();
+  }
+
+  // No array left alive but persistent ones, the host heap balanced.
+  void expect_clean() {
+    EXPECT_EQ(host::mx::live_count() - live_before_,
+              host::mx::persistent_count() - persistent_before_);
+    EXPECT_EQ(host::ut::outstanding_blocks(), ut_before_);
+  }
+
+  std::size_t live_before_ = 0, persistent_before_ = 0;
+  long ut_before_ = 0;
+};
+
+// A started and initialised block of a chart with a table in its inputs.
+inline host::engine::Block& started_block(host::engine::Engine& engine, const ChartCase& c,
+                                          const Table& t, host::engine::BlockOptions opts = {}) {
+  auto& plugin = engine.load(c.plugin);
+  opts.chart = c.chart;
+  opts.table_length = c.N;
+  auto& block = engine.add_block(plugin, opts);
+  block.set_inputs(t.x.data(), t.y.data(), 0.0);
+  EXPECT_TRUE(ok(block.set_work_widths()));
+  EXPECT_TRUE(ok(block.start()));
+  EXPECT_TRUE(ok(block.initialize()));
+  return block;
+}
+
+}  // namespace e2e
