@@ -42,7 +42,7 @@ template <class Model>
 Mx call_direct(std::vector<const mxArray*>& args) {
   mxArray* out[1] = {nullptr};
   registry::Commands<Model>::process_command_line_call(1, out, static_cast<int>(args.size()),
-                                                        args.data());
+                                                       args.data());
   return Mx(out[0]);
 }
 
@@ -85,7 +85,8 @@ const Target& target_of(const std::string& label) {
 
 std::vector<std::string> target_labels() {
   std::vector<std::string> labels;
-  for (const Target& t : targets()) labels.push_back(t.label);
+  for (const Target& t : targets())
+    labels.push_back(t.label);
   return labels;
 }
 
@@ -95,7 +96,8 @@ struct Inputs {
     for (const Arg& a : args)
       owned.push_back(std::holds_alternative<std::string>(a) ? regtest::text(std::get<0>(a))
                                                              : regtest::num(std::get<1>(a)));
-    for (const Mx& m : owned) raw.push_back(m.get());
+    for (const Mx& m : owned)
+      raw.push_back(m.get());
   }
   std::vector<Mx> owned;
   std::vector<const mxArray*> raw;
@@ -188,7 +190,9 @@ TEST_P(ChecksumTest, AnswersTheWords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, ChecksumTest, ::testing::ValuesIn(checksum_cases()),
-                         [](const auto& info) { return info.param.target + "_" + info.param.what; });
+                         [](const auto& info) {
+                           return info.param.target + "_" + info.param.what;
+                         });
 
 // ---------------------------------------------------------------------------------
 // Calls that no handler takes
@@ -202,24 +206,43 @@ std::string other_model(const regtest::ModelFacts& f) {
   return std::string(f.name) == "Harnvale" ? "Quimbrel" : "Harnvale";
 }
 std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
 const DeclineCase kDeclines[] = {
     {"no_inputs", [](auto&) { return Args{}; }},
     {"number_command", [](auto&) { return Args{7.0}; }},
-    {"four_numbers", [](auto&) { return Args{0.0, 0.0, 0.0, 0.0}; }},
+    {"four_numbers",
+     [](auto&) {
+       return Args{0.0, 0.0, 0.0, 0.0};
+     }},
     {"unknown_command", [](auto&) { return Args{"sf_get_checksum"}; }},
     {"empty_command", [](auto&) { return Args{""}; }},
     {"checksum_case", [](auto&) { return Args{"SF_GET_CHECK_SUM"}; }},
     {"checksum_cut_20", [](auto&) { return Args{"sf_get_check_sum_xyz"}; }},
     {"checksum_cut_long", [](auto&) { return Args{"sf_get_check_sum and a good deal more"}; }},
-    {"checksum_unknown_sub", [](auto&) { return Args{"sf_get_check_sum", "modelfile"}; }},
-    {"checksum_sub_case", [](auto&) { return Args{"sf_get_check_sum", "Machine"}; }},
-    {"checksum_sub_cut", [](auto&) { return Args{"sf_get_check_sum", "machine_and_then_some"}; }},
-    {"checksum_chart_2_inputs", [](auto&) { return Args{"sf_get_check_sum", "chart"}; }},
-    {"checksum_chart_4_inputs", [](auto&) { return Args{"sf_get_check_sum", "chart", 1.0, 1.0}; }},
+    {"checksum_unknown_sub",
+     [](auto&) {
+       return Args{"sf_get_check_sum", "modelfile"};
+     }},
+    {"checksum_sub_case",
+     [](auto&) {
+       return Args{"sf_get_check_sum", "Machine"};
+     }},
+    {"checksum_sub_cut",
+     [](auto&) {
+       return Args{"sf_get_check_sum", "machine_and_then_some"};
+     }},
+    {"checksum_chart_2_inputs",
+     [](auto&) {
+       return Args{"sf_get_check_sum", "chart"};
+     }},
+    {"checksum_chart_4_inputs",
+     [](auto&) {
+       return Args{"sf_get_check_sum", "chart", 1.0, 1.0};
+     }},
     {"unlock_cut", [](auto&) { return Args{"sf_mex_unlock_and_more"}; }},
     {"unlock_case", [](auto&) { return Args{"SF_MEX_UNLOCK"}; }},
 };
@@ -231,13 +254,21 @@ struct ModelQuery {
 };
 const ModelQuery kModelQueries[] = {
     {"get_autoinheritance_info",
-     [](auto& f, const std::string& m) { return Args{"get_autoinheritance_info", m, 1.0, f.autoinheritance[0]}; }},
+     [](auto& f, const std::string& m) {
+       return Args{"get_autoinheritance_info", m, 1.0, f.autoinheritance[0]};
+     }},
     {"get_third_party_uses_info",
-     [](auto& f, const std::string& m) { return Args{"get_third_party_uses_info", m, 1.0, f.identifiers[0]}; }},
+     [](auto& f, const std::string& m) {
+       return Args{"get_third_party_uses_info", m, 1.0, f.identifiers[0]};
+     }},
     {"get_updateBuildInfo_args_info",
-     [](auto& f, const std::string& m) { return Args{"get_updateBuildInfo_args_info", m, 1.0, f.identifiers[0]}; }},
+     [](auto& f, const std::string& m) {
+       return Args{"get_updateBuildInfo_args_info", m, 1.0, f.identifiers[0]};
+     }},
     {"get_eml_resolved_functions_info",
-     [](auto&, const std::string& m) { return Args{"get_eml_resolved_functions_info", m, 1.0}; }},
+     [](auto&, const std::string& m) {
+       return Args{"get_eml_resolved_functions_info", m, 1.0};
+     }},
 };
 
 class DeclineTest : public ::testing::TestWithParam<std::tuple<std::string, DeclineCase>> {};
@@ -269,9 +300,8 @@ TEST_P(ModelQueryTest, OwnModelNameIsAnswered) {
 }
 
 TEST_P(ModelQueryTest, OtherModelNamesAreNotThisPluginsCall) {
-  for (const std::string& name :
-       {other_model(f()), lower(f().name), std::string(f().name) + " ", std::string(""),
-        std::string(f().name) + std::string(130, 'x')}) {
+  for (const std::string& name : {other_model(f()), lower(f().name), std::string(f().name) + " ",
+                                  std::string(""), std::string(f().name) + std::string(130, 'x')}) {
     EXPECT_EQ(failure(t(), q().args(f(), name)), "Unsuccessful command.") << '"' << name << '"';
   }
 }
@@ -321,7 +351,8 @@ TEST_P(ChartQueryTest, AutoinheritanceComparesOnlyTheNamedChart) {
   for (int n = 1; n <= f().charts; ++n) {
     for (int k = 1; k <= f().charts; ++k) {
       SCOPED_TRACE("chart " + std::to_string(n) + ", checksum of chart " + std::to_string(k));
-      Mx out = answer(t(), {"get_autoinheritance_info", f().name, double(n), f().autoinheritance[k - 1]});
+      Mx out = answer(
+          t(), {"get_autoinheritance_info", f().name, double(n), f().autoinheritance[k - 1]});
       if (n == k)
         expect_autoinheritance_record(out.get(), f().autoinheritance[k - 1],
                                       f().table_lengths[n - 1]);
@@ -384,7 +415,8 @@ TEST_P(ChartQueryTest, UnlockReleasesEveryLock) {
     SCOPED_TRACE(std::to_string(locks) + " locks");
     {
       host::mex::CallContext ctx(t().plugin);
-      for (int i = 0; i < locks; ++i) mexLock();
+      for (int i = 0; i < locks; ++i)
+        mexLock();
       ctx.close(nullptr, 0);
     }
     ASSERT_EQ(host::mex::lock_count(t().plugin), locks);

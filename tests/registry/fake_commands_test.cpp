@@ -22,7 +22,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct Call {
   explicit Call(std::vector<Mx> inputs) : owned(std::move(inputs)) {
-    for (const Mx& m : owned) raw.push_back(m.get());
+    for (const Mx& m : owned)
+      raw.push_back(m.get());
     fake::calls().clear();
     const std::size_t before = host::mx::live_count();
     mxArray* slot[1] = {nullptr};
@@ -127,7 +128,8 @@ TEST(FakeCommands, InnerQueriesCheckTheirCommandAndInputs) {
   in.push_back(regtest::num(1));
   in.push_back(regtest::text("checksum-1"));
   std::vector<const mxArray*> raw;
-  for (const Mx& m : in) raw.push_back(m.get());
+  for (const Mx& m : in)
+    raw.push_back(m.get());
   mxArray* out[1] = {nullptr};
   EXPECT_EQ(Commands::autoinheritance_query(1, out, 3, raw.data()), 0);
   EXPECT_EQ(Commands::third_party_query(1, out, 3, raw.data()), 0);

@@ -33,7 +33,8 @@ void dispatcher(SimStruct*, int method, void*) {
 template <int K>
 void checksum(mxArray* out) {
   calls().emplace_back(K, "checksum");
-  for (int i = 0; i < 4; ++i) mxGetPr(out)[i] = 1000.0 * K + i;
+  for (int i = 0; i < 4; ++i)
+    mxGetPr(out)[i] = 1000.0 * K + i;
 }
 template <int K, int Base>
 mxArray* record() {
@@ -53,7 +54,7 @@ const mxArray* report() {
 
 template <int K>
 constexpr registry::ChartEntry entry(const char* checksum_text) {
-  return {&dispatcher<K>, &checksum<K>,   &record<K, 100>, &record<K, 200>,
+  return {&dispatcher<K>,  &checksum<K>,   &record<K, 100>, &record<K, 200>,
           &record<K, 300>, &identifier<K>, checksum_text,   &report<K>};
 }
 
@@ -64,6 +65,6 @@ inline constexpr int kAutoinheritance = 100, kUses = 200, kBuildInfo = 300;
 
 template <>
 struct registry::ModelCharts<fake::Model> {
-  static constexpr ChartEntry charts[] = {fake::entry<1>("checksum-1"), fake::entry<2>("checksum-2"),
-                                          fake::entry<3>("checksum-3")};
+  static constexpr ChartEntry charts[] = {
+      fake::entry<1>("checksum-1"), fake::entry<2>("checksum-2"), fake::entry<3>("checksum-3")};
 };

@@ -77,10 +77,11 @@ void expect_report(const mxArray* report, bool harnvale) {
   ASSERT_TRUE(mxIsStruct(report));
   ASSERT_EQ(mxGetM(report), rows.size());
   ASSERT_EQ(mxGetN(report), 1u);
-  const char* fields[] = {"context",     "name",        "dominantType", "resolved", "fileTimeLo",
-                          "fileTimeHi",  "mFileTimeLo", "mFileTimeHi",  "rhs",      "lhs"};
+  const char* fields[] = {"context",    "name",        "dominantType", "resolved", "fileTimeLo",
+                          "fileTimeHi", "mFileTimeLo", "mFileTimeHi",  "rhs",      "lhs"};
   ASSERT_EQ(mxGetNumberOfFields(report), 10);
-  for (int f = 0; f < 10; ++f) EXPECT_STREQ(mxGetFieldNameByNumber(report, f), fields[f]);
+  for (int f = 0; f < 10; ++f)
+    EXPECT_STREQ(mxGetFieldNameByNumber(report, f), fields[f]);
 
   int m_time_rows = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -123,7 +124,8 @@ void check_query(int chart, bool harnvale) {
     expect_report(out[0], harnvale);
   }
   EXPECT_NE(answers[0].get(), answers[1].get());
-  EXPECT_NE(mxGetField_700(answers[0].get(), 0, "name"), mxGetField_700(answers[1].get(), 0, "name"));
+  EXPECT_NE(mxGetField_700(answers[0].get(), 0, "name"),
+            mxGetField_700(answers[1].get(), 0, "name"));
 }
 
 struct ReportCase {
@@ -153,8 +155,8 @@ INSTANTIATE_TEST_SUITE_P(Reports, ReportTest,
 // made in a slot and handed over as a duplicate), the slots of a writing step
 // released after its last row, two per row, then the post-processing.
 std::vector<std::string> expected_build_calls(int rows) {
-  std::vector<std::string> calls = {"sf_mex_createstruct structure 2 " + std::to_string(rows) + "x1",
-                                    "sf_mex_assign"};
+  std::vector<std::string> calls = {
+      "sf_mex_createstruct structure 2 " + std::to_string(rows) + "x1", "sf_mex_assign"};
   const char* texts[] = {"context", "name", "dominantType", "resolved"};
   const char* times[] = {"fileTimeLo", "fileTimeHi", "mFileTimeLo", "mFileTimeHi"};
   for (int first = 0; first < rows; first += 64) {
@@ -175,7 +177,8 @@ std::vector<std::string> expected_build_calls(int rows) {
         calls.push_back(std::string("sf_mex_addfield ") + f + " " + f + " " + std::to_string(r));
       }
     }
-    for (int k = 0; k < 2 * (end - first); ++k) calls.push_back("sf_mex_destroy");
+    for (int k = 0; k < 2 * (end - first); ++k)
+      calls.push_back("sf_mex_destroy");
   }
   calls.push_back("sf_mex_emlrtNameCapturePostProcessR2012a");
   return calls;
@@ -190,9 +193,11 @@ std::vector<std::string> recorded_build_calls(const std::vector<host::trace::Cal
     std::string line = c.op;
     if (c.op == "sf_mex_create") {
       // name, kind, complexity, a0, a1, dimension count
-      for (int i = 0; i < 6; ++i) line += " " + c.args.at(i);
+      for (int i = 0; i < 6; ++i)
+        line += " " + c.args.at(i);
     } else if (c.op == "sf_mex_createstruct") {
-      for (const std::string& a : c.args) line += " " + a;
+      for (const std::string& a : c.args)
+        line += " " + a;
     } else if (c.op == "sf_mex_createcellmatrix") {
       line += " " + c.args.at(0) + " " + c.args.at(1);
     } else if (c.op == "sf_mex_addfield") {
@@ -214,7 +219,8 @@ void check_build_order(int rows) {
   mxDestroyArray(const_cast<mxArray*>(report));
   const std::vector<std::string> want = expected_build_calls(rows);
   ASSERT_EQ(got.size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "call " << i;
+  for (std::size_t i = 0; i < want.size(); ++i)
+    ASSERT_EQ(got[i], want[i]) << "call " << i;
 }
 
 TEST(ReportBuild, HostCallOrderHarnvale) {

@@ -48,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"Fakemodel", -2147483647 - 1, 0},
                       RouteCase{"Fakemodel", 2147483647, 0}, RouteCase{"fakemodel", 1, 0},
                       RouteCase{"FAKEMODEL", 1, 0}, RouteCase{"Fakemodel ", 1, 0},
-                      RouteCase{"Fakemode", 1, 0}, RouteCase{"Harnvale", 1, 0},
-                      RouteCase{"", 1, 0}, RouteCase{nullptr, 1, 0}));
+                      RouteCase{"Fakemode", 1, 0}, RouteCase{"Harnvale", 1, 0}, RouteCase{"", 1, 0},
+                      RouteCase{nullptr, 1, 0}));
 
 TEST(FakeRouting, PassesMethodCodeAndDataUnchecked) {
   fake::calls().clear();
@@ -80,25 +80,26 @@ class ModelRoutingTest
 
 TEST_P(ModelRoutingTest, ReachesOnlyTheOwnChartDispatcher) {
   const auto& [model, machine, chart] = GetParam();
-  auto* callback = model == "Harnvale" ? &registry::Routing<harnvale::Model>::machine_dispatch_callback
-                                       : &registry::Routing<quimbrel::Model>::machine_dispatch_callback;
+  auto* callback = model == "Harnvale"
+                       ? &registry::Routing<harnvale::Model>::machine_dispatch_callback
+                       : &registry::Routing<quimbrel::Model>::machine_dispatch_callback;
   const int charts = model == "Harnvale" ? 3 : 2;
   unsigned result = 77;
   const std::string error = dispatch_error(callback, machine.c_str(), chart, &result);
   if (machine == model && chart >= 1 && chart <= charts) {
-    EXPECT_EQ(error, cannot_handle("c" + std::to_string(chart) + "_" + model +
-                                   "_method_dispatcher"));
+    EXPECT_EQ(error,
+              cannot_handle("c" + std::to_string(chart) + "_" + model + "_method_dispatcher"));
   } else {
     EXPECT_EQ(error, "");
     EXPECT_EQ(result, 0u);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Models, ModelRoutingTest,
-    ::testing::Combine(::testing::Values("Harnvale", "Quimbrel"),
-                       ::testing::Values("Harnvale", "Quimbrel", "harnvale", "QUIMBREL"),
-                       ::testing::Values(-1, 0, 1, 2, 3, 4)));
+INSTANTIATE_TEST_SUITE_P(Models, ModelRoutingTest,
+                         ::testing::Combine(::testing::Values("Harnvale", "Quimbrel"),
+                                            ::testing::Values("Harnvale", "Quimbrel", "harnvale",
+                                                              "QUIMBREL"),
+                                            ::testing::Values(-1, 0, 1, 2, 3, 4)));
 
 TEST(ModelRouting, NamedDispatchersForwardToTheirChart) {
   const std::pair<void (*)(SimStruct*, int, void*), const char*> named[] = {

@@ -71,10 +71,10 @@ struct ModelFacts {
   const char* name;
   int charts;
   Words none, machine, makefile, target;
-  std::vector<Words> chart_words;             // per chart
-  std::vector<std::string> autoinheritance;   // per chart
-  std::vector<std::string> identifiers;       // per chart
-  std::vector<int> table_lengths;             // per chart
+  std::vector<Words> chart_words;            // per chart
+  std::vector<std::string> autoinheritance;  // per chart
+  std::vector<std::string> identifiers;      // per chart
+  std::vector<int> table_lengths;            // per chart
 };
 
 inline const ModelFacts& harnvale_facts() {
@@ -95,18 +95,17 @@ inline const ModelFacts& harnvale_facts() {
 }
 
 inline const ModelFacts& quimbrel_facts() {
-  static const ModelFacts f{
-      "Quimbrel",
-      2,
-      {3169979126., 515553555., 3215762738., 3872717964.},
-      {2793627544., 638236275., 2734170511., 3705990300.},
-      {2287025347., 2213824637., 3447881020., 4283747939.},
-      {3031367619., 4001028638., 3978939492., 838979348.},
-      {{1378687181., 2329191762., 3302187018., 413332065.},
-       {1254997415., 3360894340., 3941128002., 3242617462.}},
-      {"1eixTI5aZYxJ9IgkwCPkqD", "vdoADceFGKT2ubrNWpN01F"},
-      {"ki17hIprV1KTWkcqEkfaUD", "6RXKcD8qXw2Opagun1ox3"},
-      {2722, 390}};
+  static const ModelFacts f{"Quimbrel",
+                            2,
+                            {3169979126., 515553555., 3215762738., 3872717964.},
+                            {2793627544., 638236275., 2734170511., 3705990300.},
+                            {2287025347., 2213824637., 3447881020., 4283747939.},
+                            {3031367619., 4001028638., 3978939492., 838979348.},
+                            {{1378687181., 2329191762., 3302187018., 413332065.},
+                             {1254997415., 3360894340., 3941128002., 3242617462.}},
+                            {"1eixTI5aZYxJ9IgkwCPkqD", "vdoADceFGKT2ubrNWpN01F"},
+                            {"ki17hIprV1KTWkcqEkfaUD", "6RXKcD8qXw2Opagun1ox3"},
+                            {2722, 390}};
   return f;
 }
 
