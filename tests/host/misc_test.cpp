@@ -1,0 +1,241 @@
+// The call recorder, the host heap and the numeric tests.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/mex_host.hpp"
+#include "host/trace.hpp"
+#include "host/ut_host.hpp"
+#include "platform/mathutil.h"
+#include "platform/mex.h"
+#include "platform/ut.h"
+#include "tests/host/host_test.hpp"
+
+namespace {
+
+using host_test::HostTest;
+using ::testing::ElementsAre;
+namespace trace = host::trace;
+
+std::vector<std::string> lines(const trace::Collector& c) {
+  std::vector<std::string> out;
+  for (const trace::Call& call : c.calls())
+    out.push_back(call.line());
+  return out;
+}
+
+// Must stay the first test of this program: nothing has installed a sink yet.
+TEST(Trace, RecordingIsOffByDefault) {
+  EXPECT_FALSE(trace::enabled());
+  EXPECT_FALSE(trace::g_enabled);
+  int calls = 0;
+  trace::set_sink([&](const trace::Call&) { ++calls; });
+  EXPECT_TRUE(trace::enabled());
+  mxDestroyArray(mxCreateDoubleScalar(1));
+  EXPECT_EQ(calls, 2);
+  trace::clear_sink();
+  EXPECT_FALSE(trace::enabled());
+  mxDestroyArray(mxCreateDoubleScalar(1));
+  muDoubleScalarIsNaN(1.0);
+  EXPECT_EQ(calls, 2);
+}
+
+struct Formatted {
+  std::string got, want;
+};
+
+class TraceArg : public ::testing::TestWithParam<Formatted> {};
+
+TEST_P(TraceArg, Formats) {
+  EXPECT_EQ(GetParam().got, GetParam().want);
+}
+
+std::string hex(const void* p) {
+  std::ostringstream s;
+  s << "0x" << std::hex << reinterpret_cast<std::uintptr_t>(p);
+  return s.str();
+}
+
+const int kSomewhere = 0;
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, TraceArg,
+    ::testing::Values(Formatted{trace::arg("plain"), "\"plain\""},
+                      Formatted{trace::arg("a\"b\\c"), "\"a\\\"b\\\\c\""},
+                      Formatted{trace::arg("l1\nl2\tx\r"), "\"l1\\nl2\\tx\\r\""},
+                      Formatted{trace::arg("\x01\x7f\xe9"), "\"\\x01\\x7f\\xe9\""},
+                      Formatted{trace::arg(static_cast<const char*>(nullptr)), "null"},
+                      Formatted{trace::arg(static_cast<const void*>(nullptr)), "null"},
+                      Formatted{trace::arg(static_cast<const void*>(&kSomewhere)),
+                                hex(&kSomewhere)},
+                      Formatted{trace::arg(nullptr), "null"},
+                      Formatted{trace::arg(0.1), "0.10000000000000001"},
+                      Formatted{trace::arg(-2.5), "-2.5"},
+                      Formatted{trace::arg(1e300), "1.0000000000000001e+300"},
+                      Formatted{trace::arg(std::numeric_limits<double>::quiet_NaN()), "nan"},
+                      Formatted{trace::arg(-7), "-7"}, Formatted{trace::arg(true), "1"},
+                      Formatted{trace::arg(18446744073709551615ull), "18446744073709551615"},
+                      Formatted{trace::Call{"op", {}}.line(), "op"},
+                      Formatted{trace::Call{"op", {"1", "\"a b\""}}.line(), "op 1 \"a b\""}));
+
+class TraceOrder : public HostTest {
+ protected:
+  void TearDown() override {
+    host::ut::fail_next_allocations(0);
+    host::mex::clear_dialogs();
+    HostTest::TearDown();
+  }
+};
+
+TEST_F(TraceOrder, RecordsEveryHostCallInOrder) {
+  trace::Collector c;
+  mxArray* s = mxCreateString("say \"hi\"");
+  mxArray* d = mxCreateDoubleMatrix_700(1, 4, mxREAL);
+  mxGetPr(d);
+  mxArray* in[3] = {s, s, s};
+  mexCallMATLAB(0, nullptr, 3, in, "errordlg");
+  void* block = utMalloc(24);
+  utFree(block);
+  muDoubleScalarIsNaN(0.5);
+  muDoubleScalarIsInf(-std::numeric_limits<double>::infinity());
+  mxDestroyArray(d);
+  mxDestroyArray(s);
+  mxDestroyArray(nullptr);
+  EXPECT_THAT(
+      lines(c),
+      ElementsAre("mxCreateString \"say \\\"hi\\\"\"", "mxCreateDoubleMatrix_700 1 4 0",
+                  "mxGetPr double[1x4]",
+                  "mexCallMATLAB 0 3 \"errordlg\" char[1x8] char[1x8] char[1x8]", "utMalloc 24",
+                  "utFree " + hex(block), "muDoubleScalarIsNaN 0.5", "muDoubleScalarIsInf -inf",
+                  "mxDestroyArray double[1x4]", "mxDestroyArray char[1x8]", "mxDestroyArray null"));
+  ASSERT_EQ(c.calls().size(), 11u);
+  EXPECT_EQ(c.calls()[3].op, "mexCallMATLAB");
+  EXPECT_THAT(c.calls()[3].args,
+              ElementsAre("0", "3", "\"errordlg\"", "char[1x8]", "char[1x8]", "char[1x8]"));
+}
+
+TEST_F(TraceOrder, HostErrorsAndLocksAreRecorded) {
+  trace::Collector c;
+  {
+    host::mex::CallContext context(&c);
+    mexLock();
+    mexIsLocked();
+    mexUnlock();
+  }
+  EXPECT_THROW(mexErrMsgIdAndTxt("a:b", "n=%d", 3), host::HostError);
+  EXPECT_THROW(mexErrMsgTxt("plain"), host::HostError);
+  EXPECT_THAT(lines(c), ElementsAre("mexLock", "mexIsLocked", "mexUnlock",
+                                    "mexErrMsgIdAndTxt \"a:b\" \"n=3\"", "mexErrMsgTxt \"plain\""));
+}
+
+TEST_F(TraceOrder, CollectorsNestAndRestore) {
+  trace::Collector outer;
+  mxDestroyArray(mxCreateDoubleScalar(1));
+  {
+    trace::Collector inner;
+    mxGetNaN();
+    EXPECT_THAT(lines(inner), ElementsAre("mxGetNaN"));
+  }
+  mxGetInf();
+  EXPECT_THAT(lines(outer),
+              ElementsAre("mxCreateDoubleScalar 1", "mxDestroyArray double[1x1]", "mxGetInf"));
+  outer.clear();
+  EXPECT_TRUE(outer.calls().empty());
+}
+
+TEST_F(TraceOrder, MuteAndASinkCallingTheHostRecordNothing) {
+  std::vector<std::string> seen;
+  trace::set_sink([&](const trace::Call& call) {
+    seen.push_back(call.line());
+    mxGetNaN();  // would recurse if recorded
+  });
+  {
+    trace::Mute mute;
+    EXPECT_FALSE(trace::enabled());
+    mxGetInf();
+  }
+  EXPECT_TRUE(trace::enabled());
+  mxGetNaN();
+  trace::clear_sink();
+  EXPECT_THAT(seen, ElementsAre("mxGetNaN"));
+}
+
+// ---- host heap ------------------------------------------------------------------
+
+TEST_F(TraceOrder, HeapCountsOutstandingBlocks) {
+  const long base = host::ut::outstanding_blocks();
+  void* a = utMalloc(8);
+  void* b = utMalloc(0);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(a, b);
+  std::memset(a, 0xab, 8);
+  EXPECT_EQ(host::ut::outstanding_blocks(), base + 2);
+  utFree(a);
+  utFree(nullptr);
+  EXPECT_EQ(host::ut::outstanding_blocks(), base + 1);
+  utFree(b);
+  EXPECT_EQ(host::ut::outstanding_blocks(), base);
+}
+
+TEST_F(TraceOrder, AllocationsFailOnRequest) {
+  const long base = host::ut::outstanding_blocks();
+  host::ut::fail_next_allocations(2, 1);
+  void* first = utMalloc(4);
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(utMalloc(4), nullptr);
+  EXPECT_EQ(utMalloc(4), nullptr);
+  void* after = utMalloc(4);
+  EXPECT_NE(after, nullptr);
+  EXPECT_EQ(host::ut::outstanding_blocks(), base + 2);
+  utFree(first);
+  utFree(after);
+}
+
+TEST(HeapDeath, FreeingTwiceAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        void* p = utMalloc(4);
+        utFree(p);
+        utFree(p);
+      },
+      "utFree: block not allocated by utMalloc or already freed");
+}
+
+// ---- numeric tests -------------------------------------------------------------------
+
+class MathUtil : public ::testing::TestWithParam<double> {};
+
+// Independent classification from the IEEE 754 bit pattern.
+bool bits_nan(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return ((b >> 52) & 0x7ff) == 0x7ff && (b & ((1ull << 52) - 1)) != 0;
+}
+bool bits_inf(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return ((b >> 52) & 0x7ff) == 0x7ff && (b & ((1ull << 52) - 1)) == 0;
+}
+
+TEST_P(MathUtil, ClassifiesLikeTheBitPattern) {
+  const double v = GetParam();
+  EXPECT_EQ(muDoubleScalarIsNaN(v), bits_nan(v));
+  EXPECT_EQ(muDoubleScalarIsInf(v), bits_inf(v));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, MathUtil,
+                         ::testing::Values(0.0, -0.0, 1.0, -1e308, 4.9e-324,
+                                           std::numeric_limits<double>::max(),
+                                           std::numeric_limits<double>::infinity(),
+                                           -std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::quiet_NaN(),
+                                           -std::numeric_limits<double>::quiet_NaN(),
+                                           std::numeric_limits<double>::signaling_NaN()));
+
+}  // namespace
