@@ -55,6 +55,14 @@ ArrayGuard::~ArrayGuard() {
   if (array_ != nullptr) mxDestroyArray(array_);
 }
 
+mxArray* text_row(const char* text, std::size_t n) {
+  if (n == 0) {
+    const char* empty[1] = {""};
+    return mxCreateCharMatrixFromStrings_700(1, empty);
+  }
+  return mxCreateStringFromNChars_700(text, static_cast<int>(n));
+}
+
 bool is_real_scalar(const mxArray* array, mxClassID class_id) {
   return array != nullptr && mxGetClassID(array) == class_id && !mxIsComplex(array) &&
          mxGetM(array) == 1 && mxGetN(array) == 1;
@@ -112,7 +120,7 @@ mxArray* create_numeric(const void* data, mxClassID cls, std::size_t element_siz
 
 // A character array of m rows and n columns from m*n characters in column order.
 mxArray* create_chars(const char* data, Dims d) {
-  if (d.m == 1) return mxCreateStringFromNChars_700(data, d.n);
+  if (d.m == 1) return text_row(data, static_cast<std::size_t>(d.n));
   std::vector<std::string> rows(static_cast<std::size_t>(d.m), std::string());
   std::vector<const char*> texts;
   for (int i = 0; i < d.m; ++i) {
@@ -187,11 +195,11 @@ const mxArray* sf_mex_create(const char* name, const void* data, int kind, int c
       return create_chars(static_cast<const char*>(data), d);
     default: {  // SF_MEX_TEXT: one row, never read past the terminator
       const char* text = data != nullptr ? static_cast<const char*>(data) : "";
-      if (num_dims == 0) return mxCreateStringFromNChars_700(text, int(std::strlen(text)));
+      if (num_dims == 0) return text_row(text, std::strlen(text));
       if (d.m != 1) {
         raise(kIdBadValue, format("sf_mex_create: a text has one row, not %d ('%s').", d.m, what));
       }
-      return mxCreateStringFromNChars_700(text, int(strnlen(text, std::size_t(d.n))));
+      return text_row(text, strnlen(text, static_cast<std::size_t>(d.n)));
     }
   }
 }

@@ -73,6 +73,9 @@ void trace_call(const char* op, const A&... a) {
   host::trace::emit(std::move(call));
 }
 
+// A 1xn character array of the n characters at text (1x0 for n = 0).
+mxArray* text_row(const char* text, std::size_t n);
+
 // True for a real 1x1 array of the given class.
 bool is_real_scalar(const mxArray* array, mxClassID class_id);
 

@@ -170,7 +170,7 @@ class Decoder {
       }
       const std::string_view t = text_.substr(pos_, close - pos_);
       pos_ = close + 1;
-      return mxCreateStringFromNChars_700(t.data(), static_cast<int>(t.size()));
+      return text_row(t.data(), t.size());
     }
     if (at('S')) return parse_struct();
     fail("a value (M[number], T\"text\" or a struct)");
