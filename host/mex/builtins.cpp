@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "host/mex/mex_internal.hpp"
+#include "host/trace.hpp"
 
 namespace host::mex {
 
@@ -33,6 +34,7 @@ void check_counts(const char* function, int nlhs, int max_out, int nrhs, int min
 
 // message(identifier): a message record with the identifier and its catalogue text.
 void builtin_message(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[]) {
+  trace::Mute mute;  // the function's own matrix work is not part of the caller's trace
   check_counts("message", nlhs, 1, nrhs, 1, 1);
   const std::string id = detail::text_argument("message", prhs[0], 1);
   const std::string text = catalogue_text(id);
@@ -45,6 +47,7 @@ void builtin_message(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[]) {
 
 // error(message record), error(text) or error(identifier, text): raises it.
 void builtin_error(int nlhs, mxArray*[], int nrhs, mxArray* prhs[]) {
+  trace::Mute mute;
   check_counts("error", nlhs, 0, nrhs, 1, 2);
   std::string id, text;
   if (nrhs == 1 && mxIsStruct(prhs[0])) {
@@ -67,6 +70,7 @@ void builtin_error(int nlhs, mxArray*[], int nrhs, mxArray* prhs[]) {
 
 // errordlg(message, title, mode): shown as a dialog record.
 void builtin_errordlg(int nlhs, mxArray*[], int nrhs, mxArray* prhs[]) {
+  trace::Mute mute;
   check_counts("errordlg", nlhs, 0, nrhs, 0, 3);
   Dialog d;
   if (nrhs > 0) d.message = detail::text_argument("errordlg", prhs[0], 1);

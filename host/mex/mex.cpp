@@ -168,7 +168,6 @@ int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const ch
   std::vector<mxArray*> out(static_cast<std::size_t>(nlhs > 1 ? nlhs : 1), nullptr);
   const host::mx::ScopeId scope = host::mx::open_scope();
   try {
-    host::trace::Mute mute;
     fn(nlhs, out.data(), nrhs, prhs);
     for (int i = 0; i < nlhs; ++i) {
       if (out[static_cast<std::size_t>(i)] == nullptr) {

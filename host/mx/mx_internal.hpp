@@ -47,8 +47,11 @@ inline constexpr std::size_t kQuarantine = 4096;
 struct Store {
   std::unordered_set<const mxArray*> known;  // live and quarantined
   std::deque<mxArray*> quarantine;
-  std::vector<std::unique_ptr<Scope>> scopes;  // innermost last
-  const mxArray* last_checked = nullptr;       // one-entry cache of check()
+  // Scopes are reused: scopes[0..open) are open, innermost last; the rest wait for
+  // the next open_scope, so that a call making no arrays allocates nothing.
+  std::vector<std::unique_ptr<Scope>> scopes;
+  std::size_t open = 0;
+  const mxArray* last_checked = nullptr;  // one-entry cache of check()
   std::size_t live = 0;
   std::size_t persistent = 0;
   ScopeId next_scope = 1;

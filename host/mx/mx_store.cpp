@@ -93,11 +93,11 @@ namespace {
 
 void attach_to_innermost(mxArray* a) {
   Store& s = store();
-  if (s.scopes.empty()) {
+  if (s.open == 0) {
     a->scope = nullptr;
     return;
   }
-  Scope* scope = s.scopes.back().get();
+  Scope* scope = s.scopes[s.open - 1].get();
   scope->members.insert(a);
   a->scope = scope;
 }
@@ -270,20 +270,19 @@ bool is_persistent(const mxArray* array) {
 
 ScopeId open_scope() {
   detail::Store& s = store();
-  auto scope = std::make_unique<detail::Scope>();
+  if (s.open == s.scopes.size()) s.scopes.push_back(std::make_unique<detail::Scope>());
+  detail::Scope* scope = s.scopes[s.open++].get();
   scope->id = s.next_scope++;
-  const ScopeId id = scope->id;
-  s.scopes.push_back(std::move(scope));
-  return id;
+  return scope->id;
 }
 
 void close_scope(ScopeId scope, mxArray* const* keep, std::size_t keep_count) {
   detail::Store& s = store();
-  if (s.scopes.empty() || s.scopes.back()->id != scope) {
+  if (s.open == 0 || s.scopes[s.open - 1]->id != scope) {
     detail::misuse("close_scope", "scope is not the innermost open scope");
   }
-  detail::Scope* closing = s.scopes.back().get();
-  detail::Scope* enclosing = s.scopes.size() > 1 ? s.scopes[s.scopes.size() - 2].get() : nullptr;
+  detail::Scope* closing = s.scopes[s.open - 1].get();
+  detail::Scope* enclosing = s.open > 1 ? s.scopes[s.open - 2].get() : nullptr;
   // Keep entries are compared by address only: an output slot may hold anything.
   for (std::size_t i = 0; i < keep_count; ++i) {
     mxArray* a = keep[i];
@@ -294,10 +293,10 @@ void close_scope(ScopeId scope, mxArray* const* keep, std::size_t keep_count) {
     a->scope = enclosing;
     if (enclosing != nullptr) enclosing->members.insert(a);
   }
-  std::vector<mxArray*> doomed(closing->members.begin(), closing->members.end());
-  for (mxArray* a : doomed)
-    detail::destroy_tree(a);
-  s.scopes.pop_back();
+  while (!closing->members.empty())
+    detail::destroy_tree(*closing->members.begin());
+  closing->id = 0;
+  --s.open;
 }
 
 void make_persistent(mxArray* array, const char* op) {

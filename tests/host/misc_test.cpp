@@ -118,6 +118,20 @@ TEST_F(TraceOrder, RecordsEveryHostCallInOrder) {
               ElementsAre("0", "3", "\"errordlg\"", "char[1x8]", "char[1x8]", "char[1x8]"));
 }
 
+TEST_F(TraceOrder, CallsInsideAFunctionAreRecordedButNotTheBuiltinsOwn) {
+  host::mex::register_function("probe", [](int, mxArray*[], int, mxArray*[]) { mxGetNaN(); });
+  mxArray* in[1] = {mxCreateString("Coder:toolbox:interp1_nonMonotonicX")};
+  mxArray* out[1] = {nullptr};
+  trace::Collector c;
+  mexCallMATLAB(0, nullptr, 0, nullptr, "probe");
+  mexCallMATLAB(1, out, 1, in, "message");
+  EXPECT_THAT(lines(c), ElementsAre("mexCallMATLAB 0 0 \"probe\"", "mxGetNaN",
+                                    "mexCallMATLAB 1 1 \"message\" char[1x35]"));
+  host::mex::unregister_function("probe");
+  mxDestroyArray(in[0]);
+  mxDestroyArray(out[0]);
+}
+
 TEST_F(TraceOrder, HostErrorsAndLocksAreRecorded) {
   trace::Collector c;
   {

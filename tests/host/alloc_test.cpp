@@ -1,0 +1,65 @@
+// A MEX call that makes no arrays costs the host no heap allocation: the engine
+// runs every output step inside such a call.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "host/mex_host.hpp"
+#include "host/mx_host.hpp"
+#include "platform/mathutil.h"
+#include "platform/mex.h"
+
+namespace {
+long g_news = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++g_news;
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+const int kPlugin = 0;
+
+void step(int, mxArray*[], int, const mxArray* prhs[]) {
+  if (mxGetScalar(prhs[0]) != 104.0) mexErrMsgTxt("wrong flag");
+  double* pr = mxGetPr(prhs[0]);
+  if (muDoubleScalarIsNaN(pr[0])) mexErrMsgTxt("nan");
+  if (!mexIsLocked()) mexLock();
+}
+
+TEST(HostHotPath, CallsThatMakeNoArraysAllocateNothing) {
+  mxArray* flag = mxCreateDoubleScalar(0);
+  host::mx::make_persistent(flag);
+  host::mx::release_from_scope(flag);
+  const mxArray* prhs[1] = {flag};
+  int simstruct = 0;
+  mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&simstruct)};
+  mxGetPr(flag)[0] = 104;
+  host::mex::call(&kPlugin, step, -1, plhs, 1, prhs);  // warm-up: scopes, lock entry
+  const long before = g_news;
+  for (int i = 0; i < 1000; ++i) {
+    mxGetPr(flag)[0] = 104;
+    host::mex::call(&kPlugin, step, -1, plhs, 1, prhs);
+  }
+  EXPECT_EQ(g_news - before, 0);
+  EXPECT_EQ(host::mex::lock_count(&kPlugin), 1);
+  // a call that does make an array still cleans it up
+  host::mex::call(
+      &kPlugin, [](int, mxArray*[], int, const mxArray*[]) { mxCreateDoubleScalar(1); }, -1, plhs,
+      1, prhs);
+  EXPECT_EQ(host::mx::live_count(), 1u);
+  mxDestroyArray(flag);
+  EXPECT_EQ(host::mx::live_count(), 0u);
+}
+
+}  // namespace
