@@ -1,0 +1,205 @@
+// A chart block without the engine: a SimStruct with root, model information
+// (time, generic-function entry), three input ports sized for the chart and two
+// output ports, plus helpers to read the host's call recorder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charts/chart.hpp"
+#include "host/mex_host.hpp"
+#include "host/mx_host.hpp"
+#include "host/sf_host.hpp"
+#include "host/trace.hpp"
+#include "host/ut_host.hpp"
+#include "models/harnvale/catalogue.hpp"
+#include "models/quimbrel/catalogue.hpp"
+#include "registry/lifecycle.hpp"
+#include "registry/model_state.hpp"
+
+namespace chart_test {
+
+// The five charts, for typed tests.
+using harnvale::C1;
+using AllCharts = ::testing::Types<charts::Chart<harnvale::C1>, charts::Chart<harnvale::C2>,
+                                   charts::Chart<harnvale::C3>, charts::Chart<quimbrel::C1>,
+                                   charts::Chart<quimbrel::C2>>;
+
+template <class Chart>
+constexpr bool extrapolates() {
+  return Chart::Model::outside == charts::Outside::Extrapolate;
+}
+
+// One call of the generic-function entry.
+struct GenericCall {
+  const SimStruct* S;
+  int code;
+  int int_arg;
+  bool has_value;
+  bool value;  // the boolean at the value address (code 197)
+  bool operator==(const GenericCall&) const = default;
+};
+
+inline std::vector<GenericCall>& generic_calls() {
+  static std::vector<GenericCall> calls;
+  return calls;
+}
+inline std::map<const SimStruct*, double>& block_handles() {
+  static std::map<const SimStruct*, double> handles;
+  return handles;
+}
+
+inline int generic_fcn(SimStruct* S, int code, int int_arg, void* value) {
+  GenericCall call{S, code, int_arg, value != nullptr, false};
+  if (code == SS_GEN_BLOCK_HANDLE && value != nullptr) {
+    *static_cast<double*>(value) = block_handles()[S];
+  } else if (code == SS_GEN_CODE_197 && value != nullptr) {
+    call.value = *static_cast<bool*>(value);
+  }
+  generic_calls().push_back(call);
+  return 0;
+}
+
+// The model around the blocks: root SimStruct and model information.
+struct Root {
+  Root() {
+    info.t = &time;
+    info.generic_fcn = &generic_fcn;
+    info.major_time_step = 1;
+    root.model_name = "model";
+    root.path = "model";
+    root.mdl_info = &info;
+  }
+  Root(const Root&) = delete;
+  Root& operator=(const Root&) = delete;
+  double time = 0.0;
+  SsModelInfo info{};
+  SimStruct root{};
+};
+
+// A chart block of table length n.
+struct Block {
+  Block(Root& r, int n, SsSimMode mode = SS_SIM_NORMAL) : x(n), y(n) {
+    for (int i = 0; i < n; ++i) {
+      x[i] = i;
+      y[i] = 2.0 * i;
+    }
+    in[0] = {x.data(), n, 0};
+    in[1] = {y.data(), n, 0};
+    in[2] = {&z, 1, 0};
+    out[0] = {&y0, 1, 0};
+    out[1] = {&y1, 1, 0};
+    S.root = &r.root;
+    S.model_name = "model";
+    S.path = "model/Chart";
+    S.sizes[SS_SIZES_NUM_INPUT_PORTS] = 3;
+    S.input_ports = in;
+    S.num_output_ports = 2;
+    S.output_ports = out;
+    S.sample_periods = &period;
+    S.num_sample_times = 1;
+    S.mdl_info = &r.info;
+    S.sim_mode = mode;
+  }
+  Block(const Block&) = delete;
+  Block& operator=(const Block&) = delete;
+
+  ChartInstance* instance() const {
+    ChartInfo* info = chart_info_of(&S);
+    return info == nullptr ? nullptr : static_cast<ChartInstance*>(info->chart_instance);
+  }
+
+  std::vector<double> x, y;
+  double z = 0.0, y0 = 0.0, y1 = 0.0;
+  double period = 0.1;
+  SsPort in[3]{};
+  SsPort out[2]{};
+  SimStruct S{};
+};
+
+// Recorded host calls.
+inline std::vector<std::string> ops(const std::vector<host::trace::Call>& calls) {
+  std::vector<std::string> out;
+  out.reserve(calls.size());
+  for (const auto& c : calls)
+    out.push_back(c.op);
+  return out;
+}
+inline std::vector<host::trace::Call> only(const std::vector<host::trace::Call>& calls,
+                                           const std::vector<std::string>& names) {
+  std::vector<host::trace::Call> out;
+  for (const auto& c : calls)
+    for (const auto& n : names)
+      if (c.op == n) out.push_back(c);
+  return out;
+}
+inline bool is_check(const host::trace::Call& c) {
+  return c.op == "sf_debug_integer_check" || c.op == "sf_debug_eml_data_array_bounds_error_check";
+}
+
+inline bool same_bits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A clean host and a started model for the chart's blocks: every test begins with
+// a fresh runtime and ends with the model back to idle, no array and no host heap
+// block left behind.
+template <class Chart>
+class ChartTest : public ::testing::Test {
+ protected:
+  using Model = typename Chart::Model;
+  static constexpr int N = Chart::N;
+
+  void SetUp() override {
+    host::sf::reset();
+    host::mex::set_error_returns(false);
+    generic_calls().clear();
+    block_handles().clear();
+    live_before_ = host::mx::live_count();
+    blocks_before_ = host::ut::outstanding_blocks();
+  }
+
+  void TearDown() override {
+    for (auto& b : blocks_) {
+      if (ChartInstance* inst = b->instance()) Chart::chart_terminate(inst);
+    }
+    while (registry::model_state<Model>().machine_use_count > 0)
+      registry::Lifecycle<Model>::machine_terminate();
+    registry::Lifecycle<Model>::unload_optimization_info();
+    host::mex::set_error_returns(false);
+    host::sf::set_line_hook({});
+    EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
+    EXPECT_EQ(host::ut::outstanding_blocks(), blocks_before_) << "host heap blocks left";
+  }
+
+  // A new block of this chart; the model starts with the first one.
+  Block& add_block(SsSimMode mode = SS_SIM_NORMAL) {
+    blocks_.push_back(std::make_unique<Block>(root_, N, mode));
+    Block& b = *blocks_.back();
+    registry::Lifecycle<Model>::machine_initialize(&b.S);
+    return b;
+  }
+
+  // A block started and initialised, ready to step.
+  Block& started_block() {
+    Block& b = add_block();
+    Chart::chart_start(&b.S);
+    Chart::chart_initialize(b.instance());
+    return b;
+  }
+
+  registry::ModelState& model() { return registry::model_state<Model>(); }
+
+  Root root_;
+  std::vector<std::unique_ptr<Block>> blocks_;
+  std::size_t live_before_ = 0;
+  long blocks_before_ = 0;
+};
+
+}  // namespace chart_test

@@ -1,0 +1,418 @@
+// The interpolation kernel of every chart against an evaluation written here from
+// the documented algorithm: results bit for bit, raises, and the exact order of
+// the host's index checks.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/charts/chart_fixture.hpp"
+
+namespace chart_test {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// What the kernel should do for one table and query.
+struct Expected {
+  double value = 0.0;
+  bool raised = false;                   // a raise ended the call ("error" raising)
+  std::vector<std::string> identifiers;  // raises in order
+  std::vector<int> checked;              // indices checked, in order
+};
+
+// The documented algorithm, evaluated directly on copies of the tables.
+Expected evaluate(std::vector<double> X, std::vector<double> Y, double u, bool extrapolate,
+                  bool error_returns) {
+  const int n = static_cast<int>(X.size());
+  Expected e;
+  double result = extrapolate ? 0.0 : kNaN;
+  auto raise = [&](const char* id) {
+    e.identifiers.push_back(id);
+    if (!error_returns) e.raised = true;
+    return e.raised;
+  };
+  for (int k = 1; k <= n; ++k) {
+    e.checked.push_back(k);
+    if (std::isnan(X[k - 1])) {
+      raise("MATLAB:interp1:NaNinX");
+      e.value = result;
+      return e;
+    }
+  }
+  if (X[1] < X[0]) {
+    for (auto* T : {&X, &Y}) {
+      for (int j = 1; j <= n / 2; ++j) {
+        e.checked.insert(e.checked.end(), {j, j, n + 1 - j, n + 1 - j});
+        std::swap((*T)[j - 1], (*T)[n - j]);
+      }
+    }
+  }
+  for (int k = 2; k <= n; ++k) {
+    e.checked.push_back(k);
+    e.checked.push_back(k - 1);
+    if (X[k - 1] <= X[k - 2] && raise("Coder:toolbox:interp1_nonMonotonicX")) return e;
+  }
+  const double lo = X[0], pen = X[n - 2], hi = X[n - 1];
+  if (std::isnan(u)) {
+    e.value = kNaN;
+    return e;
+  }
+  if (u > hi) {
+    if (extrapolate) {
+      const double r = (u - hi) / (hi - pen);
+      const double slope_part = (Y[n - 1] - Y[n - 2]) * r;
+      result = slope_part + Y[n - 1];
+    }
+    e.value = result;
+    return e;
+  }
+  if (u < lo) {
+    if (extrapolate) {
+      const double r = (u - lo) / (X[1] - lo);
+      const double slope_part = (Y[1] - Y[0]) * r;
+      result = slope_part + Y[0];
+    }
+    e.value = result;
+    return e;
+  }
+  int low = 1, high = n;
+  while (high - low > 1) {
+    const int mid = (low + high) / 2;
+    e.checked.push_back(mid);
+    if (u >= X[mid - 1]) {
+      low = mid;
+    } else {
+      high = mid;
+    }
+  }
+  e.checked.insert(e.checked.end(), {low, low + 1, low, low + 1});
+  const double a = X[low - 1], b = X[low];
+  const double r = (u - a) / (b - a);
+  const double ya = Y[low - 1], yb = Y[low];
+  if (ya == yb) {
+    e.value = ya;
+  } else {
+    const double p = ya * (1.0 - r);
+    const double q = yb * r;
+    e.value = p + q;
+  }
+  return e;
+}
+
+// Tables of length n.
+struct Table {
+  std::vector<double> x, y;
+};
+
+Table ascending(std::mt19937_64& rng, int n) {
+  std::uniform_real_distribution<double> step(1e-3, 5.0);
+  std::uniform_real_distribution<double> value(-1e3, 1e3);
+  std::uniform_real_distribution<double> start(-500.0, 500.0);
+  Table t{std::vector<double>(n), std::vector<double>(n)};
+  double at = start(rng);
+  for (int i = 0; i < n; ++i) {
+    t.x[i] = at;
+    at += step(rng);
+    t.y[i] = value(rng);
+  }
+  return t;
+}
+
+std::vector<double> queries(std::mt19937_64& rng, const Table& t) {
+  const int n = static_cast<int>(t.x.size());
+  const double lo = std::min(t.x.front(), t.x.back());
+  const double hi = std::max(t.x.front(), t.x.back());
+  std::uniform_real_distribution<double> inside(lo, hi);
+  std::uniform_int_distribution<int> index(0, n - 1);
+  std::vector<double> q = {t.x.front(),
+                           t.x.back(),
+                           t.x[1],
+                           t.x[n - 2],
+                           t.x[index(rng)],
+                           t.x[index(rng)],
+                           lo - 3.5,
+                           hi + 7.25,
+                           lo - 1e-9,
+                           hi + 1e-9,
+                           kNaN,
+                           -kInf,
+                           kInf};
+  for (int i = 0; i < 12; ++i)
+    q.push_back(inside(rng));
+  return q;
+}
+
+template <class Chart>
+class KernelTest : public ChartTest<Chart> {
+ protected:
+  static constexpr int N = Chart::N;
+
+  // Runs the kernel on copies and compares with the evaluation.
+  void check(const Table& t, double u, const std::string& what) {
+    const Expected e = evaluate(t.x, t.y, u, extrapolates<Chart>(), host::mex::error_returns());
+    std::vector<double> X = t.x, Y = t.y;
+    double got = 0.0;
+    bool raised = false;
+    std::string identifier;
+    {
+      host::mex::CallContext call(this);  // the raise's arrays end with the call
+      try {
+        got = Chart::table_interpolate(inst_, Y.data(), u, X.data());
+      } catch (const host::HostError& err) {
+        raised = true;
+        identifier = err.identifier;
+      }
+    }
+    ASSERT_EQ(raised, e.raised) << what << " u=" << u;
+    if (raised) {
+      EXPECT_EQ(identifier, e.identifiers.back()) << what;
+      return;
+    }
+    if (std::isnan(e.value)) {
+      EXPECT_TRUE(std::isnan(got)) << what << " u=" << u << " got " << got;
+    } else {
+      EXPECT_TRUE(same_bits(got, e.value))
+          << what << " u=" << u << " got " << got << " expected " << e.value;
+    }
+  }
+
+  // The indices the kernel checked, read from the recorder, with the pairing of
+  // integer and bounds checks verified on the way.
+  std::vector<int> recorded_indices(const std::vector<host::trace::Call>& calls) {
+    std::vector<int> out;
+    const host::trace::Call* pending = nullptr;
+    for (const auto& c : calls) {
+      if (c.op == "sf_debug_integer_check") {
+        EXPECT_EQ(pending, nullptr) << "two integer checks in a row";
+        pending = &c;
+      } else if (c.op == "sf_debug_eml_data_array_bounds_error_check") {
+        EXPECT_NE(pending, nullptr) << "bounds check without integer check";
+        if (pending == nullptr) continue;
+        const int k = std::stoi(pending->args.at(5));
+        EXPECT_EQ(c.args.at(4), "\"\"");
+        EXPECT_EQ(std::stoi(c.args.at(5)), k);
+        EXPECT_EQ(c.args.at(6), "1");
+        EXPECT_EQ(c.args.at(7), std::to_string(N));
+        EXPECT_EQ(c.args.at(8), "1");
+        EXPECT_EQ(c.args.at(9), "0");
+        out.push_back(k);
+        pending = nullptr;
+      }
+    }
+    return out;
+  }
+
+  void SetUp() override {
+    ChartTest<Chart>::SetUp();
+    Block& b = this->started_block();
+    inst_ = b.instance();
+  }
+
+  ChartInstance* inst_ = nullptr;
+};
+
+TYPED_TEST_SUITE(KernelTest, AllCharts);
+
+TYPED_TEST(KernelTest, GeneratedTablesBitExact) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(4242 + N);
+  for (int round = 0; round < 6; ++round) {
+    Table t = ascending(rng, N);
+    const std::string what = "round " + std::to_string(round);
+    for (double u : queries(rng, t))
+      this->check(t, u, what);
+    // The same table given descending: reversed, same answers.
+    Table d{std::vector<double>(t.x.rbegin(), t.x.rend()),
+            std::vector<double>(t.y.rbegin(), t.y.rend())};
+    for (double u : queries(rng, t))
+      this->check(d, u, what + " descending");
+  }
+}
+
+TYPED_TEST(KernelTest, EdgeValuesOfTheDocumentedCases) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(7 + N);
+  Table t = ascending(rng, N);
+  // On breakpoints the interval to the right is used: Y(k) exactly.
+  std::vector<double> X = t.x, Y = t.y;
+  EXPECT_TRUE(
+      same_bits(TypeParam::table_interpolate(this->inst_, Y.data(), t.x[5], X.data()), t.y[5]));
+  X = t.x, Y = t.y;
+  EXPECT_TRUE(
+      same_bits(TypeParam::table_interpolate(this->inst_, Y.data(), t.x[0], X.data()), t.y[0]));
+  X = t.x, Y = t.y;
+  EXPECT_TRUE(same_bits(TypeParam::table_interpolate(this->inst_, Y.data(), t.x[N - 1], X.data()),
+                        t.y[N - 1]));
+  // Equal neighbours give that value untouched, even where the weights would round.
+  Table eq = t;
+  eq.y[10] = eq.y[11] = 0.1;
+  X = eq.x, Y = eq.y;
+  const double u = eq.x[10] + (eq.x[11] - eq.x[10]) / 3.0;
+  EXPECT_TRUE(same_bits(TypeParam::table_interpolate(this->inst_, Y.data(), u, X.data()), 0.1));
+  // Outside the table: the line through the two outer points, or NaN.
+  X = t.x, Y = t.y;
+  const double above =
+      TypeParam::table_interpolate(this->inst_, Y.data(), t.x[N - 1] + 2.0, X.data());
+  if (extrapolates<TypeParam>()) {
+    const double r = 2.0 / (t.x[N - 1] - t.x[N - 2]);
+    EXPECT_DOUBLE_EQ(above, t.y[N - 1] + (t.y[N - 1] - t.y[N - 2]) * r);
+  } else {
+    EXPECT_TRUE(std::isnan(above));
+  }
+  // NaN query: NaN, no raise.
+  X = t.x, Y = t.y;
+  EXPECT_TRUE(std::isnan(TypeParam::table_interpolate(this->inst_, Y.data(), kNaN, X.data())));
+}
+
+TYPED_TEST(KernelTest, NaNAndInfinityInValuesFlowThrough) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(99 + N);
+  Table t = ascending(rng, N);
+  t.y[3] = kNaN;
+  t.y[4] = kNaN;
+  t.y[20] = kInf;
+  t.y[21] = kInf;
+  t.y[30] = -kInf;
+  t.y[N - 1] = kInf;
+  for (int i : {2, 3, 4, 19, 20, 21, 29, 30, N - 2}) {
+    this->check(t, t.x[i], "breakpoint " + std::to_string(i));
+    this->check(t, 0.5 * (t.x[i] + t.x[i + 1]), "between " + std::to_string(i));
+  }
+  this->check(t, t.x[N - 1] + 1.0, "above");
+  this->check(t, t.x[0] - 1.0, "below");
+}
+
+// Each row of the failure table, with "error" raising and with it returning.
+TYPED_TEST(KernelTest, FailureTable) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(11 + N);
+  const Table good = ascending(rng, N);
+  for (bool returns : {false, true}) {
+    host::mex::set_error_returns(returns);
+    const std::string mode = returns ? " (error returns)" : " (error raises)";
+    Table nan_first = good, nan_late = good, nan_two = good;
+    nan_first.x[0] = kNaN;
+    nan_late.x[N - 1] = kNaN;
+    nan_two.x[7] = kNaN;
+    nan_two.x[9] = kNaN;
+    // Descending start, then broken: reversed, then refused.
+    Table broken = good;
+    std::reverse(broken.x.begin(), broken.x.end());
+    std::reverse(broken.y.begin(), broken.y.end());
+    broken.x[N / 2] = broken.x[N / 2 + 1];
+    Table repeated = good;
+    repeated.x[N - 1] = repeated.x[N - 2];
+    Table two_pairs = good;
+    std::swap(two_pairs.x[4], two_pairs.x[5]);
+    two_pairs.x[N - 3] = two_pairs.x[N - 4];
+    for (const auto& [table, name] :
+         std::vector<std::pair<Table, std::string>>{{nan_first, "NaN first"},
+                                                    {nan_late, "NaN last"},
+                                                    {nan_two, "two NaN"},
+                                                    {broken, "descending then repeated"},
+                                                    {repeated, "repeated end"},
+                                                    {two_pairs, "two failing pairs"}}) {
+      for (double u : {good.x[3], good.x[N / 2] + 0.25, good.x[0] - 1.0, good.x[N - 1] + 1.0})
+        this->check(table, u, name + mode);
+    }
+  }
+}
+
+TYPED_TEST(KernelTest, RaisesAreMadeThroughMessageAndError) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(5 + N);
+  Table t = ascending(rng, N);
+  std::swap(t.x[1], t.x[2]);
+  t.x[N - 1] = t.x[N - 2];
+  host::mex::set_error_returns(true);
+  std::vector<double> X = t.x, Y = t.y;
+  host::trace::Collector rec;
+  {
+    host::mex::CallContext call(this);
+    TypeParam::table_interpolate(this->inst_, Y.data(), t.x[N / 2], X.data());
+  }
+  const auto calls = only(rec.calls(), {"sf_mex_create", "sf_mex_assign", "sf_mex_call_debug"});
+  ASSERT_EQ(calls.size(), 8u);  // two failing pairs, four calls each
+  for (int i = 0; i < 2; ++i) {
+    const auto& create = calls[4 * i];
+    EXPECT_EQ(create.op, "sf_mex_create");
+    EXPECT_EQ(create.args.at(0), "\"y\"");
+    EXPECT_EQ(create.args.at(1), "10");
+    EXPECT_EQ(create.args.back(), "1x35");
+    EXPECT_EQ(calls[4 * i + 1].op, "sf_mex_assign");
+    EXPECT_EQ(calls[4 * i + 2].args.at(0), "\"message\"");
+    EXPECT_EQ(calls[4 * i + 2].args.at(1), "1");
+    EXPECT_EQ(calls[4 * i + 3].args.at(0), "\"error\"");
+    EXPECT_EQ(calls[4 * i + 3].args.at(1), "0");
+  }
+}
+
+// The host's index checks: how many, in which order, per phase.
+TYPED_TEST(KernelTest, CheckCallsPerPhase) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(3 + N);
+  Table t = ascending(rng, N);
+  const double u = 0.5 * (t.x[N / 3] + t.x[N / 3 + 1]);
+  for (bool descending : {false, true}) {
+    Table in = t;
+    if (descending) {
+      std::reverse(in.x.begin(), in.x.end());
+      std::reverse(in.y.begin(), in.y.end());
+    }
+    std::vector<double> X = in.x, Y = in.y;
+    host::trace::Collector rec;
+    TypeParam::table_interpolate(this->inst_, Y.data(), u, X.data());
+    std::vector<host::trace::Call> checks;
+    for (const auto& c : rec.calls())
+      if (is_check(c)) checks.push_back(c);
+    const Expected e = evaluate(in.x, in.y, u, extrapolates<TypeParam>(), false);
+    const std::vector<int> got = this->recorded_indices(checks);
+    EXPECT_EQ(got, e.checked);
+    // The phases by count: NaN scan 2N, reversal 8 (N div 2) per table,
+    // monotonicity 4 (N - 1), interpolation 8, the search in between.
+    const std::size_t fixed = 2u * N + 4u * (N - 1) + 8u + (descending ? 16u * (N / 2) : 0u);
+    ASSERT_GT(checks.size(), fixed);
+    const std::size_t search = checks.size() - fixed;
+    EXPECT_EQ(search % 2, 0u);
+    EXPECT_LE(search / 2, static_cast<std::size_t>(std::ceil(std::log2(N))));
+    EXPECT_GE(search / 2, static_cast<std::size_t>(std::floor(std::log2(N - 1))));
+    // Every check was made with this block's numbers.
+    for (const auto& c : checks) {
+      EXPECT_EQ(c.args.at(2), std::to_string(this->inst_->chart_number));
+      EXPECT_EQ(c.args.at(3), std::to_string(this->inst_->instance_number));
+    }
+  }
+}
+
+TYPED_TEST(KernelTest, ReversalKeepsTheMiddleOfOddTables) {
+  constexpr int N = TypeParam::N;
+  std::vector<double> T(N);
+  for (int i = 0; i < N; ++i)
+    T[i] = i + 1;
+  TypeParam::reverse_table(this->inst_, T.data());
+  for (int i = 0; i < N; ++i)
+    ASSERT_EQ(T[i], N - i);
+  if (N % 2 == 1) {
+    EXPECT_EQ(T[N / 2], N / 2 + 1);
+  }
+}
+
+TYPED_TEST(KernelTest, CheckedIndexUsesTheReturnedIndex) {
+  constexpr int N = TypeParam::N;
+  host::trace::Collector rec;
+  EXPECT_EQ(TypeParam::checked_index(this->inst_, 1), 1);
+  EXPECT_EQ(TypeParam::checked_index(this->inst_, N), N);
+  ASSERT_EQ(rec.calls().size(), 4u);
+  EXPECT_EQ(rec.calls()[0].op, "sf_debug_integer_check");
+  EXPECT_EQ(rec.calls()[1].op, "sf_debug_eml_data_array_bounds_error_check");
+  // An index outside the table is the host's to report.
+  EXPECT_THROW(TypeParam::checked_index(this->inst_, N + 1), host::HostError);
+  EXPECT_THROW(TypeParam::checked_index(this->inst_, 0), host::HostError);
+}
+
+}  // namespace
+}  // namespace chart_test

@@ -1,0 +1,234 @@
+// The output step: the full order of host calls, the private copies handed to the
+// kernel, and a debugger edit of y1 reaching the output.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tests/charts/chart_fixture.hpp"
+
+namespace chart_test {
+namespace {
+
+template <class Chart>
+class StepTest : public ChartTest<Chart> {};
+
+using OneChartPerModel = ::testing::Types<charts::Chart<harnvale::C3>, charts::Chart<quimbrel::C2>>;
+TYPED_TEST_SUITE(StepTest, OneChartPerModel);
+template <class Chart>
+class StepAllTest : public ChartTest<Chart> {};
+TYPED_TEST_SUITE(StepAllTest, AllCharts);
+
+// The documented order of one step, the kernel's checks folded into one entry.
+std::vector<std::string> expected_step(int n) {
+  std::vector<std::string> e = {"sf_debug_symbol_scope_push", "sf_get_time", "sf_debug_call"};
+  for (int i = 0; i < 2 * n + 1; ++i)
+    e.push_back("sf_debug_data_range_wrapper");
+  e.push_back("sf_debug_call");
+  e.push_back("sf_debug_symbol_scope_push_eml");
+  for (int i = 0; i < 2; ++i)
+    e.push_back("sf_debug_symbol_scope_add_eml_importable");
+  for (int i = 0; i < 3; ++i)
+    e.push_back("sf_debug_symbol_scope_add_eml");
+  e.push_back("sf_debug_symbol_scope_add_eml_importable");
+  e.push_back("cv_eml_eval");
+  e.push_back("eml_debug_line_call");
+  e.push_back("kernel");
+  e.push_back("eml_debug_line_call");
+  e.push_back("sf_debug_symbol_scope_pop");
+  e.push_back("sf_debug_call");
+  e.push_back("sf_debug_symbol_scope_pop");
+  e.push_back("sf_debug_check_for_state_inconsistency");
+  e.push_back("sf_debug_data_range_wrapper");
+  return e;
+}
+
+// The runtime's operations the step makes, the kernel's checks folded together.
+std::vector<host::trace::Call> step_calls(const std::vector<host::trace::Call>& calls) {
+  std::vector<host::trace::Call> out;
+  for (const auto& c : calls) {
+    const bool runtime =
+        c.op.rfind("sf_", 0) == 0 || c.op.rfind("cv_", 0) == 0 || c.op.rfind("eml_", 0) == 0;
+    if (!runtime) continue;
+    if (is_check(c)) {
+      if (out.empty() || out.back().op != "kernel") out.push_back({"kernel", {}});
+      continue;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+TYPED_TEST(StepTest, HostCallOrderOfOneStep) {
+  constexpr int N = TypeParam::N;
+  Block& b = this->started_block();
+  this->root_.time = 0.25;
+  b.z = 17.5;
+  host::trace::Collector rec;
+  TypeParam::chart_step(b.instance());
+  const auto calls = step_calls(rec.calls());
+  EXPECT_EQ(ops(calls), expected_step(N));
+  EXPECT_EQ(b.y1, 35.0);
+
+  const ChartInstance* inst = b.instance();
+  const std::string cn = std::to_string(inst->chart_number);
+  const std::string in = std::to_string(inst->instance_number);
+  const std::string obj = std::to_string(TypeParam::column.number - 1);
+  auto chart_call = [&](const host::trace::Call& c, const char* tag, const char* event) {
+    ASSERT_EQ(c.args.size(), 14u);
+    EXPECT_EQ(c.args[2], cn);
+    EXPECT_EQ(c.args[3], in);
+    EXPECT_EQ(c.args[4], "1");
+    EXPECT_EQ(c.args[5], "1");
+    EXPECT_EQ(c.args[6], tag);
+    EXPECT_EQ(c.args[7], obj);
+    EXPECT_EQ(c.args[8], event);
+    EXPECT_EQ(c.args[9], "0");
+    EXPECT_EQ(c.args[10], "null");
+    EXPECT_EQ(c.args[11], "0.25");
+    EXPECT_EQ(c.args[12], "1");
+    EXPECT_EQ(c.args[13], "0");
+  };
+  chart_call(calls[2], "0", "-1");
+  chart_call(calls[2 + 2 * N + 2], "3", "-1");
+  const std::size_t last = calls.size();
+  chart_call(calls[last - 4], "999", "-1");
+  // Range checks: x elements, y elements, z, and finally the output.
+  EXPECT_EQ(calls[3].args[4], "0");
+  EXPECT_EQ(calls[3].args[5], "0");
+  EXPECT_EQ(calls[3 + N].args[4], "1");
+  EXPECT_EQ(calls[3 + N].args[5], "0");
+  EXPECT_EQ(calls[3 + 2 * N].args[4], "2");
+  EXPECT_EQ(calls[3 + 2 * N].args[5], "17.5");
+  EXPECT_EQ(calls[last - 1].args[4], "3");
+  EXPECT_EQ(calls[last - 1].args[5], "35");
+  // Symbols registered in index order.
+  const std::size_t sym = 2 * N + 6;
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(calls[sym + i].args.at(2), std::to_string(i)) << i;
+  // The line calls carry the line codes 3 and -3.
+  const auto lines = only(rec.calls(), {"eml_debug_line_call"});
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].args.at(6), "3");
+  EXPECT_EQ(lines[1].args.at(6), "-3");
+  EXPECT_EQ(lines[0].args.at(5), "-1");
+}
+
+// The first chart call passes the event left by the previous step or by
+// initialisation; a fresh instance holds 0 there.
+TYPED_TEST(StepTest, EventValueOfTheFirstChartCall) {
+  Block& b = this->add_block();
+  TypeParam::chart_start(&b.S);
+  host::trace::Collector rec;
+  TypeParam::chart_step(b.instance());
+  const auto calls = only(rec.calls(), {"sf_debug_call"});
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].args.at(8), "0");
+  EXPECT_EQ(calls[1].args.at(8), "-1");
+  EXPECT_EQ(b.instance()->current_event, -1);
+}
+
+TYPED_TEST(StepAllTest, DescendingTableReachesTheKernelAsPrivateCopies) {
+  constexpr int N = TypeParam::N;
+  Block& b = this->started_block();
+  for (int i = 0; i < N; ++i) {
+    b.x[i] = 10.0 * (N - i);
+    b.y[i] = i;
+  }
+  const std::vector<double> x0 = b.x, y0 = b.y;
+  b.z = 10.0 * N - 5.0;  // between the first two breakpoints, given descending
+  std::vector<double> seen_x, seen_y;
+  host::sf::set_line_hook([&](const host::sf::LineCall& line) {
+    if (line.line_code != -3) return;
+    // The debugger-visible locals after the kernel: still in the block's order.
+    for (const char* name : {"x", "y"}) {
+      const mxArray* shown = host::sf::show_symbol(line.debug_instance, name);
+      const double* pr = mxGetPr(shown);
+      (name[0] == 'x' ? seen_x : seen_y).assign(pr, pr + mxGetNumberOfElements(shown));
+      mxDestroyArray(const_cast<mxArray*>(shown));
+    }
+  });
+  TypeParam::chart_step(b.instance());
+  EXPECT_EQ(b.x, x0);
+  EXPECT_EQ(b.y, y0);
+  EXPECT_EQ(seen_x, x0);
+  EXPECT_EQ(seen_y, y0);
+  EXPECT_EQ(b.y1, 0.5);
+}
+
+TYPED_TEST(StepAllTest, EditOfY1BetweenTheLineCallsReachesTheOutput) {
+  Block& b = this->started_block();
+  b.z = 3.0;
+  host::sf::set_line_hook([&](const host::sf::LineCall& line) {
+    if (line.line_code != -3) return;
+    host::sf::edit_symbol(line.debug_instance, "y1", mxCreateDoubleScalar(-12.5));
+  });
+  TypeParam::chart_step(b.instance());
+  EXPECT_EQ(b.y1, -12.5);
+  host::sf::set_line_hook({});
+  TypeParam::chart_step(b.instance());
+  EXPECT_EQ(b.y1, 6.0);
+}
+
+TYPED_TEST(StepAllTest, KernelErrorLeavesTheOutput) {
+  Block& b = this->started_block();
+  b.z = 2.0;
+  TypeParam::chart_step(b.instance());
+  EXPECT_EQ(b.y1, 4.0);
+  b.x[5] = std::nan("");
+  {
+    host::mex::CallContext call(this);
+    try {
+      TypeParam::chart_step(b.instance());
+      ADD_FAILURE() << "no raise";
+    } catch (const host::HostError& e) {
+      EXPECT_EQ(e.identifier, "MATLAB:interp1:NaNinX");
+    }
+  }
+  EXPECT_EQ(b.y1, 4.0);
+}
+
+TYPED_TEST(StepAllTest, ConversionCallbacksOwnership) {
+  constexpr int N = TypeParam::N;
+  Block& b = this->started_block();
+  double v = 2.75;
+  const mxArray* scalar = TypeParam::double_to_mx(b.instance(), &v);
+  ASSERT_NE(scalar, nullptr);
+  EXPECT_TRUE(mxIsDouble(scalar));
+  EXPECT_EQ(mxGetNumberOfElements(scalar), 1u);
+  EXPECT_EQ(mxGetScalar(scalar), 2.75);
+  const mxArray* table = TypeParam::table_to_mx(b.instance(), b.x.data());
+  ASSERT_EQ(mxGetNumberOfElements(table), static_cast<std::size_t>(N));
+  EXPECT_EQ(mxGetM(table), static_cast<std::size_t>(N));
+  EXPECT_TRUE(std::equal(b.x.begin(), b.x.end(), mxGetPr(table)));
+  mxDestroyArray(const_cast<mxArray*>(table));
+  // mx_to_double consumes what it is given.
+  double out = 0.0;
+  const std::size_t live = host::mx::live_count();
+  TypeParam::mx_to_double(b.instance(), scalar, "y1", &out);
+  EXPECT_EQ(out, 2.75);
+  EXPECT_EQ(host::mx::live_count(), live - 1);
+  EXPECT_EQ(TypeParam::import_named_double(b.instance(), mxCreateDoubleScalar(-1.0), "y1"), -1.0);
+  EXPECT_EQ(host::mx::live_count(), live - 1);
+  // A wrong value is the host's import error, naming the variable.
+  host::mex::CallContext call(this);
+  try {
+    TypeParam::import_named_double(b.instance(), mxCreateString("no"), "y1");
+    ADD_FAILURE() << "no raise";
+  } catch (const host::HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("y1"), std::string::npos) << e.what();
+  }
+}
+
+TYPED_TEST(StepAllTest, ChartTimeFollowsTheHost) {
+  Block& b = this->started_block();
+  this->root_.time = 1.5;
+  TypeParam::enable_chart(b.instance());
+  EXPECT_EQ(TypeParam::chart_time, 1.5);
+  this->root_.time = 2.5;
+  TypeParam::disable_chart(b.instance());
+  EXPECT_EQ(TypeParam::chart_time, 2.5);
+}
+
+}  // namespace
+}  // namespace chart_test
