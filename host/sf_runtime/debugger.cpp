@@ -228,7 +228,6 @@ void reset_debugger() {
 }  // namespace sfrt
 
 using namespace sfrt;
-using host::trace::record;
 
 // --- Machine --------------------------------------------------------------------
 

@@ -8,7 +8,6 @@
 #include "host/sf_runtime/runtime.hpp"
 
 using namespace sfrt;
-using host::trace::record;
 
 namespace {
 

@@ -157,10 +157,18 @@ Fn fn(F f) {
   return Fn{reinterpret_cast<const void*>(f)};
 }
 
-// A formatted call, for the records kept whether or not recording is on.
+// A formatted call. Arguments are formatted with recording muted, so that the
+// matrix calls made to describe arrays do not show in the trace.
 template <class... A>
 host::trace::Call make_call(const char* op, const A&... a) {
+  host::trace::Mute mute;
   return host::trace::Call{op, {arg(a)...}};
+}
+
+// Records one operation of the runtime when recording is on.
+template <class... A>
+void record(const char* op, const A&... a) {
+  if (host::trace::enabled()) host::trace::emit(make_call(op, a...));
 }
 
 }  // namespace sfrt
