@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/mex_host.hpp"
+#include "host/sf_runtime/runtime.hpp"
 #include "host/sf_runtime/values.hpp"
 #include "host/trace.hpp"
 #include "platform/mex.h"
@@ -38,7 +39,6 @@ extern "C" {
 
 const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name, int nlhs,
                                  int nrhs, ...) {
-  (void)debug_instance;  // the stand-in debugger does not trace into called functions
   const char* name = function_name != nullptr ? function_name : "";
   if (nlhs < 0 || nrhs < 0) {
     raise(kIdCall, format("sf_mex_call_debug: invalid argument counts %d and %d for '%s'.", nlhs,
@@ -58,7 +58,7 @@ const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name
     inputs.push_back(const_cast<mxArray*>(va_arg(args, const mxArray*)));
   }
   va_end(args);
-  trace_call("sf_mex_call_debug", name, nlhs, nrhs, Inputs{&inputs});
+  trace_call("sf_mex_call_debug", sfrt::Dbg{debug_instance}, name, nlhs, nrhs, Inputs{&inputs});
   host::trace::Mute mute;
   std::vector<mxArray*> outputs = output_slots(nlhs);
   mexCallMATLAB(nlhs, outputs.data(), nrhs, inputs.data(), name);

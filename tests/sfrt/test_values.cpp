@@ -79,7 +79,9 @@ TEST_P(CreateTest, MakesTheValueWithClassSizeAndContents) {
     }
   } else {
     ASSERT_EQ(c.bytes.size() % (c.m * c.n == 0 ? 1 : c.m * c.n), 0u);
-    EXPECT_EQ(std::memcmp(mxGetData(a.get()), c.bytes.data(), c.bytes.size()), 0);
+    if (!c.bytes.empty()) {
+      EXPECT_EQ(std::memcmp(mxGetData(a.get()), c.bytes.data(), c.bytes.size()), 0);
+    }
   }
 }
 

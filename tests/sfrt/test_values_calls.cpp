@@ -164,8 +164,8 @@ TEST_F(CallsTest, TheRaiseSequenceIsRecordedWithoutTheHostsInnerCalls) {
   }
   EXPECT_THAT(lines, ::testing::ElementsAre("sf_mex_create \"y\" 10 0 1 0 2 1x21",
                                             "sf_mex_assign nothing char[1x21] 0",
-                                            "sf_mex_call_debug \"message\" 1 1 [char[1x21]]",
-                                            "sf_mex_call_debug \"error\" 0 1 [struct[1x1]]"));
+                                            "sf_mex_call_debug null \"message\" 1 1 [char[1x21]]",
+                                            "sf_mex_call_debug null \"error\" 0 1 [struct[1x1]]"));
 }
 
 }  // namespace
