@@ -45,7 +45,8 @@ class Plugin {
   int lock_count() const;
 
   // The MATLAB-level call model_sfun(args...): returns max(nlhs, 1) output slots
-  // (null where the plug-in wrote none). Raises host::HostError on failure.
+  // (null where the plug-in wrote none). Raises host::HostError on failure, and
+  // std::invalid_argument for a negative nlhs (that would be a direct method call).
   std::vector<MxPtr> call_matlab(int nlhs, const std::vector<const mxArray*>& args);
 
  private:

@@ -79,6 +79,9 @@ int Plugin::lock_count() const {
 }
 
 std::vector<MxPtr> Plugin::call_matlab(int nlhs, const std::vector<const mxArray*>& args) {
+  if (nlhs < 0) {
+    throw std::invalid_argument("a MATLAB-level call needs an output count of 0 or more");
+  }
   const int slots = nlhs > 1 ? nlhs : 1;
   std::vector<mxArray*> plhs(static_cast<std::size_t>(slots), nullptr);
   std::vector<const mxArray*> prhs(args);
@@ -207,9 +210,14 @@ Engine::~Engine() {
 }
 
 Plugin& Engine::load(const std::string& path) {
-  std::error_code ec;
-  std::string canonical = std::filesystem::weakly_canonical(path, ec).string();
-  if (ec) canonical = path;
+  // A path names one file however it is spelt; a bare name is left to the loader's
+  // search.
+  std::string canonical = path;
+  if (path.find('/') != std::string::npos) {
+    std::error_code ec;
+    auto resolved = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) canonical = resolved.string();
+  }
   for (auto& p : plugins_) {
     if (p->path_ == canonical) return *p;
   }

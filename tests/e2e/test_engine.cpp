@@ -1,0 +1,267 @@
+// The engine itself: loading, block layout, MATLAB-level calls, host errors raised
+// through a call, the order of the host calls around start and terminate, and a
+// step that allocates nothing.
+#include <dlfcn.h>
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "host/trace.hpp"
+#include "tests/e2e/e2e.hpp"
+
+// Counts operator new while a step runs (engine, plug-in and host together).
+namespace {
+bool g_counting = false;
+long g_allocations = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (g_counting) ++g_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+using host::engine::Block;
+using host::engine::BlockOptions;
+using host::engine::CallResult;
+using host::engine::Engine;
+using host::engine::MxPtr;
+using namespace e2e;
+
+class EngineTest : public HostTest {};
+
+TEST_F(EngineTest, LoadsByPathAndNamesTheModel) {
+  Engine engine;
+  auto& h = engine.load(kHarnvale);
+  EXPECT_EQ(h.model(), "Harnvale");
+  EXPECT_NE(h.entry(), nullptr);
+  // Another spelling of the same file is the same plug-in.
+  const std::string path = kHarnvale;
+  const auto slash = path.rfind('/');
+  const std::string other = path.substr(0, slash) + "/./" + path.substr(slash + 1);
+  EXPECT_EQ(&engine.load(other), &h);
+  EXPECT_EQ(engine.load(kQuimbrel).model(), "Quimbrel");
+
+  EXPECT_THROW(engine.load("/nonexistent/Nothing_sfun.mexa64"), std::runtime_error);
+  // A shared library without mexFunction is refused (the host's own libmx).
+  Dl_info info{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&mxCreateString), &info), 0);
+  try {
+    engine.load(info.dli_fname);
+    ADD_FAILURE() << "loaded " << info.dli_fname;
+  } catch (const std::runtime_error& e) {
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("mexFunction"));
+  }
+}
+
+TEST_F(EngineTest, RefusesBadBlockOptions) {
+  Engine engine;
+  auto& h = engine.load(kHarnvale);
+  EXPECT_THROW(engine.add_block(h, {1, 0}), std::invalid_argument);
+  EXPECT_THROW(engine.add_block(h, {0, 10}), std::invalid_argument);
+}
+
+TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
+  Engine engine;
+  auto& q = engine.load(kQuimbrel);
+  BlockOptions opts;
+  opts.chart = 2;
+  opts.table_length = quimbrel::C2::column.N;
+  opts.rate = host::engine::Rate::Discrete;
+  opts.discrete_period = 0.25;
+  Block& a = engine.add_block(q, opts);
+  Block& b = engine.add_block(q, opts);
+  SimStruct* S = a.simstruct();
+  EXPECT_EQ(S->root, engine.root());
+  EXPECT_EQ(ssGetRootSS(S), engine.root());
+  EXPECT_STREQ(S->model_name, "Quimbrel");
+  EXPECT_STREQ(S->sf_machine_name, "Quimbrel");
+  EXPECT_EQ(S->sf_chart_number, 2);
+  EXPECT_STREQ(S->path, "Quimbrel/Chart2");
+  EXPECT_STRNE(b.simstruct()->path, S->path);
+  EXPECT_NE(a.handle(), b.handle());
+  EXPECT_EQ(ssGetNumInputPorts(S), 3);
+  EXPECT_EQ(S->input_ports[0].signal, a.x());
+  EXPECT_EQ(S->input_ports[0].width, quimbrel::C2::column.N);
+  EXPECT_EQ(S->input_ports[1].signal, a.y());
+  EXPECT_EQ(S->input_ports[2].signal, &a.z());
+  EXPECT_EQ(S->num_output_ports, 2);
+  EXPECT_EQ(*static_cast<double*>(ssGetOutputPortSignal(S, 1)), a.y1());
+  EXPECT_EQ(S->sample_periods[0], 0.25);
+  EXPECT_EQ(ssGetSimStateCompliance(S), SS_SIM_STATE_COMPLIANCE_OWN);
+  EXPECT_EQ(S->host_block_data, nullptr);
+  ASSERT_NE(S->mdl_info, nullptr);
+  EXPECT_NE(S->mdl_info->generic_fcn, nullptr);
+
+  engine.set_time(0.5, true);
+  engine.set_time(0.75, false);
+  EXPECT_EQ(*S->mdl_info->t, 0.75);
+  EXPECT_EQ(S->mdl_info->stored_time, 0.5);
+  EXPECT_FALSE(engine.major());
+
+  // Code 21 answers the block handle.
+  double handle = 0;
+  EXPECT_NE(S->mdl_info->generic_fcn(S, SS_GEN_BLOCK_HANDLE, 0, &handle), 0);
+  EXPECT_EQ(handle, a.handle());
+}
+
+TEST_F(EngineTest, MatlabLevelCallsReturnOwnedOutputsOrRaise) {
+  {
+    Engine engine;
+    auto& h = engine.load(kHarnvale);
+    MxPtr command(mxCreateString("sf_get_check_sum"));
+    MxPtr sub(mxCreateString("chart"));
+    MxPtr two(mxCreateDoubleScalar(2.0));
+    auto out = h.call_matlab(1, {command.get(), sub.get(), two.get()});
+    ASSERT_NE(out[0], nullptr);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(mxGetPr(out[0].get())[i], harnvale::C2::column.chart_checksum[i]);
+    }
+
+    MxPtr unknown(mxCreateString("no_such_command"));
+    try {
+      h.call_matlab(1, {unknown.get()});
+      ADD_FAILURE() << "no error raised";
+    } catch (const host::HostError& e) {
+      EXPECT_STREQ(e.what(), "Unsuccessful command.");
+    }
+    // A negative output count is a direct method call, not a MATLAB-level one.
+    EXPECT_THROW(h.call_matlab(-1, {command.get()}), std::invalid_argument);
+  }
+  expect_clean();
+}
+
+TEST_F(EngineTest, HostErrorRaisedThroughACallIsTheBlocksError) {
+  const ChartCase c = chart_case<harnvale::C2>(kHarnvale);
+  const Table t = make_table(c.N, 41);
+  {
+    Engine engine;
+    Block& block = started_block(engine, c, t);
+    block.z() = t.x[9];
+    ASSERT_TRUE(ok(block.outputs()));
+    const double y1 = block.y1();
+    // Restoring runs outside the runtime's method wrapper: a state that is not a
+    // saved state raises through mexFunction.
+    MxPtr bogus(mxCreateDoubleScalar(5.0));
+    const CallResult r = block.set_sim_state(bogus.get());
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_TRUE(same_bits(y1, block.y1()));
+    EXPECT_EQ(mxGetScalar(bogus.get()), 5.0);
+
+    // Flag 101 is left to the runtime, which reports it for the block.
+    const CallResult sample_times = block.call(101);
+    EXPECT_FALSE(sample_times.ok);
+    EXPECT_THAT(sample_times.error, ::testing::HasSubstr("mdlInitializeSampleTimes"));
+
+    block.z() = t.x[10];
+    ASSERT_TRUE(ok(block.outputs()));
+    EXPECT_TRUE(same_bits(reference(t, t.x[10], true), block.y1()));
+    ASSERT_TRUE(ok(block.terminate()));
+  }
+  expect_clean();
+}
+
+// The host calls of start and terminate that belong to the model, the chart records
+// and the lock, in order, for the first and the second block of a model.
+std::vector<std::string> lifecycle_ops(const host::trace::Collector& calls) {
+  static const char* const kOps[] = {"callMdlMethodAndReportError",
+                                     "sf_debug_create_debug_instance_struct",
+                                     "sf_debug_initialize_machine",
+                                     "call_sf_machine_global_method_dispatcher",
+                                     "sf_clear_error_manager_info",
+                                     "utMalloc",
+                                     "utFree",
+                                     "sf_debug_terminate",
+                                     "mexIsLocked",
+                                     "mexLock",
+                                     "mexUnlock"};
+  std::vector<std::string> ops;
+  for (const auto& call : calls.calls()) {
+    for (const char* op : kOps) {
+      if (call.op == op) ops.push_back(call.op);
+    }
+  }
+  return ops;
+}
+
+TEST_F(EngineTest, StartAndTerminateMakeTheirHostCallsInOrder) {
+  const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
+  {
+    Engine engine;
+    auto& plugin = engine.load(c.plugin);
+    Block& a = engine.add_block(plugin, {c.chart, c.N});
+    Block& b = engine.add_block(plugin, {c.chart, c.N});
+    using V = std::vector<std::string>;
+    {
+      host::trace::Collector calls;
+      ASSERT_TRUE(ok(a.start()));
+      EXPECT_EQ(lifecycle_ops(calls),
+                (V{"callMdlMethodAndReportError", "sf_debug_create_debug_instance_struct",
+                   "sf_debug_initialize_machine", "call_sf_machine_global_method_dispatcher",
+                   "utMalloc", "utMalloc", "mexIsLocked", "mexLock"}));
+    }
+    {
+      host::trace::Collector calls;
+      ASSERT_TRUE(ok(b.start()));
+      EXPECT_EQ(lifecycle_ops(calls),
+                (V{"callMdlMethodAndReportError", "call_sf_machine_global_method_dispatcher",
+                   "utMalloc", "utMalloc", "mexIsLocked"}));
+    }
+    {
+      host::trace::Collector calls;
+      ASSERT_TRUE(ok(a.terminate()));
+      EXPECT_EQ(lifecycle_ops(calls),
+                (V{"callMdlMethodAndReportError", "sf_clear_error_manager_info", "utFree", "utFree",
+                   "mexIsLocked", "mexUnlock", "mexIsLocked"}));
+    }
+    {
+      host::trace::Collector calls;
+      ASSERT_TRUE(ok(b.terminate()));
+      EXPECT_EQ(lifecycle_ops(calls),
+                (V{"callMdlMethodAndReportError", "sf_clear_error_manager_info", "utFree", "utFree",
+                   "sf_debug_terminate", "mexIsLocked"}));
+    }
+  }
+  expect_clean();
+}
+
+TEST_F(EngineTest, AStepAllocatesNothing) {
+  const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
+  const Table t = make_table(c.N, 51);
+  {
+    Engine engine;
+    Block& block = started_block(engine, c, t);
+    block.z() = t.x[100];
+    ASSERT_TRUE(ok(block.outputs()));  // warm-up
+    const std::size_t live = host::mx::live_count();
+    g_allocations = 0;
+    g_counting = true;
+    for (int k = 0; k < 5; ++k) {
+      engine.set_time(k * host::engine::kStepSize, true);
+      block.z() = t.x[100 + k] + 1e-4;
+      const CallResult r = block.outputs();
+      g_counting = false;
+      ASSERT_TRUE(ok(r));
+      g_counting = true;
+    }
+    g_counting = false;
+    EXPECT_EQ(g_allocations, 0);
+    EXPECT_EQ(host::mx::live_count(), live);
+    ASSERT_TRUE(ok(block.terminate()));
+  }
+  expect_clean();
+}
+
+}  // namespace
