@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -181,6 +182,10 @@ std::vector<ChecksumCase> checksum_cases() {
   return cases;
 }
 
+void PrintTo(const ChecksumCase& c, std::ostream* os) {
+  *os << c.target << ' ' << c.what;
+}
+
 class ChecksumTest : public ::testing::TestWithParam<ChecksumCase> {};
 
 TEST_P(ChecksumTest, AnswersTheWords) {
@@ -270,6 +275,10 @@ const ModelQuery kModelQueries[] = {
        return Args{"get_eml_resolved_functions_info", m, 1.0};
      }},
 };
+
+void PrintTo(const DeclineCase& c, std::ostream* os) {
+  *os << c.what;
+}
 
 class DeclineTest : public ::testing::TestWithParam<std::tuple<std::string, DeclineCase>> {};
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ struct SearchCase {
   int base;     // the record's value is base + chart
   bool search;  // uses and build info search onward; autoinheritance does not
 };
+
+void PrintTo(const SearchCase& c, std::ostream* os) {
+  *os << c.command;
+}
 
 class SearchTest : public ::testing::TestWithParam<SearchCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,10 @@ struct ReportCase {
   std::string model;
   int chart;
 };
+
+void PrintTo(const ReportCase& c, std::ostream* os) {
+  *os << c.model << ' ' << c.chart;
+}
 
 class ReportTest : public ::testing::TestWithParam<ReportCase> {};
 
