@@ -154,11 +154,11 @@ int run_command(const RunArgs& a) {
   const std::string plugin_file = plugin_path(model, a.plugin);
 
   TraceFile trace(a.trace);
+  Engine engine;
+  auto& plugin = load_plugin(engine, plugin_file);
   CsvWriter csv(a.out);
   Plot plot{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
   Progress progress(chart_label(model, a.chart));
-  Engine engine;
-  auto& plugin = load_plugin(engine, plugin_file);
   RunHooks hooks;
   hooks.row = [&](const Row& r) {
     csv.row(r);

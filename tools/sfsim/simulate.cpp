@@ -81,7 +81,8 @@ RunResult simulate(host::engine::Engine& engine, host::engine::Plugin& plugin, c
                              format_number(spec.z[k]) + ")";
     for (std::size_t i = 0; i < count && result.ok; ++i) {
       blocks[i]->z() = spec.z[k];
-      call(what + ", " + block_name(i, count), [&] { return blocks[i]->outputs(); });
+      call(count == 1 ? what : what + ", block " + std::to_string(i + 1),
+           [&] { return blocks[i]->outputs(); });
     }
     if (!result.ok) break;
     const double y1 = blocks[0]->y1();

@@ -1,0 +1,646 @@
+// sfsim as a user runs it: the built program with files and arguments, its exit
+// status, its standard output and error, and the files it writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "models/harnvale/catalogue.hpp"
+#include "models/quimbrel/catalogue.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+struct Result {
+  int code = -1;
+  std::string out, err;
+};
+
+std::string read_file(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string num(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
+  char b[40];
+  std::snprintf(b, sizeof b, "%.17g", v);
+  return b;
+}
+
+double parse(const std::string& s) {
+  if (s == "NaN") return kNaN;
+  if (s == "Inf") return kInf;
+  if (s == "-Inf") return -kInf;
+  char* end = nullptr;
+  double v = std::strtod(s.c_str(), &end);
+  EXPECT_EQ(*end, '\0') << "not a number: " << s;
+  return v;
+}
+
+std::uint64_t bits(double v) {
+  return std::bit_cast<std::uint64_t>(v);
+}
+
+// Bit-equal, any NaN matching any NaN (the CSV spells every NaN alike).
+::testing::AssertionResult same_double(double expected, double actual) {
+  if (std::isnan(expected) && std::isnan(actual)) return ::testing::AssertionSuccess();
+  if (bits(expected) == bits(actual)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "expected " << num(expected) << ", got " << num(actual);
+}
+
+struct Row {
+  long step;
+  double time, z, y1;
+};
+
+std::vector<Row> parse_csv(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "step,time,z,y1");
+  std::vector<Row> rows;
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream ls(line);
+    for (std::string cell; std::getline(ls, cell, ',');)
+      f.push_back(cell);
+    if (f.size() != 4) {
+      ADD_FAILURE() << "bad row: " << line;
+      continue;
+    }
+    rows.push_back({std::stol(f[0]), parse(f[1]), parse(f[2]), parse(f[3])});
+  }
+  return rows;
+}
+
+// The interpolation as the charts define it, written out directly: a linear scan for
+// the interval (u on an interior breakpoint X(k) takes [X(k), X(k+1)]).
+double interpolate(const std::vector<double>& X, const std::vector<double>& Y, double u,
+                   bool extrapolate) {
+  const std::size_t N = X.size();
+  if (std::isnan(u)) return kNaN;
+  if (u > X[N - 1]) {
+    if (!extrapolate) return kNaN;
+    return (Y[N - 1] - Y[N - 2]) * ((u - X[N - 1]) / (X[N - 1] - X[N - 2])) + Y[N - 1];
+  }
+  if (u < X[0]) {
+    if (!extrapolate) return kNaN;
+    return (Y[1] - Y[0]) * ((u - X[0]) / (X[1] - X[0])) + Y[0];
+  }
+  std::size_t k = 0;
+  while (k + 2 < N && X[k + 1] <= u)
+    ++k;
+  if (Y[k] == Y[k + 1]) return Y[k];
+  double r = (u - X[k]) / (X[k + 1] - X[k]);
+  return Y[k] * (1.0 - r) + Y[k + 1] * r;
+}
+
+class Sfsim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    dir_ = fs::path(::testing::TempDir()) / ("sfsim_" + name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(dir_);
+  }
+
+  fs::path path(const std::string& name) const { return dir_ / name; }
+  std::string file(const std::string& name, const std::string& text) const {
+    write_file(path(name), text);
+    return path(name).string();
+  }
+
+  Result sfsim(const std::vector<std::string>& args) const {
+    std::string cmd = "cd " + quote(dir_.string()) + " && " + quote(SFSIM_BIN);
+    for (const auto& a : args)
+      cmd += " " + quote(a);
+    cmd += " >stdout.txt 2>stderr.txt";
+    int status = std::system(cmd.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = read_file(path("stdout.txt"));
+    r.err = read_file(path("stderr.txt"));
+    return r;
+  }
+  // A run that must succeed quietly (no progress display when stderr is a file).
+  std::string ok(const std::vector<std::string>& args) const {
+    Result r = sfsim(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    return r.out;
+  }
+
+  fs::path dir_;
+};
+
+// --- the five charts --------------------------------------------------------------
+
+struct Chart {
+  const char* model;
+  int chart;
+  int n;
+  bool extrapolate;
+};
+
+const Chart kCharts[] = {
+    {"Harnvale", 1, harnvale::C1::column.N, true},  {"Harnvale", 2, harnvale::C2::column.N, true},
+    {"Harnvale", 3, harnvale::C3::column.N, true},  {"Quimbrel", 1, quimbrel::C1::column.N, false},
+    {"Quimbrel", 2, quimbrel::C2::column.N, false},
+};
+
+void PrintTo(const Chart& c, std::ostream* os) {
+  *os << c.model << " c" << c.chart;
+}
+
+struct TestTable {
+  std::vector<double> x, y;
+};
+
+// Uneven breakpoints, values with runs of equal neighbours, seeded per chart.
+TestTable make_table(const Chart& c) {
+  std::mt19937_64 rng(1000 * c.chart + c.n);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double steps[] = {0.1, 0.37, 1.5, 1e-3};
+  TestTable t;
+  t.x.resize(c.n);
+  t.y.resize(c.n);
+  t.x[0] = -3.25;
+  t.y[0] = 1.0 / 3;
+  for (int i = 1; i < c.n; ++i) {
+    t.x[i] = t.x[i - 1] + steps[rng() % 4] * (1 + unit(rng));
+    t.y[i] = (i % 7 == 0) ? t.y[i - 1] : (unit(rng) - 0.5) * 10 * (i % 11 == 0 ? 1e6 : 1);
+  }
+  return t;
+}
+
+std::string table_csv(const TestTable& t, bool header, bool descending) {
+  std::string s = header ? "x,y\n" : "";
+  for (std::size_t k = 0; k < t.x.size(); ++k) {
+    std::size_t i = descending ? t.x.size() - 1 - k : k;
+    s += num(t.x[i]) + "," + num(t.y[i]) + "\n";
+  }
+  return s;
+}
+
+std::vector<double> make_queries(const TestTable& t) {
+  const std::size_t N = t.x.size();
+  std::vector<double> z = {t.x[0],
+                           t.x[1],
+                           t.x[N / 2],
+                           t.x[N - 2],
+                           t.x[N - 1],
+                           t.x[0] - 1e-9,
+                           t.x[N - 1] + 100,
+                           t.x[0] - 7.5,
+                           kNaN,
+                           kInf,
+                           -kInf,
+                           t.x[7],
+                           (t.x[7] + t.x[8]) / 2,
+                           t.x[N - 1] + 1e-7,
+                           0.0};
+  std::mt19937_64 rng(N);
+  std::uniform_real_distribution<double> in(t.x[0] - 5, t.x[N - 1] + 5);
+  for (int i = 0; i < 25; ++i)
+    z.push_back(in(rng));
+  for (int i = 0; i < 5; ++i) {
+    std::size_t k = rng() % (N - 1);
+    z.push_back((t.x[k] + t.x[k + 1]) / 2);
+  }
+  return z;
+}
+
+std::string queries_file(const std::vector<double>& z) {
+  std::string s;
+  for (double v : z)
+    s += num(v) + "\n";
+  return s;
+}
+
+class ChartRun : public Sfsim, public ::testing::WithParamInterface<Chart> {
+ protected:
+  std::vector<std::string> run_args() const {
+    const Chart& c = GetParam();
+    return {"run", "--model", c.model, "--chart", std::to_string(c.chart)};
+  }
+  std::vector<std::string> with(std::vector<std::string> more) const {
+    auto a = run_args();
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  }
+};
+
+TEST_P(ChartRun, OutputEqualsIndependentInterpolationBitForBit) {
+  const Chart& c = GetParam();
+  TestTable t = make_table(c);
+  std::vector<double> z = make_queries(t);
+  std::string zf = file("z.txt", queries_file(z));
+  for (bool descending : {false, true}) {
+    SCOPED_TRACE(descending ? "descending table, no header" : "ascending table with header");
+    std::string tf = file("t.csv", table_csv(t, !descending, descending));
+    auto rows = parse_csv(ok(with({"--table", tf, "--z", zf})));
+    ASSERT_EQ(rows.size(), z.size());
+    for (std::size_t k = 0; k < z.size(); ++k) {
+      SCOPED_TRACE("query " + std::to_string(k) + ": z = " + num(z[k]));
+      EXPECT_EQ(rows[k].step, static_cast<long>(k));
+      EXPECT_TRUE(same_double(static_cast<double>(k) * 0.01, rows[k].time));
+      EXPECT_TRUE(same_double(z[k], rows[k].z));
+      EXPECT_TRUE(same_double(interpolate(t.x, t.y, z[k], c.extrapolate), rows[k].y1));
+    }
+  }
+}
+
+TEST_P(ChartRun, InterpolationErrorsExitOneWithIdentifierAndKeepTheHeader) {
+  const Chart& c = GetParam();
+  TestTable t = make_table(c);
+  struct Fault {
+    const char* identifier;
+    void (*spoil)(TestTable&);
+  } faults[] = {
+      {"MATLAB:interp1:NaNinX", [](TestTable& b) { b.x[b.x.size() / 3] = kNaN; }},
+      {"Coder:toolbox:interp1_nonMonotonicX", [](TestTable& b) { b.x[5] = b.x[4]; }},
+  };
+  for (const auto& f : faults) {
+    SCOPED_TRACE(f.identifier);
+    TestTable bad = t;
+    f.spoil(bad);
+    std::string tf = file("bad.csv", table_csv(bad, true, false));
+    Result r = sfsim(with({"--table", tf, "--z-range", "0:1:4"}));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "step,time,z,y1\n");
+    EXPECT_NE(r.err.find(std::string("step 0 (time 0, z 0): ") + f.identifier + ": "),
+              std::string::npos)
+        << r.err;
+  }
+}
+
+TEST_P(ChartRun, SaveThenRestoreContinuesExactly) {
+  const Chart& c = GetParam();
+  std::vector<std::string> z = {"-1", "0.5", "2", "3.25", "NaN", "4", "5.5", "7", "9.75", "11"};
+  auto zfile = [&](std::size_t from, std::size_t to) {
+    std::string s;
+    for (std::size_t i = from; i < to; ++i)
+      s += z[i] + "\n";
+    return s;
+  };
+  auto whole = parse_csv(
+      ok(with({"--z", file("all.txt", zfile(0, 10)), "--save-state", path("whole.json")})));
+  ok(with({"--z", file("first.txt", zfile(0, 5)), "--save-state", path("half.json")}));
+  auto second = parse_csv(ok(with({"--z", file("second.txt", zfile(5, 10)), "--restore-state",
+                                   path("half.json"), "--save-state", path("end.json")})));
+  ASSERT_EQ(whole.size(), 10u);
+  ASSERT_EQ(second.size(), 5u);
+  for (std::size_t k = 0; k < 5; ++k)
+    EXPECT_TRUE(same_double(whole[k + 5].y1, second[k].y1));
+  EXPECT_EQ(read_file(path("end.json")), read_file(path("whole.json")));
+
+  // The saved state: the host's struct with y1 and the chart's active flag.
+  Json state = Json::parse(read_file(path("whole.json")));
+  const std::string flag = "is_active_c" + std::to_string(c.chart) + "_" + std::string(c.model);
+  EXPECT_EQ(state["class"], "struct");
+  EXPECT_EQ(state["size"], Json::array({1, 1}));
+  Json& element = state["elements"][0];
+  EXPECT_EQ(element["y1"]["class"], "double");
+  const Json& saved = element["y1"]["data"][0];  // "NaN" where the run ends outside a table
+  EXPECT_TRUE(same_double(
+      whole.back().y1, saved.is_string() ? parse(saved.get<std::string>()) : saved.get<double>()));
+  ASSERT_EQ(element[flag]["class"], "uint8");
+  EXPECT_EQ(element[flag]["data"][0], 0);
+
+  // A restored flag survives the steps that follow, so the restore reached the chart.
+  element[flag]["data"][0] = 1;
+  ok(with({"--z", path("second.txt"), "--restore-state", file("active.json", state.dump()),
+           "--save-state", path("after.json")}));
+  Json after = Json::parse(read_file(path("after.json")));
+  EXPECT_EQ(after, state);
+}
+
+TEST_P(ChartRun, BlocksGiveTheSameRowsAsOneBlock) {
+  std::string one = ok(with({"--z-range", "-2:12:23"}));
+  EXPECT_EQ(ok(with({"--z-range", "-2:12:23", "--blocks", "2"})), one);
+  EXPECT_EQ(ok(with({"--z-range", "-2:12:23", "--blocks", "3", "--rate", "discrete"})), one);
+  EXPECT_EQ(ok(with({"--z-range", "-2:12:23", "--rate", "continuous"})), one);
+}
+
+TEST_P(ChartRun, PlotIsWellFormedWithOnePolylineAndTheTablePoints) {
+  const Chart& c = GetParam();
+  auto rows = parse_csv(ok(with({"--plot", path("p.svg")})));
+  ASSERT_EQ(rows.size(), 201u);
+  EXPECT_EQ(std::system(("xmllint --noout " + quote(path("p.svg").string())).c_str()), 0);
+  std::string svg = read_file(path("p.svg"));
+  auto count = [&](const std::string& what) {
+    std::size_t n = 0;
+    for (auto p = svg.find(what); p != std::string::npos; p = svg.find(what, p + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("<polyline"), 1u);
+  EXPECT_EQ(count("<circle"), static_cast<std::size_t>(c.n) + 1);  // and the legend's
+  std::size_t finite = 0;
+  for (const auto& r : rows)
+    finite += std::isfinite(r.y1);
+  auto points = svg.substr(svg.find("points=\""));
+  points = points.substr(8, points.find('"', 8) - 8);
+  EXPECT_EQ(static_cast<std::size_t>(std::count(points.begin(), points.end(), ',')), finite);
+  EXPECT_NE(svg.find(">z</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">y1</text>"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Charts, ChartRun, ::testing::ValuesIn(kCharts), [](const auto& info) {
+  return std::string(info.param.model) + "_c" + std::to_string(info.param.chart);
+});
+
+// --- the default run ---------------------------------------------------------------
+
+TEST_F(Sfsim, DefaultRunWritesEveryChartAndASummary) {
+  std::string out = ok({"--out-dir", "out"});
+  for (const auto& c : kCharts) {
+    std::string base = std::string(c.model) + "_c" + std::to_string(c.chart);
+    SCOPED_TRACE(base);
+    auto rows = parse_csv(read_file(path("out") / (base + ".csv")));
+    ASSERT_EQ(rows.size(), 201u);
+    std::size_t nan = 0;
+    for (const auto& r : rows)
+      nan += std::isnan(r.y1);
+    // z sweeps past both ends: NaN outside the table only where there is no extrapolation.
+    EXPECT_EQ(nan > 0, !c.extrapolate);
+    std::string line = std::string(c.model) + " c" + std::to_string(c.chart);
+    auto at = out.find(line);
+    ASSERT_NE(at, std::string::npos) << out;
+    std::istringstream summary(out.substr(at + line.size()));
+    int n = 0;
+    long steps = 0;
+    summary >> n >> steps;
+    EXPECT_EQ(n, c.n);
+    EXPECT_EQ(steps, 201);
+    EXPECT_EQ(
+        std::system(("xmllint --noout " + quote((path("out") / (base + ".svg")).string())).c_str()),
+        0);
+    // The default run is `run` on the chart's built-in table and default queries.
+    EXPECT_EQ(read_file(path("out") / (base + ".csv")),
+              ok({"run", "--model", c.model, "--chart", std::to_string(c.chart)}));
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(path("out")), fs::directory_iterator()), 10);
+}
+
+// --- the trace of a step ----------------------------------------------------------
+
+std::vector<std::vector<std::string>> trace_lines(const std::string& text) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream ls(line);
+    std::vector<std::string> words;
+    for (std::string w; ls >> w;)
+      words.push_back(w);
+    lines.push_back(words);
+  }
+  return lines;
+}
+
+TEST_F(Sfsim, TraceHoldsTheHostCallsOfAStepInOrder) {
+  const int N = harnvale::C3::column.N;
+  std::string table;
+  for (int i = 0; i < N; ++i)
+    table += std::to_string(i) + "," + std::to_string(2 * i) + "\n";
+  const double u = 100.5;
+  ok({"run", "--model", "Harnvale", "--chart", "3", "--table", file("t.csv", table), "--z-range",
+      "100.5:100.5:1", "--trace", path("trace.txt")});
+  auto lines = trace_lines(read_file(path("trace.txt")));
+
+  std::vector<std::string> expected = {"sf_debug_symbol_scope_push", "sf_get_time",
+                                       "sf_debug_call"};
+  expected.insert(expected.end(), 2 * N + 1, "sf_debug_data_range_wrapper");
+  for (const char* op :
+       {"sf_debug_call", "sf_debug_symbol_scope_push_eml",
+        "sf_debug_symbol_scope_add_eml_importable", "sf_debug_symbol_scope_add_eml_importable",
+        "sf_debug_symbol_scope_add_eml", "sf_debug_symbol_scope_add_eml",
+        "sf_debug_symbol_scope_add_eml", "sf_debug_symbol_scope_add_eml_importable", "cv_eml_eval",
+        "eml_debug_line_call"})
+    expected.push_back(op);
+  auto check = [&] {
+    expected.push_back("sf_debug_integer_check");
+    expected.push_back("sf_debug_eml_data_array_bounds_error_check");
+  };
+  for (int k = 0; k < N; ++k)
+    check(), expected.push_back("muDoubleScalarIsNaN");
+  for (int k = 1; k < N; ++k)
+    check(), check();
+  expected.push_back("muDoubleScalarIsNaN");  // the query
+  for (int low = 1, high = N; high > low + 1;) {
+    int mid = (low + high) >> 1;
+    check();
+    (u >= mid - 1 ? low : high) = mid;  // X(mid) = mid - 1
+  }
+  for (int i = 0; i < 4; ++i)
+    check();
+  for (const char* op : {"eml_debug_line_call", "sf_debug_symbol_scope_pop", "sf_debug_call",
+                         "sf_debug_symbol_scope_pop", "sf_debug_check_for_state_inconsistency",
+                         "sf_debug_data_range_wrapper"})
+    expected.push_back(op);
+
+  std::size_t start = 0;
+  while (start < lines.size() && (lines[start].empty() || lines[start][0] != expected[0]))
+    ++start;
+  ASSERT_LE(start + expected.size(), lines.size());
+  ASSERT_GT(start, 0u);
+  EXPECT_EQ(lines[start - 1][0], "callMdlMethodAndReportError");
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    ASSERT_EQ(lines[start + i][0], expected[i]) << "call " << i << " of the step";
+
+  // The chart calls carry the tags 0, 3 and 999; the range checks their data numbers.
+  std::vector<std::string> tags;
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    if (expected[i] == "sf_debug_call") tags.push_back(lines[start + i].at(7));
+  EXPECT_EQ(tags, (std::vector<std::string>{"0", "3", "999"}));
+  EXPECT_EQ(lines[start + 3].at(5), "0");          // first element of x
+  EXPECT_EQ(lines[start + 3 + N].at(5), "1");      // first element of y
+  EXPECT_EQ(lines[start + 3 + 2 * N].at(5), "2");  // z
+  EXPECT_EQ(lines[start + 3 + 2 * N].at(6), "100.5");
+  EXPECT_EQ(lines[start + expected.size() - 1].at(5), "3");  // y1
+  EXPECT_EQ(lines[start + expected.size() - 1].at(6), "201");
+}
+
+// --- queries -------------------------------------------------------------------------
+
+class Query : public Sfsim {
+ protected:
+  Json json(std::vector<std::string> args) const {
+    args.insert(args.begin(), "query");
+    std::string out = ok(args);
+    return out.empty() ? Json() : Json::parse(out);
+  }
+  static Json words(std::vector<double> w) {
+    return Json{{"class", "double"}, {"size", {1, 4}}, {"data", w}};
+  }
+};
+
+TEST_F(Query, ChecksumsAsJson) {
+  EXPECT_EQ(json({"--model", "Harnvale", "sf_get_check_sum"}),
+            words({2682923507, 2736407324, 1223089852, 1129152636}));
+  EXPECT_EQ(json({"--model", "Harnvale", "sf_get_check_sum", "num:7"}),
+            words({2682923507, 2736407324, 1223089852, 1129152636}));
+  EXPECT_EQ(json({"--model", "Quimbrel", "sf_get_check_sum", "str:machine"}),
+            words({2793627544, 638236275, 2734170511, 3705990300}));
+  EXPECT_EQ(json({"--model", "Quimbrel", "sf_get_check_sum", "makefile"}),
+            words({2287025347, 2213824637, 3447881020, 4283747939}));
+  EXPECT_EQ(json({"--model", "Harnvale", "sf_get_check_sum", "exportedFcn"}), words({0, 0, 0, 0}));
+  const auto& c2 = harnvale::C2::column.chart_checksum;
+  EXPECT_EQ(json({"--model", "Harnvale", "sf_get_check_sum", "chart", "2.9"}),
+            words({double(c2[0]), double(c2[1]), double(c2[2]), double(c2[3])}));
+  EXPECT_EQ(json({"--model", "Harnvale", "sf_get_check_sum", "chart", "4"}), words({0, 0, 0, 0}));
+}
+
+TEST_F(Query, AutoinheritanceRecordAndItsEmptyAnswer) {
+  Json rec = json({"--model", "Harnvale", "get_autoinheritance_info", "Harnvale", "1",
+                   "XeSGqLBgQKpLtif172dxxF"});
+  EXPECT_EQ(rec["class"], "struct");
+  EXPECT_EQ(rec["size"], Json::array({1, 1}));
+  EXPECT_EQ(rec["elements"][0]["checksum"],
+            (Json{{"class", "char"}, {"size", {1, 22}}, {"text", "XeSGqLBgQKpLtif172dxxF"}}));
+  EXPECT_EQ(json({"--model", "Harnvale", "get_autoinheritance_info", "Harnvale", "1",
+                  "XpBqFWyZSTKVy4qof7J1CF"}),
+            (Json{{"class", "double"}, {"size", {0, 0}}, {"data", Json::array()}}));
+}
+
+TEST_F(Query, ResolvedFunctionsReportIsAStruct) {
+  Json rep = json({"--model", "Quimbrel", "get_eml_resolved_functions_info", "Quimbrel", "2"});
+  EXPECT_EQ(rep["class"], "struct");
+  ASSERT_TRUE(rep["fields"].is_array());
+  EXPECT_FALSE(rep["fields"].empty());
+  EXPECT_EQ(rep["elements"].size(),
+            rep["size"][0].get<std::size_t>() * rep["size"][1].get<std::size_t>());
+}
+
+TEST_F(Query, NoOutputPrintsNothingAndAFailedCallExitsOne) {
+  EXPECT_EQ(ok({"query", "--model", "Harnvale", "sf_mex_unlock"}), "");
+  Result r = sfsim({"query", "--model", "Quimbrel", "get_autoinheritance_info", "Harnvale", "1",
+                    "XeSGqLBgQKpLtif172dxxF"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "sfsim: Quimbrel_sfun: Unsuccessful command.\n");
+}
+
+// --- usage and input errors -----------------------------------------------------------
+
+TEST_F(Sfsim, InputErrorsExitTwoNamingFileLineAndFault) {
+  std::string short_table, long_table;
+  for (int i = 0; i < 5; ++i)
+    short_table += std::to_string(i) + ",1\n";
+  for (int i = 0; i < 402; ++i)
+    long_table += std::to_string(i) + ",1\n";
+  file("short.csv", "x,y\n" + short_table);
+  file("long.csv", long_table);
+  file("word.csv", "x,y\n1,2\n3,abc\n");
+  file("three.csv", "1,2\n3,4,5\n");
+  file("z.txt", "1\n\n1.5x\n");
+  file("empty.txt", "\n\n");
+  file("broken.json", "{\n  \"class\": \"double\",\n  \"size\": [1,\n");
+  file("wrong.json", R"({"class":"struct","size":[1,1],"fields":["a"],"elements":[{"b":null}]})");
+  const std::string h2[] = {"run", "--model", "Harnvale", "--chart", "2"};
+  auto run2 = [&](std::vector<std::string> more) {
+    std::vector<std::string> a(std::begin(h2), std::end(h2));
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {run2({"--table", "short.csv"}),
+       "sfsim: short.csv:6: the table has 5 rows, but chart 2 of Harnvale needs exactly 401 "
+       "rows\n"},
+      {run2({"--table", "long.csv"}),
+       "sfsim: long.csv:402: row 402 is one too many: chart 2 of Harnvale needs exactly 401 "
+       "rows\n"},
+      {run2({"--table", "word.csv"}), "sfsim: word.csv:3: column y: 'abc' is not a number\n"},
+      {run2({"--table", "three.csv"}), "sfsim: three.csv:2: expected 2 columns (x,y), found 3\n"},
+      {run2({"--table", "missing.csv"}),
+       "sfsim: missing.csv: cannot open the file (missing or unreadable)\n"},
+      {run2({"--z", "z.txt"}), "sfsim: z.txt:3: '1.5x' is not a number\n"},
+      {run2({"--z", "empty.txt"}), "sfsim: empty.txt: the file holds no query\n"},
+      {run2({"--z-range", "1:2"}), "sfsim: --z-range '1:2': expected A:B:K\n"},
+      {run2({"--z-range", "1:x:3"}), "sfsim: --z-range '1:x:3': B is not a finite number\n"},
+      {run2({"--z-range", "1:2:0"}),
+       "sfsim: --z-range '1:2:0': K is not a whole number of at least 1\n"},
+      {run2({"--plugin", "nowhere.mexa64"}),
+       "sfsim: nowhere.mexa64: cannot open the plug-in (no such file)\n"},
+      {run2({"--restore-state", "broken.json"}), "sfsim: broken.json: not valid JSON: "},
+      {run2({"--restore-state", "wrong.json"}),
+       "sfsim: wrong.json: $.elements[0]: \"b\" is not among \"fields\"\n"},
+      {{"run", "--model", "Foo", "--chart", "1"},
+       "sfsim: unknown model 'Foo' (known: Harnvale, Quimbrel)\n"},
+      {{"run", "--model", "Quimbrel", "--chart", "3"},
+       "sfsim: model Quimbrel has no chart 3 (its charts are 1..2)\n"},
+      {{"query", "--model", "Foo", "sf_get_check_sum"},
+       "sfsim: unknown model 'Foo' (known: Harnvale, Quimbrel)\n"},
+      {{"query", "--model", "Harnvale", "num:x"}, "sfsim: argument 'num:x': 'x' is not a number\n"},
+      {run2({"--z", "z.txt", "--z-range", "1:2:3"}), "--z excludes --z-range"},
+      {run2({"--rate", "fast"}), "--rate: fast not in {inherited,continuous,discrete}"},
+      {run2({"--blocks", "0"}), "--blocks"},
+      {{"run", "--model", "Harnvale"}, "--chart is required"},
+      {{"frobnicate"}, "frobnicate"},
+  };
+  for (const auto& c : cases) {
+    std::string cmd;
+    for (const auto& a : c.args)
+      cmd += a + " ";
+    SCOPED_TRACE(cmd);
+    Result r = sfsim(c.args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");  // nothing written before the inputs are known to be sound
+    if (c.message.rfind("sfsim: ", 0) == 0 && c.message.back() == '\n')
+      EXPECT_EQ(r.err, c.message);
+    else
+      EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  EXPECT_NE(sfsim(run2({"--restore-state", "broken.json"})).err.find("line 4"), std::string::npos);
+}
+
+TEST_F(Sfsim, HelpOnEveryCommand) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--help"}, {"run", "--help"}, {"query", "--help"}}) {
+    std::string out = ok(args);
+    EXPECT_NE(out.find("Usage"), std::string::npos) << out;
+  }
+}
+
+}  // namespace
