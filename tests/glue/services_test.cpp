@@ -337,6 +337,12 @@ TEST_F(RtwPair, RejectedPairIsPostedOnTheRoot) {
   EXPECT_EQ(b.info.flags, 1u);
 }
 
+TEST_F(RtwPair, BlockWithoutWriterRejectsTheAcceptedPairSilently) {
+  b.info.rtw_writer = nullptr;
+  EXPECT_EQ(ssWriteRTWNameValuePair(&b.S, 1, "StateflowChartType", "Embedded MATLAB"), 0);
+  EXPECT_EQ(b.root.error_status, kUntouched);
+}
+
 // ---- query_host_double ----
 
 std::vector<std::pair<int, int>> g_generic_calls;
