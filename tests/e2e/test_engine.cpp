@@ -246,6 +246,17 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
     block.z() = t.x[100];
     ASSERT_TRUE(ok(block.outputs()));  // warm-up
     const std::size_t live = host::mx::live_count();
+    // What the host's own call scope costs, per call, apart from the engine and the
+    // plug-in: an empty call context opened and closed as often as the steps.
+    g_allocations = 0;
+    g_counting = true;
+    for (int k = 0; k < 5; ++k) {
+      host::mex::CallContext context(block.plugin().id());
+      context.close(nullptr, 0);
+    }
+    g_counting = false;
+    const long host_scopes = g_allocations;
+
     g_allocations = 0;
     g_counting = true;
     for (int k = 0; k < 5; ++k) {
@@ -257,7 +268,8 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
       g_counting = true;
     }
     g_counting = false;
-    EXPECT_EQ(g_allocations, 0);
+    // Neither the engine nor the plug-in allocates in a step.
+    EXPECT_LE(g_allocations, host_scopes) << "baseline " << host_scopes;
     EXPECT_EQ(host::mx::live_count(), live);
     ASSERT_TRUE(ok(block.terminate()));
   }
