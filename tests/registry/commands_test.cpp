@@ -445,4 +445,20 @@ TEST_P(ChartQueryTest, UnlockReleasesEveryLock) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, ChartQueryTest, ::testing::ValuesIn(target_labels()));
 
+#ifdef SF_PLUGIN_DIR
+// Both plug-ins in one process, each answering a call that asks for no output with
+// its own model's words.
+TEST(Plugins, ZeroOutputCallsAnswerSideBySide) {
+  for (const char* model : {"Harnvale", "Quimbrel", "Harnvale"}) {
+    Mx command = regtest::text("sf_get_check_sum");
+    const std::size_t before = host::mx::live_count();
+    auto out = plugin(model).call_matlab(0, {command.get()});
+    ASSERT_EQ(out.size(), 1u);
+    expect_words(out[0].get(), regtest::facts_of(model).none);
+    out.clear();
+    EXPECT_EQ(host::mx::live_count(), before);
+  }
+}
+#endif
+
 }  // namespace
