@@ -63,6 +63,8 @@ inline int generic_fcn(SimStruct* S, int code, int int_arg, void* value) {
     call.value = *static_cast<bool*>(value);
   }
   generic_calls().push_back(call);
+  // Also into the recorder, to see the calls in order with the runtime's.
+  host::trace::record("generic_fcn", code, int_arg);
   return 0;
 }
 

@@ -175,7 +175,36 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
     b.in[0].attributes = 0x4;
     b.in[1].attributes = 0x6;
     ssSetFlags(&b.S, c.inlinable ? uint32_t{SS_FLAG_NOT_INLINABLE} : 0u);
+    int host_data = 0;
+    b.S.host_block_data = &host_data;
+    host::trace::Collector rec;
     TypeParam::chart_set_work_widths(&b.S);
+
+    // Runtime and generic calls interleaved, in the documented order.
+    std::vector<std::string> order;
+    for (const auto& call : rec.calls()) {
+      if (call.op == "generic_fcn")
+        order.push_back("generic " + call.args.at(0) + " " + call.args.at(1));
+      else if (call.op.rfind("sf_", 0) == 0)
+        order.push_back(call.op);
+    }
+    std::vector<std::string> expected_order = {"sf_load_rtw_optimization_info",
+                                               "sf_is_chart_inlinable"};
+    const std::string inl = std::to_string(c.inlinable);
+    if (c.generic) expected_order.push_back("generic 31 " + inl);
+    expected_order.push_back("sf_rtw_info_uint_prop");
+    if (c.generic) {
+      expected_order.insert(expected_order.end(), {"generic 92 1", "generic 93 1",
+                                                   "sf_rtw_info_uint_prop", "generic 98 5"});
+    }
+    expected_order.push_back("sf_update_buildInfo");
+    if (c.inlinable) {
+      expected_order.push_back("sf_mark_chart_expressionable_inputs");
+      expected_order.push_back("sf_mark_chart_reusable_outputs");
+    }
+    expected_order.push_back("sf_set_rtw_dwork_info");
+    if (c.generic) expected_order.push_back("generic 197 0");
+    EXPECT_EQ(order, expected_order);
 
     const std::string id = std::string("\"") + TypeParam::column.specialization_id + "\"";
     const std::string n = std::to_string(TypeParam::column.number);
@@ -221,7 +250,8 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
       expected_generic = {{&b.S, SS_GEN_SET_INLINABLE, int(c.inlinable), false, false},
                           {&b.S, SS_GEN_CODE_92, 1, false, false},
                           {&b.S, SS_GEN_CODE_93, 1, false, false},
-                          {&b.S, SS_GEN_GATEWAY_NOT_INLINABLE, 5, false, false}};
+                          {&b.S, SS_GEN_GATEWAY_NOT_INLINABLE, 5, false, false},
+                          {&b.S, SS_GEN_CODE_197, 0, true, true}};
     }
     EXPECT_EQ(generic_calls(), expected_generic);
 
