@@ -99,7 +99,8 @@ struct ChartRecord {
 };
 
 // Chart numbers are unique in the process (101, 102, ...), so the number alone finds
-// the record. Null when unknown.
+// the record. Null when unknown. Chart records stay where they are until reset(); an
+// instance record may move when another block of its chart registers.
 const ChartRecord* chart(unsigned chart_number);
 // The chart declared for (machine, chart file number n) on a debug instance.
 const ChartRecord* chart_of(const void* debug_instance, unsigned machine_number,
