@@ -14,6 +14,7 @@
 
 #include "host/engine.hpp"
 #include "host/mex_host.hpp"
+#include "host/mx_host.hpp"
 #include "host/trace.hpp"
 #include "platform/mx.h"
 #include "tools/sfsim/builtin.hpp"
@@ -92,21 +93,30 @@ class CsvWriter {
 // Streams every host call into a file while alive.
 class TraceFile {
  public:
-  explicit TraceFile(const std::string& path) {
+  explicit TraceFile(const std::string& path) : path_(path) {
     if (path.empty()) return;
     file_ = std::make_unique<std::ofstream>(path, std::ios::binary);
     if (!*file_) throw InputError(path + ": cannot write the file");
     std::ofstream* out = file_.get();
     host::trace::set_sink([out](const host::trace::Call& c) { *out << c.line() << '\n'; });
   }
-  ~TraceFile() {
-    if (file_) host::trace::clear_sink();
+  ~TraceFile() { stop(); }
+  // Ends recording; InputError when the file could not be written in full.
+  void finish() {
+    stop();
+    if (file_ && !file_->flush()) throw InputError(path_ + ": cannot write the file");
   }
   TraceFile(const TraceFile&) = delete;
   TraceFile& operator=(const TraceFile&) = delete;
 
  private:
+  void stop() {
+    if (file_ && recording_) host::trace::clear_sink();
+    recording_ = false;
+  }
+  std::string path_;
   std::unique_ptr<std::ofstream> file_;
+  bool recording_ = true;
 };
 
 void write_text(const std::string& path, const std::string& text) {
@@ -154,8 +164,8 @@ int run_command(const RunArgs& a) {
   const std::string plugin_file = plugin_path(model, a.plugin);
 
   TraceFile trace(a.trace);
-  Engine engine;
-  auto& plugin = load_plugin(engine, plugin_file);
+  std::optional<Engine> engine(std::in_place);
+  auto& plugin = load_plugin(*engine, plugin_file);
   CsvWriter csv(a.out);
   Plot plot{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
   Progress progress(chart_label(model, a.chart));
@@ -166,8 +176,10 @@ int run_command(const RunArgs& a) {
     plot.y1.push_back(r.y1);
   };
   hooks.progress = std::ref(progress);
-  RunResult result = simulate(engine, plugin, spec, hooks);
+  RunResult result = simulate(*engine, plugin, spec, hooks);
+  engine.reset();  // its teardown belongs to the trace too
   progress.finish();
+  trace.finish();
   csv.close();
   if (!a.plot.empty()) write_svg(a.plot, plot);
   if (!result.ok) {
@@ -369,10 +381,17 @@ int main_(int argc, char** argv) {
 }  // namespace sfsim
 
 int main(int argc, char** argv) {
+  int status = 1;
   try {
-    return sfsim::main_(argc, argv);
+    status = sfsim::main_(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sfsim: %s\n", e.what());
-    return 1;
   }
+  // Every host array made for the run has been destroyed by now; one still alive is
+  // a leak in sfsim, the engine or a plug-in.
+  if (std::size_t live = host::mx::live_count(); live != 0) {
+    std::fprintf(stderr, "sfsim: %zu host arrays were not destroyed\n", live);
+    if (status == 0) status = 1;
+  }
+  return status;
 }

@@ -35,8 +35,6 @@ Json numbers(const mxArray* a) {
   for (std::size_t i = 0; i < n; ++i) {
     if constexpr (std::is_floating_point_v<T>)
       data.push_back(float_json(static_cast<double>(p[i])));
-    else if constexpr (std::is_same_v<T, bool>)
-      data.push_back(p[i]);
     else
       data.push_back(p[i]);
   }
@@ -323,9 +321,15 @@ Json to_json(const mxArray* a) {
   j["class"] = mxGetClassName(a);
   j["size"] = size_of(a);
   switch (id) {
-    case mxLOGICAL_CLASS:
-      j["data"] = numbers<bool>(a);
+    case mxLOGICAL_CLASS: {
+      // One byte per element, any nonzero byte true.
+      Json data = Json::array();
+      const auto* p = static_cast<const unsigned char*>(mxGetData(a));
+      for (std::size_t i = 0; i < mxGetNumberOfElements(a); ++i)
+        data.push_back(p[i] != 0);
+      j["data"] = data;
       break;
+    }
     case mxDOUBLE_CLASS:
       j["data"] = numbers<double>(a);
       break;
