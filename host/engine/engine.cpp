@@ -258,8 +258,14 @@ Block& Engine::add_block(Plugin& plugin, const BlockOptions& options) {
   for (auto& other : blocks_) {
     if (other->plugin_ == &plugin && other->opts_.chart == options.chart) ++same_chart;
   }
-  b.path_ = plugin.model() + "/Chart" + std::to_string(options.chart);
-  if (same_chart > 1) b.path_ += "_" + std::to_string(same_chart);
+  char path_tail[64];
+  if (same_chart > 1) {
+    std::snprintf(path_tail, sizeof path_tail, "/Chart%d_%d", options.chart, same_chart);
+  } else {
+    std::snprintf(path_tail, sizeof path_tail, "/Chart%d", options.chart);
+  }
+  b.path_ = plugin.model();
+  b.path_.append(path_tail);
   // Block handles look like the host's: distinct, not whole numbers.
   b.handle_ = 3.0001220703125 + static_cast<double>(blocks_.size());
 

@@ -18,10 +18,13 @@ struct Inputs {
   const std::vector<mxArray*>* v;
 };
 std::string arg(Inputs in) {
-  std::string list;
-  for (const mxArray* a : *in.v)
-    list += (list.empty() ? "" : ",") + describe(a);
-  return "[" + list + "]";
+  std::string list = "[";
+  for (std::size_t i = 0; i < in.v->size(); ++i) {
+    if (i != 0) list.push_back(',');
+    list.append(describe((*in.v)[i]));
+  }
+  list.push_back(']');
+  return list;
 }
 
 // Outputs of one call: at least one slot, since a function may set its first output

@@ -1,37 +1,10 @@
 // The output step allocates nothing on the heap once the host is warmed up: every
 // operator new in the process is counted while a step runs.
-#include <cstdlib>
-#include <new>
-
 #include "tests/charts/chart_fixture.hpp"
 
+#include "tests/support/heap_counter.hpp"
+
 #ifndef SF_SANITIZE
-
-namespace {
-bool g_counting = false;
-long g_allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_counting) ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace chart_test {
 namespace {
@@ -46,19 +19,16 @@ TYPED_TEST(AllocationTest, StepMakesNoHeapAllocation) {
   TypeParam::chart_step(b.instance());  // the host's scopes are made once
   for (int i = 0; i < TypeParam::N; ++i)
     b.x[i] = TypeParam::N - i;  // reversed in the kernel
-  g_allocations = 0;
-  g_counting = true;
+  const long before = test_support::heap_allocations();
   TypeParam::chart_step(b.instance());
   TypeParam::chart_step(b.instance());
-  g_counting = false;
-  EXPECT_EQ(g_allocations, 0);
+  EXPECT_EQ(test_support::heap_allocations() - before, 0);
   EXPECT_EQ(b.y1, 2.0 * (TypeParam::N - 1.5));
   // The counter sees allocations where there are some: the recorder's.
   host::trace::Collector rec;
-  g_counting = true;
+  const long recording = test_support::heap_allocations();
   TypeParam::chart_step(b.instance());
-  g_counting = false;
-  EXPECT_GT(g_allocations, 0);
+  EXPECT_GT(test_support::heap_allocations() - recording, 0);
 }
 
 }  // namespace

@@ -11,24 +11,7 @@
 
 #include "host/trace.hpp"
 #include "tests/e2e/e2e.hpp"
-
-// Counts operator new while a step runs (engine, plug-in and host together).
-namespace {
-bool g_counting = false;
-long g_allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_counting) ++g_allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "tests/support/heap_counter.hpp"
 
 namespace {
 
@@ -238,6 +221,7 @@ TEST_F(EngineTest, StartAndTerminateMakeTheirHostCallsInOrder) {
 }
 
 TEST_F(EngineTest, AStepAllocatesNothing) {
+  if (!test_support::counting_heap()) GTEST_SKIP() << "the sanitizer owns the heap";
   const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
   const Table t = make_table(c.N, 51);
   {
@@ -248,28 +232,21 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
     const std::size_t live = host::mx::live_count();
     // What the host's own call scope costs, per call, apart from the engine and the
     // plug-in: an empty call context opened and closed as often as the steps.
-    g_allocations = 0;
-    g_counting = true;
+    long mark = test_support::heap_allocations();
     for (int k = 0; k < 5; ++k) {
       host::mex::CallContext context(block.plugin().id());
       context.close(nullptr, 0);
     }
-    g_counting = false;
-    const long host_scopes = g_allocations;
+    const long host_scopes = test_support::heap_allocations() - mark;
 
-    g_allocations = 0;
-    g_counting = true;
+    mark = test_support::heap_allocations();
     for (int k = 0; k < 5; ++k) {
       engine.set_time(k * host::engine::kStepSize, true);
       block.z() = t.x[100 + k] + 1e-4;
-      const CallResult r = block.outputs();
-      g_counting = false;
-      ASSERT_TRUE(ok(r));
-      g_counting = true;
+      ASSERT_TRUE(ok(block.outputs()));
     }
-    g_counting = false;
     // Neither the engine nor the plug-in allocates in a step.
-    EXPECT_LE(g_allocations, host_scopes) << "baseline " << host_scopes;
+    EXPECT_LE(test_support::heap_allocations() - mark, host_scopes) << "baseline " << host_scopes;
     EXPECT_EQ(host::mx::live_count(), live);
     ASSERT_TRUE(ok(block.terminate()));
   }

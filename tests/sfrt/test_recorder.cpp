@@ -8,24 +8,7 @@
 
 #include "host/trace.hpp"
 #include "tests/sfrt/test_runtime_support.hpp"
-
-#ifndef SF_SANITIZE
-// Counts every heap allocation of the process (the runtime's libraries included).
-namespace {
-std::atomic<unsigned long> g_allocations{0};
-}
-void* operator new(std::size_t size) {
-  ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#endif
+#include "tests/support/heap_counter.hpp"
 
 namespace {
 
@@ -144,10 +127,10 @@ TEST_F(RecorderTest, StepCallsAreRecordedWhenOn) {
 TEST_F(RecorderTest, AWarmStepWithRecordingOffAllocatesNothing) {
   ASSERT_FALSE(host::trace::enabled());
   step_calls();  // the first step sizes the scope stack
-  const unsigned long before = g_allocations.load();
+  const long before = test_support::heap_allocations();
   for (int i = 0; i < 100; ++i)
     step_calls();
-  EXPECT_EQ(g_allocations.load(), before);
+  EXPECT_EQ(test_support::heap_allocations(), before);
   EXPECT_EQ(host::sf::chart_instance(chart_, instance_)->debug_calls, 202u);
 }
 #endif
