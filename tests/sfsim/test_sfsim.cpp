@@ -149,9 +149,14 @@ class Sfsim : public ::testing::Test {
   }
 
   Result sfsim(const std::vector<std::string>& args) const {
-    std::string cmd = "cd " + quote(dir_.string()) + " && " + quote(SFSIM_BIN);
-    for (const auto& a : args)
-      cmd += " " + quote(a);
+    std::string cmd = "cd ";
+    cmd += quote(dir_.string());
+    cmd += " && ";
+    cmd += quote(SFSIM_BIN);
+    for (const auto& a : args) {
+      cmd += ' ';
+      cmd += quote(a);
+    }
     cmd += " >stdout.txt 2>stderr.txt";
     int status = std::system(cmd.c_str());
     Result r;

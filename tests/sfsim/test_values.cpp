@@ -32,7 +32,8 @@ template <class T>
 MxPtr numeric(mxClassID id, int m, int n, std::initializer_list<T> values) {
   MxPtr a(id == mxDOUBLE_CLASS ? mxCreateDoubleMatrix_700(m, n, mxREAL)
                                : mxCreateNumericMatrix_700(m, n, id, mxREAL));
-  std::memcpy(mxGetData(a.get()), values.begin(), values.size() * sizeof(T));
+  if (values.size() != 0)
+    std::memcpy(mxGetData(a.get()), values.begin(), values.size() * sizeof(T));
   return a;
 }
 

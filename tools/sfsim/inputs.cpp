@@ -21,7 +21,10 @@ std::string at(const std::string& path, std::size_t line) {
 }
 
 std::string quoted(std::string_view text) {
-  return "'" + std::string(text) + "'";
+  std::string q(1, '\'');
+  q.append(text);
+  q += '\'';
+  return q;
 }
 
 std::vector<std::string_view> split_fields(std::string_view line) {
