@@ -564,6 +564,21 @@ TEST_F(Query, NoOutputPrintsNothingAndAFailedCallExitsOne) {
   EXPECT_EQ(r.err, "sfsim: Quimbrel_sfun: Unsuccessful command.\n");
 }
 
+// Texts that begin with '-' pass after "--" given before the first ARG; negative
+// numbers need no mark.
+TEST_F(Query, ArgumentsBeginningWithADashAfterTheMark) {
+  EXPECT_EQ(json({"--model", "Harnvale", "sf_get_check_sum", "chart", "-2"}), words({0, 0, 0, 0}));
+  EXPECT_EQ(json({"--model", "Harnvale", "--", "sf_get_check_sum", "chart", "2"}),
+            json({"--model", "Harnvale", "sf_get_check_sum", "chart", "2"}));
+  Result r = sfsim({"query", "--model", "Harnvale", "--", "sf_get_check_sum", "-x"});
+  EXPECT_EQ(r.code, 1);  // the text reached the plug-in, which knows no such checksum
+  EXPECT_EQ(r.err, "sfsim: Harnvale_sfun: Unsuccessful command.\n");
+  r = sfsim({"query", "--model", "Harnvale", "sf_get_check_sum", "-x"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("-x"), std::string::npos) << r.err;
+  EXPECT_NE(ok({"query", "--help"}).find("put -- before the first ARG"), std::string::npos);
+}
+
 // --- usage and input errors -----------------------------------------------------------
 
 TEST_F(Sfsim, InputErrorsExitTwoNamingFileLineAndFault) {
@@ -578,6 +593,8 @@ TEST_F(Sfsim, InputErrorsExitTwoNamingFileLineAndFault) {
   file("three.csv", "1,2\n3,4,5\n");
   file("z.txt", "1\n\n1.5x\n");
   file("empty.txt", "\n\n");
+  file("empty.csv", "");
+  fs::create_directories(path("x,y"));
   file("broken.json", "{\n  \"class\": \"double\",\n  \"size\": [1,\n");
   file("wrong.json", R"({"class":"struct","size":[1,1],"fields":["a"],"elements":[{"b":null}]})");
   const std::string h2[] = {"run", "--model", "Harnvale", "--chart", "2"};
@@ -600,6 +617,10 @@ TEST_F(Sfsim, InputErrorsExitTwoNamingFileLineAndFault) {
       {run2({"--table", "three.csv"}), "sfsim: three.csv:2: expected 2 columns (x,y), found 3\n"},
       {run2({"--table", "missing.csv"}),
        "sfsim: missing.csv: cannot open the file (missing or unreadable)\n"},
+      {run2({"--table", "empty.csv"}),
+       "sfsim: empty.csv: the file is empty: chart 2 of Harnvale needs exactly 401 rows\n"},
+      {run2({"--table", "x,y"}), "sfsim: x,y: is a folder, not a file\n"},
+      {run2({"--z", "x,y"}), "sfsim: x,y: is a folder, not a file\n"},
       {run2({"--z", "z.txt"}), "sfsim: z.txt:3: '1.5x' is not a number\n"},
       {run2({"--z", "empty.txt"}), "sfsim: empty.txt: the file holds no query\n"},
       {run2({"--z-range", "1:2"}), "sfsim: --z-range '1:2': expected A:B:K\n"},

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <system_error>
 
 #include "tools/sfsim/numbers.hpp"
 
@@ -11,6 +13,8 @@ namespace sfsim {
 namespace {
 
 std::ifstream open_input(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw InputError(path + ": is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw InputError(path + ": cannot open the file (missing or unreadable)");
   return in;
@@ -80,6 +84,9 @@ Table read_table(const std::string& path, std::size_t rows, const std::string& w
     last_row_line = line;
   }
   if (in.bad()) throw InputError(path + ": read error");
+  if (line == 0)
+    throw InputError(path + ": the file is empty: " + what + " needs exactly " +
+                     std::to_string(rows) + " rows");
   if (table.x.size() != rows)
     throw InputError(at(path, std::max(last_row_line, line)) + "the table has " +
                      std::to_string(table.x.size()) + " rows, but " + what + " needs exactly " +
@@ -116,7 +123,7 @@ std::vector<double> parse_range(const std::string& spec) {
   std::string_view s = spec;
   auto c1 = s.find(':');
   auto c2 = c1 == std::string_view::npos ? c1 : s.find(':', c1 + 1);
-  const std::string where = "--z-range " + quoted(spec) + ": ";
+  const std::string where = "--z-range " + quoted(std::string_view(spec)) + ": ";
   if (c2 == std::string_view::npos || s.find(':', c2 + 1) != std::string_view::npos)
     throw InputError(where + "expected A:B:K");
   auto a = parse_number(s.substr(0, c1));

@@ -351,7 +351,8 @@ int main_(int argc, char** argv) {
       "query",
       "The MATLAB-level call <Model>_sfun(ARG...); prints output 0 as JSON (nothing when the "
       "call writes none). An ARG that reads as a number is a double scalar, any other is text; "
-      "the prefixes str: and num: force either. Put -- before ARGs that begin with '-'.");
+      "the prefixes str: and num: force either. When an ARG begins with '-' (other than a negative "
+      "number), put -- before the first ARG.");
   query->add_option("--model", q_model, "Harnvale or Quimbrel")->required();
   query->add_option("--plugin", q_plugin, "the plug-in file");
   query->add_option("ARG", q_args, "the command and its arguments")->required();
