@@ -2,6 +2,8 @@
 // allocation failures and ownership.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -394,6 +396,49 @@ TYPED_TEST(InstanceTest, RefusedRestoresChangeNothing) {
   });
   EXPECT_NE(msg.find("y1"), std::string::npos) << msg;
   EXPECT_EQ(b.y1, 1.25);
+}
+
+// The conversion reporting failure (no "sfprivate" to call): the two internal
+// errors word for word, the arguments destroyed, the instance and the caller's
+// state as they were. The case removes the host's "sfprivate", so it runs in a
+// child process and leaves the host of the other tests untouched.
+template <class Chart>
+class InstanceDeathTest : public InstanceTest<Chart> {};
+TYPED_TEST_SUITE(InstanceDeathTest, AllCharts);
+
+TYPED_TEST(InstanceDeathTest, ConversionFailuresGiveTheInternalErrors) {
+  const std::string save_error =
+      "Stateflow Internal Error: \nError calling 'chart_simctx_raw2high'.\n";
+  const std::string restore_error =
+      "Stateflow Internal Error: \nError calling 'chart_simctx_high2raw'.\n";
+  EXPECT_EXIT(
+      {
+        Block& b = this->started_block();
+        b.y1 = 2.5;
+        const mxArray* state = nullptr;
+        {
+          // A real state to restore from, made while the conversion is there.
+          host::mex::CallContext keep(nullptr);
+          state = TypeParam::chart_get_sim_state(&b.S);
+          mexMakeArrayPersistent(const_cast<mxArray*>(state));
+        }
+        host::mex::unregister_function("sfprivate");
+        const std::string before = host::mx::describe(state);
+        const std::size_t live = host::mx::live_count();
+        std::string failures;
+        std::string msg = this->raised_message([&] { (void)TypeParam::chart_get_sim_state(&b.S); });
+        if (msg != save_error) failures += "save: " + msg + "\n";
+        b.instance()->is_active = 1;
+        msg = this->raised_message([&] { TypeParam::chart_set_sim_state(&b.S, state); });
+        if (msg != restore_error) failures += "restore: " + msg + "\n";
+        if (b.y1 != 2.5 || b.instance()->is_active != 1) failures += "instance changed\n";
+        if (host::mx::describe(state) != before) failures += "state changed\n";
+        if (host::mx::live_count() != live) failures += "arrays left alive\n";
+        std::fputs(failures.c_str(), stderr);
+        std::fflush(stderr);
+        std::_Exit(failures.empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TYPED_TEST(InstanceTest, RtwWritesTheChartTypeOnlyForCodeGeneration) {

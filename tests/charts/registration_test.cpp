@@ -114,6 +114,64 @@ TYPED_TEST(RegistrationTest, FirstBlockDeclaresTheChart) {
   EXPECT_EQ(rec_inst->compiled.size(), 4u);
 }
 
+// Every argument of every call of a first registration, addresses included.
+TYPED_TEST(RegistrationTest, FirstRegistrationArgumentsInFull) {
+  constexpr int N = TypeParam::N;
+  using host::trace::arg;
+  auto fn = [](auto f) { return arg(reinterpret_cast<const void*>(f)); };
+  Block& b = this->add_block();
+  host::trace::Collector rec;
+  TypeParam::chart_start(&b.S);
+  const auto calls = debugger_calls(rec.calls());
+  ASSERT_FALSE(calls.empty());
+  const std::string di = calls[0].args.at(0);
+  const ChartInstance* inst = b.instance();
+  const std::string head = di + " " + std::to_string(this->model().machine_number) + " ";
+  const std::string cn = std::to_string(inst->chart_number);
+  const std::string chart = head + cn + " ";
+  const std::string block = chart + std::to_string(inst->instance_number) + " ";
+  const std::string dims = "[" + std::to_string(N) + "]";
+  const std::string to_table = fn(&TypeParam::table_to_mx);
+  const std::string to_double = fn(&TypeParam::double_to_mx);
+  const std::string from_double = fn(&TypeParam::mx_to_double);
+  const std::string E = std::to_string(TypeParam::Model::cv_fcn_last_arg);
+  const std::vector<std::string> expected = {
+      "sf_debug_initialize_chart " + head + std::to_string(TypeParam::column.number) +
+          " 1 1 0 4 0 0 0 0 0 " + arg(&inst->chart_number) + " " + arg(&inst->instance_number) +
+          " " + arg(&b.S) + " 0",
+      "sf_debug_set_chart_disable_implicit_casting " + chart + "1",
+      "sf_debug_set_chart_event_thresholds " + chart + "0 0 0",
+      "sf_debug_set_chart_data_props " + chart + "0 1 1 0 \"x\"",
+      "sf_debug_set_chart_data_props " + chart + "1 1 1 0 \"y\"",
+      "sf_debug_set_chart_data_props " + chart + "2 1 1 0 \"z\"",
+      "sf_debug_set_chart_data_props " + chart + "3 2 0 1 \"y1\"",
+      "sf_debug_set_chart_state_info " + chart + "0 0 2",
+      "sf_debug_set_chart_substate_count " + chart + "0",
+      "sf_debug_set_chart_decomposition " + chart + "0",
+      "sf_debug_cv_init_chart " + block + "0 0 0 0",
+      "sf_debug_cv_init_state " + block + "0 0 0 0 0 0 null null",
+      "sf_debug_cv_init_trans " + block + "0 0 null null 0 null",
+      "cv_eml_init_script " + block + "0 1 1 0 0 0 0 0 0 0 0 0",
+      "cv_eml_init_fcn " + block + "0 0 \"eML_blk_kernel\" 0 -1 " + E,
+      "sf_debug_set_chart_data_compiled_props " + block + "0 0 1 " + dims + " 0 0 0 0 1 0 0 " +
+          to_table + " null 0",
+      "sf_debug_set_chart_data_compiled_props " + block + "1 0 1 " + dims + " 0 0 0 0 1 0 0 " +
+          to_table + " null 0",
+      "sf_debug_set_chart_data_compiled_props " + block + "2 0 0 [] 0 0 0 0 1 0 0 " + to_double +
+          " null 0",
+      "sf_debug_set_chart_data_compiled_props " + block + "3 0 0 [] 0 0 0 0 1 0 0 " + to_double +
+          " " + from_double + " 0",
+      "sf_debug_set_instance_data_value_ptr " + block + "0 " + arg(b.x.data()) + " null 0",
+      "sf_debug_set_instance_data_value_ptr " + block + "1 " + arg(b.y.data()) + " null 0",
+      "sf_debug_set_instance_data_value_ptr " + block + "2 " + arg(&b.z) + " null 0",
+      "sf_debug_set_instance_data_value_ptr " + block + "3 " + arg(&b.y1) + " null 0",
+  };
+  std::vector<std::string> got;
+  for (const auto& c : calls)
+    got.push_back(c.line());
+  EXPECT_EQ(got, expected);
+}
+
 TYPED_TEST(RegistrationTest, SecondBlockOfTheSameChartSkipsTheDeclaration) {
   Block& first = this->add_block();
   TypeParam::chart_start(&first.S);

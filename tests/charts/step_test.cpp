@@ -114,6 +114,81 @@ TYPED_TEST(StepTest, HostCallOrderOfOneStep) {
   EXPECT_EQ(lines[0].args.at(5), "-1");
 }
 
+// Every argument of every call of one step; the addresses of the step's own
+// locals and scratch area are the only ones not known outside the step.
+TYPED_TEST(StepTest, HostCallArgumentsOfOneStepInFull) {
+  constexpr int N = TypeParam::N;
+  using host::trace::arg;
+  auto fn = [](auto f) { return arg(reinterpret_cast<const void*>(f)); };
+  Block& b = this->started_block();
+  this->root_.time = 0.25;
+  b.z = 17.5;
+  host::trace::Collector rec;
+  TypeParam::chart_step(b.instance());
+  const auto calls = step_calls(rec.calls());
+  std::vector<std::string> got;
+  for (const auto& c : calls) {
+    std::vector<std::string> a = c.args;
+    if (c.op == "sf_debug_symbol_scope_add_eml" ||
+        c.op == "sf_debug_symbol_scope_add_eml_importable") {
+      ASSERT_GE(a.size(), 2u);
+      a[1] = "<local>";
+    } else if (c.op == "sf_debug_symbol_scope_push_eml") {
+      ASSERT_EQ(a.size(), 6u);
+      a[5] = "<scratch>";
+    }
+    std::string line = c.op;
+    for (const auto& s : a)
+      line += " " + s;
+    got.push_back(line);
+  }
+
+  const ChartInstance* inst = b.instance();
+  // The host prints its debug instance by a name of its own; read it from the first call.
+  ASSERT_FALSE(calls.empty());
+  ASSERT_FALSE(calls[0].args.empty());
+  const std::string dbg = calls[0].args[0];
+  const std::string blk = dbg + " " + std::to_string(this->model().machine_number) + " " +
+                          std::to_string(inst->chart_number) + " " +
+                          std::to_string(inst->instance_number);
+  const std::string obj = std::to_string(TypeParam::column.number - 1);
+  const std::string to_double = fn(&TypeParam::double_to_mx);
+  const std::string to_table = fn(&TypeParam::table_to_mx);
+  const std::string from_double = fn(&TypeParam::mx_to_double);
+  auto chart_call = [&](const char* tag) {
+    return "sf_debug_call " + blk + " 1 1 " + tag + " " + obj + " -1 0 null 0.25 1 0";
+  };
+  std::vector<std::string> e = {"sf_debug_symbol_scope_push " + dbg + " 0 0",
+                                "sf_get_time " + arg(&b.S), chart_call("0")};
+  for (int i = 0; i < N; ++i)
+    e.push_back("sf_debug_data_range_wrapper " + blk + " 0 " + arg(b.x[i]));
+  for (int i = 0; i < N; ++i)
+    e.push_back("sf_debug_data_range_wrapper " + blk + " 1 " + arg(b.y[i]));
+  e.push_back("sf_debug_data_range_wrapper " + blk + " 2 17.5");
+  e.push_back(chart_call("3"));
+  e.push_back("sf_debug_symbol_scope_push_eml " + dbg +
+              " 0 6 6 {\"nargin\",\"nargout\",\"x\",\"y\",\"z\",\"y1\"} <scratch>");
+  e.push_back("sf_debug_symbol_scope_add_eml_importable " + dbg + " <local> 0 " + to_double + " " +
+              from_double + " 0");
+  e.push_back("sf_debug_symbol_scope_add_eml_importable " + dbg + " <local> 1 " + to_double + " " +
+              from_double + " 0");
+  e.push_back("sf_debug_symbol_scope_add_eml " + dbg + " <local> 2 " + to_table);
+  e.push_back("sf_debug_symbol_scope_add_eml " + dbg + " <local> 3 " + to_table);
+  e.push_back("sf_debug_symbol_scope_add_eml " + dbg + " <local> 4 " + to_double);
+  e.push_back("sf_debug_symbol_scope_add_eml_importable " + dbg + " <local> 5 " + to_double + " " +
+              from_double + " 0");
+  e.push_back("cv_eml_eval " + blk + " 0 0 1 0 0 0");
+  e.push_back("eml_debug_line_call " + blk + " 0 -1 3 0.25 0 0");
+  e.push_back("kernel");
+  e.push_back("eml_debug_line_call " + blk + " 0 -1 -3 0.25 0 0");
+  e.push_back("sf_debug_symbol_scope_pop " + dbg);
+  e.push_back(chart_call("999"));
+  e.push_back("sf_debug_symbol_scope_pop " + dbg);
+  e.push_back("sf_debug_check_for_state_inconsistency " + blk);
+  e.push_back("sf_debug_data_range_wrapper " + blk + " 3 35");
+  EXPECT_EQ(got, e);
+}
+
 // The first chart call passes the event left by the previous step or by
 // initialisation; a fresh instance holds 0 there.
 TYPED_TEST(StepTest, EventValueOfTheFirstChartCall) {
