@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -151,21 +152,39 @@ class KernelTest : public ChartTest<Chart> {
  protected:
   static constexpr int N = Chart::N;
 
-  // Runs the kernel on copies and compares with the evaluation.
-  void check(const Table& t, double u, const std::string& what) {
+  // Runs the kernel on copies and compares with the evaluation; with `checks`,
+  // also the indices checked and the identifiers raised, in order.
+  void check(const Table& t, double u, const std::string& what, bool checks = false) {
     const Expected e = evaluate(t.x, t.y, u, extrapolates<Chart>(), host::mex::error_returns());
     std::vector<double> X = t.x, Y = t.y;
     double got = 0.0;
     bool raised = false;
     std::string identifier;
+    std::vector<host::trace::Call> calls;
     {
       host::mex::CallContext call(this);  // the raise's arrays end with the call
+      std::unique_ptr<host::trace::Collector> rec;
+      if (checks) rec = std::make_unique<host::trace::Collector>();
       try {
         got = Chart::table_interpolate(inst_, Y.data(), u, X.data());
       } catch (const host::HostError& err) {
         raised = true;
         identifier = err.identifier;
       }
+      if (rec) calls = rec->calls();
+    }
+    if (checks) {
+      std::vector<host::trace::Call> index_checks;
+      std::vector<std::string> raises;
+      for (const auto& c : calls) {
+        if (is_check(c)) index_checks.push_back(c);
+        if (c.op == "sf_mex_create") raises.push_back(c.args.back());
+      }
+      EXPECT_EQ(recorded_indices(index_checks), e.checked) << what << " u=" << u;
+      std::vector<std::string> expected_raises;
+      for (const auto& id : e.identifiers)
+        expected_raises.push_back("1x" + std::to_string(id.size()));
+      EXPECT_EQ(raises, expected_raises) << what << " u=" << u;
     }
     ASSERT_EQ(raised, e.raised) << what << " u=" << u;
     if (raised) {
@@ -317,7 +336,7 @@ TYPED_TEST(KernelTest, FailureTable) {
                                                     {repeated, "repeated end"},
                                                     {two_pairs, "two failing pairs"}}) {
       for (double u : {good.x[3], good.x[N / 2] + 0.25, good.x[0] - 1.0, good.x[N - 1] + 1.0})
-        this->check(table, u, name + mode);
+        this->check(table, u, name + mode, true);
     }
   }
 }
@@ -353,6 +372,40 @@ TYPED_TEST(KernelTest, RaisesAreMadeThroughMessageAndError) {
     };
     EXPECT_EQ(after_name(calls[4 * i + 2], "message"), "1 1");
     EXPECT_EQ(after_name(calls[4 * i + 3], "error"), "0 1");
+  }
+}
+
+// The NaN-in-X raise: a 1x21 character value, "message" on it, "error" on the message.
+TYPED_TEST(KernelTest, NaNRaiseIsMadeThroughMessageAndError) {
+  constexpr int N = TypeParam::N;
+  std::mt19937_64 rng(17 + N);
+  Table t = ascending(rng, N);
+  t.x[N / 2] = kNaN;
+  host::mex::set_error_returns(true);
+  std::vector<double> X = t.x, Y = t.y;
+  host::trace::Collector rec;
+  double got = 0.0;
+  {
+    host::mex::CallContext call(this);
+    got = TypeParam::table_interpolate(this->inst_, Y.data(), t.x[3], X.data());
+  }
+  std::vector<std::string> lines;
+  for (const auto& c : only(rec.calls(), {"sf_mex_create", "sf_mex_assign", "sf_mex_call_debug"}))
+    lines.push_back(c.line());
+  const std::string dbg = only(rec.calls(), {"sf_mex_call_debug"}).empty()
+                              ? std::string()
+                              : only(rec.calls(), {"sf_mex_call_debug"})[0].args.at(0);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "sf_mex_create \"y\" 10 0 1 0 2 1x21",
+                       "sf_mex_assign nothing char[1x21] 0",
+                       "sf_mex_call_debug " + dbg + " \"message\" 1 1 [char[1x21]]",
+                       "sf_mex_call_debug " + dbg + " \"error\" 0 1 [struct[1x1]]",
+                   }));
+  // The table was never reversed or searched: the preset comes back.
+  if (extrapolates<TypeParam>()) {
+    EXPECT_TRUE(same_bits(got, 0.0));
+  } else {
+    EXPECT_TRUE(std::isnan(got));
   }
 }
 
