@@ -206,6 +206,23 @@ TYPED_TEST(RegistrationTest, LaterInitialisationsOnlyReset) {
   EXPECT_EQ(host::sf::chart_instance(inst->chart_number, inst->instance_number)->reset_count, 1u);
 }
 
+// Initialising a started block: one debugger call, the reset, with the numbers
+// that the host assigned at start.
+TYPED_TEST(RegistrationTest, ChartInitializeMakesOnlyTheReset) {
+  Block& b = this->add_block();
+  TypeParam::chart_start(&b.S);
+  const ChartInstance* inst = b.instance();
+  const std::size_t charts_declared = host::sf::chart(inst->chart_number)->data.size();
+  host::trace::Collector rec;
+  TypeParam::chart_initialize(b.instance());
+  const auto calls = debugger_calls(rec.calls());
+  ASSERT_EQ(ops(calls), std::vector<std::string>{"sf_debug_reset_current_state_configuration"});
+  EXPECT_EQ(calls[0].args.at(1), std::to_string(this->model().machine_number));
+  EXPECT_EQ(calls[0].args.at(2), std::to_string(inst->chart_number));
+  EXPECT_EQ(calls[0].args.at(3), std::to_string(inst->instance_number));
+  EXPECT_EQ(host::sf::chart(inst->chart_number)->data.size(), charts_declared);
+}
+
 TYPED_TEST(RegistrationTest, NoRegistrationBitOnTheRootOnlyResets) {
   Block& b = this->add_block();
   TypeParam::chart_start(&b.S);
