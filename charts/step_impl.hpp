@@ -128,7 +128,7 @@ const mxArray* Chart<Col>::double_to_mx(void* chart_instance, void* data) {
   double u = *static_cast<const double*>(data);
   const mxArray* result = nullptr;
   const mxArray* y = nullptr;
-  sf_mex_assign(&y, sf_mex_create("y", &u, SF_MEX_DOUBLE, 0, 0, 0, 0), false);
+  sf_mex_assign(&y, sf_mex_create("y", &u, SF_MEX_DOUBLE, 0, 0, 0, 0, 0), false);
   sf_mex_assign(&result, y, false);
   return result;
 }
