@@ -471,8 +471,8 @@ int pre_dispatch_hook(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]
 extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxArray* plhs[],
                                                                    int nrhs,
                                                                    const mxArray* prhs[]) {
+  // The hook answers direct method calls only; any other call goes to the model.
   if (nlhs >= 0) {
-    if (pre_dispatch_hook(nlhs, plhs, nrhs, prhs) != 0) return;
     process_command_line_call(nlhs, plhs, nrhs, prhs);
     return;
   }
