@@ -75,6 +75,11 @@ struct Dims {
   int m = 1, n = 1;
 };
 
+// Recorder argument: the dimensions as "MxN", formatted only when recording is on.
+std::string arg(Dims d) {
+  return format("%dx%d", d.m, d.n);
+}
+
 Dims read_dims(const char* op, int num_dims, std::va_list args) {
   Dims d;
   if (num_dims == 0) return d;
@@ -170,7 +175,7 @@ const mxArray* sf_mex_create(const char* name, const void* data, int kind, int c
     throw;
   }
   va_end(args);
-  trace_call("sf_mex_create", name, kind, complexity, a0, a1, num_dims, format("%dx%d", d.m, d.n));
+  trace_call("sf_mex_create", name, kind, complexity, a0, a1, num_dims, d);
   host::trace::Mute mute;
   const char* what = name != nullptr ? name : "";
   if (kind_name(kind) == nullptr) {
@@ -279,7 +284,7 @@ const mxArray* sf_mex_createstruct(const char* name, int num_dims, ...) {
     throw;
   }
   va_end(args);
-  trace_call("sf_mex_createstruct", name, num_dims, format("%dx%d", d.m, d.n));
+  trace_call("sf_mex_createstruct", name, num_dims, d);
   host::trace::Mute mute;
   return mxCreateStructMatrix_700(d.m, d.n, 0, nullptr);
 }
