@@ -76,7 +76,6 @@ class Block {
   int table_length() const { return opts_.table_length; }
   const std::string& path() const { return path_; }
   double handle() const { return handle_; }  // answered for generic-function code 21
-  double sample_period() const { return sample_period_; }
   bool started() const { return started_; }  // mdlStart called, terminate not yet
 
   // Input signals (ports 0, 1, 2) and the output signal (port 1).
@@ -155,10 +154,6 @@ class Engine {
   void set_time(double t, bool major);
   double time() const { return t_; }
   bool major() const { return mdl_info_.major_time_step != 0; }
-
-  // Whether a block asked the host to stop (model information's stop request).
-  bool stop_requested() const { return mdl_info_.stop_requested != 0; }
-  void clear_stop_request() { mdl_info_.stop_requested = 0; }
 
   SimStruct* root() { return &root_; }
 
