@@ -50,17 +50,18 @@ const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name
   std::vector<mxArray*> inputs;
   std::va_list args;
   va_start(args, nrhs);
-  for (int i = 0; i < nrhs; ++i) {
-    const int kind = va_arg(args, int);
-    if (kind != SF_MEX_ARG_HOLDER) {
-      va_end(args);
-      raise(kIdCall, format("sf_mex_call_debug: input %d of '%s' has argument kind %d; only kind "
-                            "%d (an mxArray) is supported.",
-                            i + 1, name, kind, SF_MEX_ARG_HOLDER));
+  {
+    const VaListEnd end(args);
+    for (int i = 0; i < nrhs; ++i) {
+      const int kind = va_arg(args, int);
+      if (kind != SF_MEX_ARG_HOLDER) {
+        raise(kIdCall, format("sf_mex_call_debug: input %d of '%s' has argument kind %d; only kind "
+                              "%d (an mxArray) is supported.",
+                              i + 1, name, kind, SF_MEX_ARG_HOLDER));
+      }
+      inputs.push_back(const_cast<mxArray*>(va_arg(args, const mxArray*)));
     }
-    inputs.push_back(const_cast<mxArray*>(va_arg(args, const mxArray*)));
   }
-  va_end(args);
   trace_call("sf_mex_call_debug", sfrt::Dbg{debug_instance}, name, nlhs, nrhs, Inputs{&inputs});
   host::trace::Mute mute;
   std::vector<mxArray*> outputs = output_slots(nlhs);

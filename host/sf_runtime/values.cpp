@@ -168,13 +168,10 @@ const mxArray* sf_mex_create(const char* name, const void* data, int kind, int c
   std::va_list args;
   va_start(args, num_dims);
   Dims d;
-  try {
+  {
+    const VaListEnd end(args);
     d = read_dims("sf_mex_create", num_dims, args);
-  } catch (...) {
-    va_end(args);
-    throw;
   }
-  va_end(args);
   trace_call("sf_mex_create", name, kind, complexity, a0, a1, num_dims, d);
   host::trace::Mute mute;
   const char* what = name != nullptr ? name : "";
@@ -277,13 +274,10 @@ const mxArray* sf_mex_createstruct(const char* name, int num_dims, ...) {
   std::va_list args;
   va_start(args, num_dims);
   Dims d;
-  try {
+  {
+    const VaListEnd end(args);
     d = read_dims("sf_mex_createstruct", num_dims, args);
-  } catch (...) {
-    va_end(args);
-    throw;
   }
-  va_end(args);
   trace_call("sf_mex_createstruct", name, num_dims, d);
   host::trace::Mute mute;
   return mxCreateStructMatrix_700(d.m, d.n, 0, nullptr);

@@ -12,6 +12,18 @@
 
 namespace sfrt::values {
 
+// Ends a va_list when it goes out of scope, also when reading it raised.
+class VaListEnd {
+ public:
+  explicit VaListEnd(std::va_list& args) : args_(args) {}
+  ~VaListEnd() { va_end(args_); }
+  VaListEnd(const VaListEnd&) = delete;
+  VaListEnd& operator=(const VaListEnd&) = delete;
+
+ private:
+  std::va_list& args_;
+};
+
 // Identifiers of the errors these operations raise.
 inline constexpr const char* kIdBadValue = "Stateflow:Runtime:BadValue";
 inline constexpr const char* kIdImport = "Stateflow:Runtime:ImportMismatch";
