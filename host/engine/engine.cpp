@@ -2,13 +2,12 @@
 // the blocks' S-function methods through the plug-ins' mexFunction.
 #include "host/engine.hpp"
 
-#include <dlfcn.h>
-
 #include <filesystem>
 #include <utility>
 
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
+#include "host/os.hpp"
 #include "host/sf_host.hpp"
 
 namespace host::engine {
@@ -205,7 +204,7 @@ Engine::~Engine() {
   for (mxArray* a : {t_arg_, x_arg_, u_arg_, flag_})
     mxDestroyArray(a);
   for (auto& p : plugins_) {
-    if (p->handle_) dlclose(p->handle_);
+    if (p->handle_) host::os::close_library(p->handle_);
   }
 }
 
@@ -221,15 +220,12 @@ Plugin& Engine::load(const std::string& path) {
   for (auto& p : plugins_) {
     if (p->path_ == canonical) return *p;
   }
-  void* handle = dlopen(canonical.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* why = dlerror();
-    throw std::runtime_error("cannot load plug-in '" + path + "': " + (why ? why : "unknown"));
-  }
-  dlerror();
-  void* sym = dlsym(handle, "mexFunction");
+  std::string why;
+  void* handle = host::os::open_library(canonical, &why);
+  if (!handle) throw std::runtime_error("cannot load plug-in '" + path + "': " + why);
+  void* sym = host::os::find_symbol(handle, "mexFunction");
   if (!sym) {
-    dlclose(handle);
+    host::os::close_library(handle);
     throw std::runtime_error("plug-in '" + path + "' does not export mexFunction");
   }
   auto plugin = std::make_unique<Plugin>();

@@ -1,7 +1,5 @@
 // sfsim: runs the charts of the Harnvale_sfun and Quimbrel_sfun plug-ins on the
 // stand-in host, and makes MATLAB-level calls of them.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cmath>
@@ -15,6 +13,7 @@
 #include "host/engine.hpp"
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
+#include "host/os.hpp"
 #include "host/trace.hpp"
 #include "platform/mx.h"
 #include "tools/sfsim/builtin.hpp"
@@ -38,7 +37,8 @@ constexpr int kExitInputError = 2;
 // Shows the step count on a terminal once a run has taken more than a second.
 class Progress {
  public:
-  explicit Progress(std::string label) : label_(std::move(label)), tty_(isatty(2) != 0) {}
+  explicit Progress(std::string label)
+      : label_(std::move(label)), tty_(host::os::stderr_is_terminal()) {}
   ~Progress() { finish(); }
   void operator()(long done, long total) {
     if (!tty_) return;

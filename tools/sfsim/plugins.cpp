@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/os.hpp"
 #include "models/harnvale/catalogue.hpp"
 #include "models/quimbrel/catalogue.hpp"
 #include "tools/sfsim/inputs.hpp"
@@ -36,9 +37,9 @@ std::string plugin_path(const ModelInfo& model, const std::string& given) {
   if (!given.empty()) return given;
   const std::string file = model.name == "Harnvale" ? SFSIM_HARNVALE_FILE : SFSIM_QUIMBREL_FILE;
   std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path self = host::os::executable_path();
   std::vector<fs::path> candidates;
-  if (!ec) {
+  if (!self.empty()) {
     candidates.push_back(self.parent_path() / file);
     candidates.push_back(self.parent_path() / ".." / "lib" / file);
   }

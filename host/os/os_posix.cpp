@@ -1,0 +1,38 @@
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "host/os.hpp"
+
+namespace host::os {
+
+void* open_library(const std::string& path, std::string* why) {
+  dlerror();
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle && why) {
+    const char* text = dlerror();
+    *why = text ? text : "unknown";
+  }
+  return handle;
+}
+
+void* find_symbol(void* library, const char* name) {
+  return dlsym(library, name);
+}
+
+void close_library(void* library) {
+  dlclose(library);
+}
+
+std::filesystem::path executable_path() {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : self;
+}
+
+bool stderr_is_terminal() {
+  return isatty(2) != 0;
+}
+
+}  // namespace host::os
