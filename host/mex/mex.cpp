@@ -1,6 +1,7 @@
 // The stand-in MEX layer: call contexts, host errors, locks, MATLAB-level calls.
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ std::string vformat(const char* format, std::va_list args) {
   return out;
 }
 
+[[noreturn]] void out_of_memory(const char* op) {
+  throw HostError("", std::string(op) + ": out of memory");
+}
+
 PluginId calling_plugin(const char* op) {
   const auto& frames = state().frames;
   if (frames.empty()) throw HostError("", std::string(op) + ": called outside of a MEX call");
@@ -43,7 +48,12 @@ PluginId calling_plugin(const char* op) {
 }  // namespace
 
 CallContext::CallContext(PluginId plugin) : plugin_(plugin), scope_(host::mx::open_scope()) {
-  state().frames.push_back({plugin_, scope_});
+  try {
+    state().frames.push_back({plugin_, scope_});
+  } catch (const std::bad_alloc&) {
+    host::mx::close_scope(scope_, nullptr, 0);
+    out_of_memory("mexCallMATLAB");
+  }
 }
 
 CallContext::~CallContext() {
@@ -68,7 +78,11 @@ void call(PluginId plugin, mexFunction_t fn, int nlhs, mxArray* plhs[], int nrhs
   const std::size_t outputs = static_cast<std::size_t>(nlhs > 1 ? nlhs : 1);
   CallContext context(plugin);
   try {
-    fn(nlhs, plhs, nrhs, prhs);
+    try {
+      fn(nlhs, plhs, nrhs, prhs);
+    } catch (const std::bad_alloc&) {
+      out_of_memory("mexFunction");
+    }
   } catch (...) {
     context.close(nullptr, 0);
     // The outputs made by the failed call are gone; leave no dangling slots. With a
@@ -142,7 +156,7 @@ void mexErrMsgIdAndTxt(const char* identifier, const char* format, ...) {
   throw HostError(identifier != nullptr ? identifier : "", text);
 }
 
-int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name) {
+static int call_matlab(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name) {
   static const char* const op = "mexCallMATLAB";
   if (nlhs < 0 || nrhs < 0) throw HostError("", "mexCallMATLAB: negative argument count");
   if (name == nullptr) throw HostError("", "mexCallMATLAB: no function name");
@@ -186,9 +200,22 @@ int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const ch
   return 0;
 }
 
+int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name) {
+  try {
+    return call_matlab(nlhs, plhs, nrhs, prhs, name);
+  } catch (const std::bad_alloc&) {
+    host::mex::out_of_memory("mexCallMATLAB");
+  }
+}
+
 void mexLock(void) {
   host::trace::record("mexLock");
-  ++state().locks[host::mex::calling_plugin("mexLock")];
+  const host::mex::PluginId plugin = host::mex::calling_plugin("mexLock");
+  try {
+    ++state().locks[plugin];
+  } catch (const std::bad_alloc&) {
+    host::mex::out_of_memory("mexLock");
+  }
 }
 
 void mexUnlock(void) {

@@ -106,37 +106,42 @@ mxArray* mxCreateString(const char* text) {
 }
 
 mxArray* mxCreateStringFromNChars_700(const char* text, int n) {
-  if (n < 0) throw host::HostError("", "mxCreateStringFromNChars_700: negative length");
-  if (text == nullptr && n > 0) misuse("mxCreateStringFromNChars_700", "null text");
-  HOST_MX_RECORD("mxCreateStringFromNChars_700",
-                 std::string(text == nullptr ? "" : text, static_cast<std::size_t>(n)).c_str(), n);
-  return make_string("mxCreateStringFromNChars_700", text, static_cast<std::size_t>(n));
+  return detail::guarded("mxCreateStringFromNChars_700", [&]() {
+    if (n < 0) throw host::HostError("", "mxCreateStringFromNChars_700: negative length");
+    if (text == nullptr && n > 0) misuse("mxCreateStringFromNChars_700", "null text");
+    HOST_MX_RECORD("mxCreateStringFromNChars_700",
+                   std::string(text == nullptr ? "" : text, static_cast<std::size_t>(n)).c_str(),
+                   n);
+    return make_string("mxCreateStringFromNChars_700", text, static_cast<std::size_t>(n));
+  });
 }
 
 mxArray* mxCreateCharMatrixFromStrings_700(int m, const char** texts) {
-  static const char* const op = "mxCreateCharMatrixFromStrings_700";
-  if (m < 0) throw host::HostError("", std::string(op) + ": negative dimension");
-  if (texts == nullptr && m > 0) misuse(op, "null texts");
-  std::size_t width = 0;
-  for (int i = 0; i < m; ++i) {
-    if (texts[i] == nullptr) misuse(op, "null text");
-    width = std::max(width, std::strlen(texts[i]));
-  }
-  if (host::trace::enabled()) {
-    host::trace::Call call{op, {host::trace::arg(m)}};
-    for (int i = 0; i < m; ++i)
-      call.args.push_back(host::trace::arg(texts[i]));
-    host::trace::emit(std::move(call));
-  }
-  mxArray* a = detail::create(op, mxCHAR_CLASS, m, static_cast<long long>(width));
-  for (std::size_t i = 0; i < static_cast<std::size_t>(m); ++i) {
-    const std::size_t len = std::strlen(texts[i]);
-    for (std::size_t j = 0; j < width; ++j) {
-      chars(a)[j * static_cast<std::size_t>(m) + i] =
-          j < len ? static_cast<unsigned char>(texts[i][j]) : ' ';
+  return detail::guarded("mxCreateCharMatrixFromStrings_700", [&]() {
+    static const char* const op = "mxCreateCharMatrixFromStrings_700";
+    if (m < 0) throw host::HostError("", std::string(op) + ": negative dimension");
+    if (texts == nullptr && m > 0) misuse(op, "null texts");
+    std::size_t width = 0;
+    for (int i = 0; i < m; ++i) {
+      if (texts[i] == nullptr) misuse(op, "null text");
+      width = std::max(width, std::strlen(texts[i]));
     }
-  }
-  return a;
+    if (host::trace::enabled()) {
+      host::trace::Call call{op, {host::trace::arg(m)}};
+      for (int i = 0; i < m; ++i)
+        call.args.push_back(host::trace::arg(texts[i]));
+      host::trace::emit(std::move(call));
+    }
+    mxArray* a = detail::create(op, mxCHAR_CLASS, m, static_cast<long long>(width));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(m); ++i) {
+      const std::size_t len = std::strlen(texts[i]);
+      for (std::size_t j = 0; j < width; ++j) {
+        chars(a)[j * static_cast<std::size_t>(m) + i] =
+            j < len ? static_cast<unsigned char>(texts[i][j]) : ' ';
+      }
+    }
+    return a;
+  });
 }
 
 mxArray* mxCreateNumericMatrix_700(int m, int n, mxClassID class_id, mxComplexity complexity) {
@@ -157,30 +162,32 @@ mxArray* mxCreateLogicalScalar(bool value) {
 }
 
 mxArray* mxCreateStructMatrix_700(int m, int n, int nfields, const char** field_names) {
-  static const char* const op = "mxCreateStructMatrix_700";
-  if (nfields < 0) throw host::HostError("", std::string(op) + ": negative field count");
-  if (field_names == nullptr && nfields > 0) misuse(op, "null field names");
-  for (int f = 0; f < nfields; ++f) {
-    check_name(op, field_names[f]);
-    for (int g = 0; g < f; ++g) {
-      if (std::strcmp(field_names[f], field_names[g]) == 0) {
-        throw host::HostError(
-            "", std::string(op) + ": duplicate field name \"" + field_names[f] + "\"");
+  return detail::guarded("mxCreateStructMatrix_700", [&]() {
+    static const char* const op = "mxCreateStructMatrix_700";
+    if (nfields < 0) throw host::HostError("", std::string(op) + ": negative field count");
+    if (field_names == nullptr && nfields > 0) misuse(op, "null field names");
+    for (int f = 0; f < nfields; ++f) {
+      check_name(op, field_names[f]);
+      for (int g = 0; g < f; ++g) {
+        if (std::strcmp(field_names[f], field_names[g]) == 0) {
+          throw host::HostError(
+              "", std::string(op) + ": duplicate field name \"" + field_names[f] + "\"");
+        }
       }
     }
-  }
-  if (host::trace::enabled()) {
-    host::trace::Call call{op,
-                           {host::trace::arg(m), host::trace::arg(n), host::trace::arg(nfields)}};
-    for (int f = 0; f < nfields; ++f)
-      call.args.push_back(host::trace::arg(field_names[f]));
-    host::trace::emit(std::move(call));
-  }
-  mxArray* a = detail::create(op, mxSTRUCT_CLASS, m, n);
-  const std::size_t count = a->m * a->n;
-  a->field_names.assign(field_names, field_names + nfields);
-  a->fields.assign(static_cast<std::size_t>(nfields), std::vector<mxArray*>(count, nullptr));
-  return a;
+    if (host::trace::enabled()) {
+      host::trace::Call call{op,
+                             {host::trace::arg(m), host::trace::arg(n), host::trace::arg(nfields)}};
+      for (int f = 0; f < nfields; ++f)
+        call.args.push_back(host::trace::arg(field_names[f]));
+      host::trace::emit(std::move(call));
+    }
+    mxArray* a = detail::create(op, mxSTRUCT_CLASS, m, n);
+    const std::size_t count = a->m * a->n;
+    a->field_names.assign(field_names, field_names + nfields);
+    a->fields.assign(static_cast<std::size_t>(nfields), std::vector<mxArray*>(count, nullptr));
+    return a;
+  });
 }
 
 mxArray* mxCreateCellMatrix_700(int m, int n) {
@@ -189,9 +196,11 @@ mxArray* mxCreateCellMatrix_700(int m, int n) {
 }
 
 mxArray* mxDuplicateArray(const mxArray* array) {
-  const mxArray* a = check(array, "mxDuplicateArray");
-  HOST_MX_RECORD("mxDuplicateArray", describe(a));
-  return detail::duplicate(a);
+  return detail::guarded("mxDuplicateArray", [&]() {
+    const mxArray* a = check(array, "mxDuplicateArray");
+    HOST_MX_RECORD("mxDuplicateArray", describe(a));
+    return detail::duplicate(a);
+  });
 }
 
 void mxDestroyArray(mxArray* array) {
@@ -339,13 +348,15 @@ int mxGetFieldNumber(const mxArray* array, const char* name) {
 }
 
 int mxAddField(mxArray* array, const char* name) {
-  mxArray* a = check(array, "mxAddField");
-  HOST_MX_RECORD("mxAddField", describe(a), name);
-  if (a->class_id != mxSTRUCT_CLASS || name == nullptr || *name == '\0') return -1;
-  if (field_number(a, name) >= 0) return -1;
-  a->field_names.emplace_back(name);
-  a->fields.emplace_back(a->m * a->n, nullptr);
-  return static_cast<int>(a->field_names.size()) - 1;
+  return detail::guarded("mxAddField", [&]() {
+    mxArray* a = check(array, "mxAddField");
+    HOST_MX_RECORD("mxAddField", describe(a), name);
+    if (a->class_id != mxSTRUCT_CLASS || name == nullptr || *name == '\0') return -1;
+    if (field_number(a, name) >= 0) return -1;
+    a->field_names.emplace_back(name);
+    a->fields.emplace_back(a->m * a->n, nullptr);
+    return static_cast<int>(a->field_names.size()) - 1;
+  });
 }
 
 mxArray* mxGetField_700(const mxArray* array, int index, const char* name) {
@@ -363,23 +374,25 @@ mxArray* mxGetFieldByNumber_700(const mxArray* array, int index, int field_numbe
 }
 
 void mxSetField_700(mxArray* array, int index, const char* name, mxArray* value) {
-  static const char* const op = "mxSetField_700";
-  mxArray* a = check(array, op);
-  if (value != nullptr) check(value, op);
-  HOST_MX_RECORD(op, describe(a), index, name, describe(value));
-  if (a->class_id != mxSTRUCT_CLASS) {
-    throw host::HostError("", std::string(op) + ": " + describe(a) + " is not a struct");
-  }
-  const int field = field_number(a, name);
-  if (field < 0) {
-    throw host::HostError("", std::string(op) + ": no field " + host::trace::arg(name));
-  }
-  mxArray** slot = field_slot(a, index, field);
-  if (slot == nullptr) {
-    throw host::HostError(
-        "", std::string(op) + ": index " + std::to_string(index) + " is outside " + describe(a));
-  }
-  store_in(op, a, slot, value);
+  return detail::guarded("mxSetField_700", [&]() {
+    static const char* const op = "mxSetField_700";
+    mxArray* a = check(array, op);
+    if (value != nullptr) check(value, op);
+    HOST_MX_RECORD(op, describe(a), index, name, describe(value));
+    if (a->class_id != mxSTRUCT_CLASS) {
+      throw host::HostError("", std::string(op) + ": " + describe(a) + " is not a struct");
+    }
+    const int field = field_number(a, name);
+    if (field < 0) {
+      throw host::HostError("", std::string(op) + ": no field " + host::trace::arg(name));
+    }
+    mxArray** slot = field_slot(a, index, field);
+    if (slot == nullptr) {
+      throw host::HostError(
+          "", std::string(op) + ": index " + std::to_string(index) + " is outside " + describe(a));
+    }
+    store_in(op, a, slot, value);
+  });
 }
 
 mxArray* mxGetCell_700(const mxArray* array, int index) {
@@ -393,18 +406,20 @@ mxArray* mxGetCell_700(const mxArray* array, int index) {
 }
 
 void mxSetCell_700(mxArray* array, int index, mxArray* value) {
-  static const char* const op = "mxSetCell_700";
-  mxArray* a = check(array, op);
-  if (value != nullptr) check(value, op);
-  HOST_MX_RECORD(op, describe(a), index, describe(value));
-  if (a->class_id != mxCELL_CLASS) {
-    throw host::HostError("", std::string(op) + ": " + describe(a) + " is not a cell");
-  }
-  if (index < 0 || static_cast<std::size_t>(index) >= a->cells.size()) {
-    throw host::HostError(
-        "", std::string(op) + ": index " + std::to_string(index) + " is outside " + describe(a));
-  }
-  store_in(op, a, &a->cells[static_cast<std::size_t>(index)], value);
+  return detail::guarded("mxSetCell_700", [&]() {
+    static const char* const op = "mxSetCell_700";
+    mxArray* a = check(array, op);
+    if (value != nullptr) check(value, op);
+    HOST_MX_RECORD(op, describe(a), index, describe(value));
+    if (a->class_id != mxCELL_CLASS) {
+      throw host::HostError("", std::string(op) + ": " + describe(a) + " is not a cell");
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= a->cells.size()) {
+      throw host::HostError(
+          "", std::string(op) + ": index " + std::to_string(index) + " is outside " + describe(a));
+    }
+    store_in(op, a, &a->cells[static_cast<std::size_t>(index)], value);
+  });
 }
 
 double mxGetNaN(void) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -77,8 +78,23 @@ inline mxArray* check(const mxArray* a, const char* op) {
   return const_cast<mxArray*>(a);
 }
 
+// Raises the host error "<op>: out of memory".
+[[noreturn]] void out_of_memory(const char* op);
+
+// Runs f; a std::bad_alloc inside it becomes the host error of out_of_memory, so
+// that the plug-ins only ever see host errors.
+template <class F>
+auto guarded(const char* op, F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    out_of_memory(op);
+  }
+}
+
 // A new array of the given class and size, in the innermost open scope. Raises a
-// host error for negative or too large sizes.
+// host error for negative or too large sizes and when the allocation fails (also
+// when the host allocation switch says so, see host/ut_host.hpp).
 mxArray* create(const char* op, mxClassID class_id, long long m, long long n, bool complex = false);
 std::size_t element_size(mxClassID class_id);
 bool has_elements(mxClassID class_id);  // numeric, char or logical

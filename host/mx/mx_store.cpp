@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "host/mex_host.hpp"
 #include "host/mx/mx_internal.hpp"
+#include "host/ut_host.hpp"
 
 namespace host::mx {
 namespace detail {
@@ -109,12 +111,6 @@ void detach_from_scope(mxArray* a) {
   }
 }
 
-void register_new(mxArray* a) {
-  Store& s = store();
-  s.known.insert(a);
-  ++s.live;
-}
-
 void destroy_tree(mxArray* a) {
   Store& s = store();
   for (auto& field : a->fields) {
@@ -150,6 +146,10 @@ void destroy_tree(mxArray* a) {
 
 }  // namespace
 
+void out_of_memory(const char* op) {
+  throw host::HostError("", std::string(op) + ": out of memory");
+}
+
 mxArray* create(const char* op, mxClassID class_id, long long m, long long n, bool complex) {
   if (m < 0 || n < 0) throw host::HostError("", std::string(op) + ": negative dimension");
   const std::size_t um = static_cast<std::size_t>(m), un = static_cast<std::size_t>(n);
@@ -158,20 +158,37 @@ mxArray* create(const char* op, mxClassID class_id, long long m, long long n, bo
   if (un != 0 && um > max / un) throw host::HostError("", std::string(op) + ": array too large");
   const std::size_t count = um * un;
   if (count > max / size / 2) throw host::HostError("", std::string(op) + ": array too large");
-  auto a = std::make_unique<mxArray>();
-  a->class_id = class_id;
-  a->m = um;
-  a->n = un;
-  a->complex = complex;
-  if (has_elements(class_id) && count != 0) {
-    a->data = std::calloc(count, element_size(class_id));
-    if (a->data == nullptr) throw host::HostError("", std::string(op) + ": out of memory");
-  } else if (class_id == mxCELL_CLASS) {
-    a->cells.assign(count, nullptr);
+  if (host::ut::host_allocation_fails()) out_of_memory(op);
+  std::unique_ptr<mxArray> a;
+  try {
+    a = std::make_unique<mxArray>();
+    a->class_id = class_id;
+    a->m = um;
+    a->n = un;
+    a->complex = complex;
+    if (has_elements(class_id) && count != 0) {
+      a->data = std::calloc(count, element_size(class_id));
+      if (a->data == nullptr) throw std::bad_alloc();
+    } else if (class_id == mxCELL_CLASS) {
+      a->cells.assign(count, nullptr);
+    }
+    Store& s = store();
+    s.known.insert(a.get());
+    if (s.open != 0) {
+      try {
+        s.scopes[s.open - 1]->members.insert(a.get());
+      } catch (...) {
+        s.known.erase(a.get());
+        throw;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    if (a) std::free(a->data);
+    out_of_memory(op);
   }
   mxArray* raw = a.release();
-  register_new(raw);
-  attach_to_innermost(raw);
+  ++store().live;
+  raw->scope = store().open != 0 ? store().scopes[store().open - 1].get() : nullptr;
   return raw;
 }
 
@@ -270,7 +287,10 @@ bool is_persistent(const mxArray* array) {
 
 ScopeId open_scope() {
   detail::Store& s = store();
-  if (s.open == s.scopes.size()) s.scopes.push_back(std::make_unique<detail::Scope>());
+  if (s.open == s.scopes.size()) {
+    detail::guarded("open_scope",
+                    [&] { s.scopes.push_back(std::make_unique<detail::Scope>()); });
+  }
   detail::Scope* scope = s.scopes[s.open++].get();
   scope->id = s.next_scope++;
   return scope->id;
