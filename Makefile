@@ -38,3 +38,22 @@ format-check:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# Fuzzing (libFuzzer, clang with ASan and UBSan) and memcheck. Linux only; each
+# installs what it needs (tools/install-deps.sh fuzz | valgrind).
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 60
+VALGRIND_BUILD ?= $(BUILD)
+
+.PHONY: fuzz test-valgrind
+
+fuzz:
+	@./tools/install-deps.sh fuzz
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DSF_SANITIZE=ON -DSF_FUZZ=ON -DSF_BUILD_TESTS=OFF -DSF_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test-valgrind: build
+	@./tools/install-deps.sh valgrind
+	./tests/valgrind/run.sh $(VALGRIND_BUILD)

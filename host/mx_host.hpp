@@ -22,6 +22,9 @@ void set_misuse_mode(MisuseMode mode);
 // Arrays alive now: every array counts, children of structs and cells included.
 std::size_t live_count();
 std::size_t persistent_count();  // top-level arrays made persistent and still alive
+// Arrays that persistent arrays hold: the persistent ones and everything inside them.
+// live_count() - persistent_tree_count() is what nobody keeps on purpose.
+std::size_t persistent_tree_count();
 bool is_live(const mxArray* array);
 bool is_persistent(const mxArray* array);
 

@@ -3,6 +3,15 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev
       libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils)
+# Packages that only some targets need: `install-deps.sh fuzz` (make fuzz),
+# `install-deps.sh valgrind` (make test-valgrind).
+for group in "$@"; do
+  case "$group" in
+    fuzz) pkgs+=(clang libclang-rt-14-dev) ;;
+    valgrind) pkgs+=(valgrind) ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

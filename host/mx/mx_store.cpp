@@ -275,6 +275,29 @@ std::size_t persistent_count() {
   return store().persistent;
 }
 
+namespace {
+std::size_t tree_size(const mxArray* a) {
+  std::size_t n = 1;
+  for (const auto& field : a->fields) {
+    for (const mxArray* child : field) {
+      if (child != nullptr) n += tree_size(child);
+    }
+  }
+  for (const mxArray* child : a->cells) {
+    if (child != nullptr) n += tree_size(child);
+  }
+  return n;
+}
+}  // namespace
+
+std::size_t persistent_tree_count() {
+  std::size_t n = 0;
+  for (const mxArray* a : store().known) {
+    if (!a->destroyed && a->persistent) n += tree_size(a);
+  }
+  return n;
+}
+
 bool is_live(const mxArray* array) {
   if (array == nullptr) return false;
   const detail::Store& s = store();
@@ -288,8 +311,7 @@ bool is_persistent(const mxArray* array) {
 ScopeId open_scope() {
   detail::Store& s = store();
   if (s.open == s.scopes.size()) {
-    detail::guarded("open_scope",
-                    [&] { s.scopes.push_back(std::make_unique<detail::Scope>()); });
+    detail::guarded("open_scope", [&] { s.scopes.push_back(std::make_unique<detail::Scope>()); });
   }
   detail::Scope* scope = s.scopes[s.open++].get();
   scope->id = s.next_scope++;
