@@ -46,8 +46,29 @@ void fill_table(fuzz::Bytes& in, Block& b) {
 // A method call as a host makes it: any flag at any time, except a second mdlStart
 // on a block that is started already (the host starts a block once per run; the
 // plug-ins then clear the block's user data and lose the records of the first).
+// Flags outside the 32-bit range go to mexFunction directly (the engine's own
+// bookkeeping converts every flag it is given to int).
+//
+// The saved-state flags go through the engine's own calls for them, which hand
+// the state over (144) and in (145).
 void call(Block& b, double flag) {
-  if (flag > 116.5 && flag < 118 && b.started()) return;
+  if (flag >= 117 && flag < 118 && b.started()) return;
+  if (flag >= 144 && flag < 145) {
+    b.get_sim_state();
+    return;
+  }
+  if (flag >= 145 && flag < 146) return;  // needs a state: see set_sim_state below
+  if (!(flag > -2147483649.0 && flag < 2147483648.0)) {
+    MxPtr f(mxCreateDoubleScalar(flag));
+    MxPtr empty(mxCreateDoubleMatrix_700(0, 0, mxREAL));
+    const mxArray* prhs[4] = {empty.get(), empty.get(), empty.get(), f.get()};
+    mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(b.simstruct())};
+    try {
+      host::mex::call(b.plugin().id(), b.plugin().entry(), -1, plhs, 4, prhs);
+    } catch (const host::HostError&) {
+    }
+    return;
+  }
   b.call(flag);
 }
 
