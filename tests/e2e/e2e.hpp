@@ -50,6 +50,11 @@ inline std::string case_name(const ChartCase& c) {
   return std::string(c.model) + "C" + std::to_string(c.chart);
 }
 
+// gtest names a parameter by this instead of dumping its bytes (padding included).
+inline void PrintTo(const ChartCase& c, std::ostream* os) {
+  *os << case_name(c);
+}
+
 // Small deterministic generator (no dependence on the library's distributions).
 class Lcg {
  public:

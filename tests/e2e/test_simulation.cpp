@@ -102,6 +102,11 @@ struct RateCase {
   bool steps;
 };
 
+// gtest names a parameter by this instead of dumping its bytes (padding included).
+void PrintTo(const RateCase& rc, std::ostream* os) {
+  *os << rc.name;
+}
+
 class RateLogic : public HostTest, public ::testing::WithParamInterface<RateCase> {};
 
 TEST_P(RateLogic, StepsOnlyWhenTheRateSaysSo) {
