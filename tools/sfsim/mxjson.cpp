@@ -415,8 +415,9 @@ Json read_json_file(const std::string& path) {
   } catch (const Json::parse_error& e) {
     // The library's message carries the line and column of the fault.
     throw InputError(path + ": not valid JSON: " + e.what());
+  } catch (const Json::out_of_range& e) {
+    throw InputError(path + ": a number is out of the range of a double: " + e.what());
   } catch (const Json::exception& e) {
-    // A number too large for a double, and the like.
     throw InputError(path + ": not a value sfsim can read: " + e.what());
   }
 }

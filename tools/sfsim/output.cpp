@@ -34,6 +34,13 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   std::error_code ec;
   const fs::path place(path_);
   if (fs::is_directory(place, ec)) throw InputError(path_ + ": is a folder, not a file");
+  if (fs::exists(place, ec) && !fs::is_regular_file(place, ec)) {
+    // A device or a pipe cannot be replaced by renaming; it is written directly.
+    out_.open(place, std::ios::binary);
+    if (!out_) throw InputError(path_ + ": cannot write the file");
+    direct_ = true;
+    return;
+  }
   fs::path folder = place.parent_path();
   if (folder.empty()) folder = ".";
   if (!fs::is_directory(folder, ec))
@@ -63,6 +70,14 @@ void OutputFile::fail(const std::string& what) {
 
 void OutputFile::commit() {
   if (committed_) return;
+  if (direct_) {
+    out_.flush();
+    const bool written = bool(out_);
+    out_.close();
+    if (!written || out_.fail()) fail("cannot write the file (disk full?)");
+    committed_ = true;
+    return;
+  }
   if (scratch_.empty()) fail("cannot write the file");
   out_.flush();
   const bool written = bool(out_);

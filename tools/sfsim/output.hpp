@@ -1,7 +1,8 @@
 // The files a run writes. Each is opened before the run, so that a file that cannot
 // be written is found before anything is simulated; it is written beside its place
 // and renamed into place only when complete (commit), so that a reader never sees a
-// partial file and a failed run leaves none (discard, also on destruction). Another
+// partial file and a failed run leaves none (discard, also on destruction). An
+// existing device or pipe (/dev/stdout) is written directly. Another
 // format plugs in by deriving from OutputFile and writing through its own stream.
 #pragma once
 
@@ -41,6 +42,7 @@ class OutputFile {
   std::string path_;
   std::filesystem::path scratch_;
   std::ofstream out_;
+  bool direct_ = false;  // an existing device or pipe, written in place
   bool committed_ = false;
 };
 
