@@ -204,7 +204,7 @@ int run_command(const RunArgs& a) {
   trace.start();
   CsvWriter csv(csv_out);
   std::optional<PlotPoints> points;
-  if (plot_out) points.emplace();
+  if (plot_out) points.emplace(a.plot);
   Progress progress(chart_label(model, a.chart));
   RunHooks hooks;
   hooks.row = [&](const Row& r) {
@@ -287,7 +287,7 @@ int default_command(const std::string& out_dir) {
     spec.queries = queries.get();
     std::ostream& csv = f.csv->stream();
     csv << "step,time,z,y1\n";
-    PlotPoints points;
+    PlotPoints points(f.svg->path());
     Summary s;
     s.chart = chart_label(model, f.chart);
     s.n = spec.table_length;

@@ -30,6 +30,18 @@ bool same_file(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+fs::path scratch_beside(const std::string& path) {
+  std::error_code ec;
+  const fs::path place(path);
+  fs::path folder = place.parent_path();
+  if (folder.empty()) folder = ".";
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    fs::path candidate = folder / (place.filename().string() + scratch_suffix());
+    if (!fs::exists(candidate, ec)) return candidate;
+  }
+  return {};
+}
+
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   std::error_code ec;
   const fs::path place(path_);
@@ -45,12 +57,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   if (folder.empty()) folder = ".";
   if (!fs::is_directory(folder, ec))
     throw InputError(path_ + ": cannot write the file: no folder " + folder.string());
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    fs::path candidate = folder / (place.filename().string() + scratch_suffix());
-    if (fs::exists(candidate, ec)) continue;
-    scratch_ = candidate;
-    break;
-  }
+  scratch_ = scratch_beside(path_);
   if (scratch_.empty()) throw InputError(path_ + ": cannot write the file");
   out_.open(scratch_, std::ios::binary | std::ios::trunc);
   if (!out_) {

@@ -61,6 +61,10 @@ class TextOutput {
   std::unique_ptr<OutputFile> file_;
 };
 
+// A name for a scratch file beside `path` that does not exist yet: `path` with a
+// random suffix.
+std::filesystem::path scratch_beside(const std::string& path);
+
 // Refuses outputs that name an input or each other (also under another spelling of
 // the same file). Empty names are left out.
 struct NamedFile {

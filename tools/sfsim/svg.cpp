@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <system_error>
 
 #include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/output.hpp"
 
 namespace sfsim {
 namespace {
@@ -174,12 +177,23 @@ std::string render_svg(const Plot& plot) {
   return o.str();
 }
 
-PlotPoints::PlotPoints() : scratch_(std::tmpfile()) {
+PlotPoints::PlotPoints(const std::string& picture)
+    : scratch_name_(scratch_beside(picture).string()) {
+  if (!scratch_name_.empty()) scratch_ = std::fopen(scratch_name_.c_str(), "w+b");
+  if (!scratch_) {
+    // No room beside the picture (a device's folder): the system's own scratch file.
+    scratch_name_.clear();
+    scratch_ = std::tmpfile();
+  }
   if (!scratch_) failed_ = true;
 }
 
 PlotPoints::~PlotPoints() {
-  if (scratch_) std::fclose(scratch_);
+  if (scratch_) {
+    std::fclose(scratch_);
+    std::error_code ec;
+    if (!scratch_name_.empty()) std::filesystem::remove(scratch_name_, ec);
+  }
 }
 
 void PlotPoints::add(double z, double y1) {

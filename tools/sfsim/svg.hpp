@@ -17,11 +17,11 @@ struct Plot {
 
 std::string render_svg(const Plot& plot);
 
-// The points of a run gathered as it goes, kept in a scratch file rather than in
-// memory, then drawn with the table's points.
+// The points of a run gathered as it goes, kept in a scratch file (made beside the
+// picture, removed again) rather than in memory, then drawn with the table's points.
 class PlotPoints {
  public:
-  PlotPoints();
+  explicit PlotPoints(const std::string& picture);
   ~PlotPoints();
   PlotPoints(const PlotPoints&) = delete;
   PlotPoints& operator=(const PlotPoints&) = delete;
@@ -31,6 +31,7 @@ class PlotPoints {
   void render(const Plot& table, std::ostream& out, const std::string& name);
 
  private:
+  std::string scratch_name_;
   std::FILE* scratch_ = nullptr;
   bool failed_ = false;
 };
