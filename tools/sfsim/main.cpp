@@ -199,7 +199,11 @@ int run_command(const RunArgs& a) {
   if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
   TraceFile trace(a.trace, a.trace_limit);
 
+  trace.start();
   std::optional<Engine> engine(std::in_place);
+  // Asking the plug-in which model it holds is sfsim's check, not a call of the run:
+  // it is left out of the trace.
+  trace.stop();
   auto& plugin = load_plugin(*engine, plugin_file, model);
   trace.start();
   CsvWriter csv(csv_out);
