@@ -223,4 +223,58 @@ TEST(Numbers, EvenlySpacedQueriesEndExactlyOnB) {
   EXPECT_EQ(sfsim::parse_range("3:9:1"), std::vector<double>{3});
 }
 
+// A value nested deeper than the reader goes is refused however it was parsed, and
+// no array is left behind (the fixture counts them).
+TEST_F(Values, NestingIsBoundedInTheReaderToo) {
+  auto nest = [](int levels) {
+    Json v = Json::parse(R"({"class":"double","size":[1,1],"data":[1]})");
+    for (int i = 0; i < levels; ++i)
+      v = Json{{"class", "cell"}, {"size", Json::array({1u, 1u})}, {"elements", Json::array({v})}};
+    return v;
+  };
+  EXPECT_NE(sfsim::from_json(nest(sfsim::kMaxJsonDepth - 1), "f"), nullptr);
+  try {
+    sfsim::from_json(nest(sfsim::kMaxJsonDepth), "f");
+    ADD_FAILURE() << "accepted";
+  } catch (const sfsim::InputError& e) {
+    std::string where = "$";
+    for (int i = 0; i < sfsim::kMaxJsonDepth; ++i)
+      where += ".elements[0]";
+    EXPECT_EQ(e.what(), "f: " + where + ": values nested more than 32 deep");
+  }
+}
+
+TEST(Numbers, OutOfRangeIsToldApartAndTextsAreShownSafely) {
+  using sfsim::NumberText;
+  EXPECT_EQ(sfsim::read_number("1e400").kind, NumberText::OutOfRange);
+  EXPECT_EQ(sfsim::read_number("-1e400").kind, NumberText::OutOfRange);
+  EXPECT_EQ(sfsim::read_number("1e-400").kind, NumberText::Number);  // underflows to zero
+  EXPECT_EQ(sfsim::read_number("1e-400").value, 0.0);
+  EXPECT_EQ(sfsim::read_number("4.9406564584124654e-324").value, 0x1p-1074);
+  EXPECT_EQ(sfsim::read_number("1x").kind, NumberText::NotANumber);
+  EXPECT_EQ(sfsim::printable("a\x1b[2J\n\t\r\x7f"), "a\\x1b[2J\\n\\t\\r\\x7f");
+  EXPECT_EQ(sfsim::printable("abcdef", 3), "abc...");
+  EXPECT_EQ(sfsim::quoted(std::string(100, 'x')), "'" + std::string(60, 'x') + "...'");
+}
+
+// Ends whose distance is no double are interpolated between; ordinary ranges keep
+// their spacing arithmetic (the README's example values).
+TEST(Numbers, RangesStayFiniteAndExact) {
+  const double big = 1.7976931348623157e308;
+  sfsim::Range r{-big, big, 3};
+  EXPECT_EQ(r.at(0), -big);
+  EXPECT_EQ(r.at(1), 0.0);
+  EXPECT_EQ(r.at(2), big);
+  sfsim::Range readme{-1, 25, 6};
+  EXPECT_EQ(readme.at(1), -1 + 26 * 0.2);
+  EXPECT_EQ(readme.at(1), 4.2000000000000002);
+  EXPECT_EQ(sfsim::parse_range_spec("0:1:9007199254740992").k, sfsim::kMaxQueries);
+  EXPECT_THROW(sfsim::parse_range_spec("0:1:9007199254740993"), sfsim::InputError);
+  sfsim::Table wide{{-big, 0, big}, {0, 0, 0}};
+  sfsim::Range d = sfsim::default_range(wide);
+  EXPECT_EQ(d.a, -big);
+  EXPECT_EQ(d.b, big);
+  EXPECT_EQ(d.k, 201);
+}
+
 }  // namespace
