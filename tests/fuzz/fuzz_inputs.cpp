@@ -13,8 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = fuzz::scratch_file(data + 1, size - 1);
   try {
     if (choice & 1) {
-      for (double z : sfsim::read_queries(path)) {
-        (void)z;
+      // The streamed reader gives as many queries as it announces.
+      const auto queries = sfsim::query_file(path);
+      std::int64_t read = 0;
+      for (double z; queries->next(z);)
+        ++read;
+      if (read != queries->count()) {
+        std::fprintf(stderr, "fuzz: %lld queries announced, %lld read\n",
+                     static_cast<long long>(queries->count()), static_cast<long long>(read));
+        std::abort();
       }
     } else {
       const std::size_t rows = 2 + (choice >> 1) % 6;
