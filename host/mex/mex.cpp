@@ -52,7 +52,7 @@ CallContext::CallContext(PluginId plugin) : plugin_(plugin), scope_(host::mx::op
     state().frames.push_back({plugin_, scope_});
   } catch (const std::bad_alloc&) {
     host::mx::close_scope(scope_, nullptr, 0);
-    out_of_memory("mexCallMATLAB");
+    out_of_memory("mexFunction");
   }
 }
 
