@@ -15,6 +15,10 @@ void* open_library(const std::string& path, std::string* why);
 void* find_symbol(void* library, const char* name);
 void close_library(void* library);
 
+// The file of the library or program that holds the address; empty when the system
+// does not tell.
+std::string library_path_of(const void* address);
+
 // The running program's file; empty when the system does not tell.
 std::filesystem::path executable_path();
 

@@ -25,6 +25,12 @@ void close_library(void* library) {
   dlclose(library);
 }
 
+std::string library_path_of(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
+  return info.dli_fname;
+}
+
 std::filesystem::path executable_path() {
   std::error_code ec;
   auto self = std::filesystem::read_symlink("/proc/self/exe", ec);

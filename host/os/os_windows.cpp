@@ -29,6 +29,18 @@ void close_library(void* library) {
   FreeLibrary(static_cast<HMODULE>(library));
 }
 
+std::string library_path_of(const void* address) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCSTR>(address), &module))
+    return {};
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameA(module, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
+
 std::filesystem::path executable_path() {
   wchar_t buffer[32768];
   const DWORD n = GetModuleFileNameW(nullptr, buffer, sizeof buffer / sizeof buffer[0]);
