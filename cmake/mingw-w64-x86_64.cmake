@@ -1,11 +1,12 @@
-# Cross-building for 64-bit Windows with MinGW-w64 (Debian's mingw-w64). Programs
-# built here run under Wine: CTest starts them through tools/wine-run.
+# Cross-building for 64-bit Windows with MinGW-w64 (Debian's mingw-w64), in its
+# POSIX-threads flavour (GoogleTest needs std::mutex; winpthread is linked in
+# statically). Programs built here run under Wine: CTest starts them through tools/wine-run.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(SF_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${SF_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${SF_MINGW_PREFIX}-g++)
+set(CMAKE_C_COMPILER ${SF_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${SF_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${SF_MINGW_PREFIX}-windres)
 set(CMAKE_DLLTOOL ${SF_MINGW_PREFIX}-dlltool)
 set(CMAKE_OBJDUMP ${SF_MINGW_PREFIX}-objdump)

@@ -6,9 +6,9 @@
 namespace host::os {
 
 void* open_library(const std::string& path, std::string* why) {
-  // The altered search path lets a library found by its full path bring the host
-  // libraries beside it.
-  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The standard search: a plug-in's host libraries are the running program's, found
+  // in the program's own folder, as in the host's installation.
+  HMODULE module = LoadLibraryA(path.c_str());
   if (!module && why) {
     const DWORD code = GetLastError();
     char text[512] = {0};

@@ -221,7 +221,7 @@ TEST_F(EngineTest, StartAndTerminateMakeTheirHostCallsInOrder) {
 }
 
 TEST_F(EngineTest, AStepAllocatesNothing) {
-  if (!test_support::counting_heap()) GTEST_SKIP() << "the sanitizer owns the heap";
+  if (!test_support::counting_heap()) GTEST_SKIP() << "allocations are not counted in this build";
   const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
   const Table t = make_table(c.N, 51);
   {
