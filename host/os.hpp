@@ -22,6 +22,9 @@ std::string library_path_of(const void* address);
 // The running program's file; empty when the system does not tell.
 std::filesystem::path executable_path();
 
+// Standard output and error carry their bytes as written (no line-end translation).
+void use_binary_stdio();
+
 // Standard error is a terminal.
 bool stderr_is_terminal();
 

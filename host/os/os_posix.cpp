@@ -37,6 +37,8 @@ std::filesystem::path executable_path() {
   return ec ? std::filesystem::path() : self;
 }
 
+void use_binary_stdio() {}
+
 bool stderr_is_terminal() {
   return isatty(2) != 0;
 }

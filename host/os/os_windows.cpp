@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <io.h>
+
 #include <windows.h>
+#include <cstdio>
 
 #include "host/os.hpp"
 
@@ -46,6 +49,11 @@ std::filesystem::path executable_path() {
   const DWORD n = GetModuleFileNameW(nullptr, buffer, sizeof buffer / sizeof buffer[0]);
   if (n == 0 || n >= sizeof buffer / sizeof buffer[0]) return {};
   return std::filesystem::path(std::wstring(buffer, n));
+}
+
+void use_binary_stdio() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 }
 
 bool stderr_is_terminal() {
