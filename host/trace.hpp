@@ -81,13 +81,15 @@ inline std::string arg(std::string s) {
 
 // The formatting and the sink call, out of line: the caller's path with recording
 // off stays a test and a branch.
+// Arguments are taken by value (numbers, pointers, texts), so that a caller keeps
+// them in registers.
 template <class... A>
-[[gnu::noinline, gnu::cold]] void record_now(const char* op, const A&... a) {
+[[gnu::noinline, gnu::cold]] void record_now(const char* op, A... a) {
   emit(Call{op, {arg(a)...}});
 }
 
 template <class... A>
-inline void record(const char* op, const A&... a) {
+inline void record(const char* op, A... a) {
   if (enabled()) record_now(op, a...);
 }
 

@@ -12,6 +12,9 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "host/sf_runtime/runtime.hpp"
 #include "host/sf_runtime/values.hpp"
@@ -688,11 +691,20 @@ std::string of_name(const char* name) {
   return name != nullptr && name[0] != '\0' ? std::string(" of '") + name + "'" : std::string();
 }
 
-inline bool is_integer(double value) {
-  // Below 2^52 a double is an integer exactly when it survives the round trip through
-  // a 64-bit integer; from 2^52 on every finite double is one.
-  if (std::fabs(value) < 0x1p52) return static_cast<double>(static_cast<int64_t>(value)) == value;
-  return std::isfinite(value);
+bool is_integer(double value) {
+  return std::isfinite(value) && std::trunc(value) == value;
+}
+
+// The check's fast test: a double that survives the round trip through a 64-bit
+// integer is an integer. The conversion answers INT64_MIN for NaN, the infinities and
+// anything beyond the 64-bit range; of those only -2^63 itself passes, rightly. What
+// fails here goes to is_integer.
+inline bool is_small_integer(double value) {
+#if defined(__x86_64__) || defined(_M_X64)
+  return static_cast<double>(_mm_cvttsd_si64(_mm_set_sd(value))) == value;
+#else
+  return std::fabs(value) < 0x1p62 && static_cast<double>(static_cast<int64_t>(value)) == value;
+#endif
 }
 
 [[gnu::noinline]] double integer_check(void* debug_instance, unsigned machine_number,
@@ -705,11 +717,19 @@ inline bool is_integer(double value) {
   fail(kIdNotInteger, "Index value " + number_text(value) + of_name(name) + " is not an integer.");
 }
 
-[[gnu::noinline]] int32_t bounds_check(void* debug_instance, unsigned machine_number,
-                                       unsigned chart_number, unsigned instance_number,
-                                       const char* name, int32_t index, int32_t lower,
-                                       int32_t upper, int32_t a0, int32_t a1) {
+// The arguments of a bounds check, gathered only on the full path: passed one by one,
+// the four on the stack would be copied on every call.
+struct BoundsCall {
+  void* debug_instance;
+  unsigned machine_number, chart_number, instance_number;
+  const char* name;
+  int32_t index, lower, upper, a0, a1;
+};
+
+[[gnu::noinline]] int32_t bounds_check(const BoundsCall& call) {
   static const char* const op = "sf_debug_eml_data_array_bounds_error_check";
+  const auto [debug_instance, machine_number, chart_number, instance_number, name, index, lower,
+              upper, a0, a1] = call;
   record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, name, index, lower,
          upper, a0, a1);
   check_instance(debug_instance, op);
@@ -724,7 +744,7 @@ inline bool is_integer(double value) {
 extern "C" double sf_debug_integer_check(void* debug_instance, unsigned int machine_number,
                                          unsigned int chart_number, unsigned int instance_number,
                                          const char* name, double value) {
-  if (__builtin_expect(debug_instance == g_hot.trusted, 1) && is_integer(value)) return value;
+  if (__builtin_expect(debug_instance == g_hot.trusted, 1) && is_small_integer(value)) return value;
   return integer_check(debug_instance, machine_number, chart_number, instance_number, name, value);
 }
 
@@ -734,8 +754,8 @@ extern "C" int32_t sf_debug_eml_data_array_bounds_error_check(
     int32_t a0, int32_t a1) {
   if (__builtin_expect(debug_instance == g_hot.trusted, 1) && lower <= index && index <= upper)
     return index;
-  return bounds_check(debug_instance, machine_number, chart_number, instance_number, name, index,
-                      lower, upper, a0, a1);
+  return bounds_check(BoundsCall{debug_instance, machine_number, chart_number, instance_number,
+                                 name, index, lower, upper, a0, a1});
 }
 
 // --- Host-side view -------------------------------------------------------------
