@@ -3,6 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev
       libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils)
+pkgs+=(valgrind)  # make bench-count
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
