@@ -23,9 +23,11 @@ namespace sfrt {
 
 namespace hs = host::sf;
 
-Runtime& runtime() {
-  static Runtime* rt = new Runtime;  // outlives the plug-ins' static destructors
-  return *rt;
+constinit Runtime* g_runtime = nullptr;
+
+Runtime& make_runtime() {
+  if (g_runtime == nullptr) g_runtime = new Runtime;
+  return *g_runtime;
 }
 
 const char kUntrusted[1] = {0};
@@ -744,7 +746,7 @@ struct BoundsCall {
 extern "C" double sf_debug_integer_check(void* debug_instance, unsigned int machine_number,
                                          unsigned int chart_number, unsigned int instance_number,
                                          const char* name, double value) {
-  if (__builtin_expect(debug_instance == g_hot.trusted, 1) && is_small_integer(value)) return value;
+  if (__builtin_expect(debug_instance == g_hot.trusted && is_small_integer(value), 1)) return value;
   return integer_check(debug_instance, machine_number, chart_number, instance_number, name, value);
 }
 
@@ -752,7 +754,7 @@ extern "C" int32_t sf_debug_eml_data_array_bounds_error_check(
     void* debug_instance, unsigned int machine_number, unsigned int chart_number,
     unsigned int instance_number, const char* name, int32_t index, int32_t lower, int32_t upper,
     int32_t a0, int32_t a1) {
-  if (__builtin_expect(debug_instance == g_hot.trusted, 1) && lower <= index && index <= upper)
+  if (__builtin_expect(debug_instance == g_hot.trusted && lower <= index && index <= upper, 1))
     return index;
   return bounds_check(BoundsCall{debug_instance, machine_number, chart_number, instance_number,
                                  name, index, lower, upper, a0, a1});

@@ -95,13 +95,21 @@ struct Runtime {
   std::vector<host::trace::Call> codegen_calls;
 };
 
-Runtime& runtime();
-
 #if defined(_WIN32)
 #define SFRT_LOCAL
 #else
 #define SFRT_LOCAL __attribute__((visibility("hidden")))
 #endif
+
+// The one Runtime, made on first use and never destroyed (it outlives the plug-ins'
+// static destructors). A plain pointer rather than a function-local static, so that
+// the calls a step makes read it without a guard.
+SFRT_LOCAL extern Runtime* g_runtime;
+Runtime& make_runtime();
+inline Runtime& runtime() {
+  Runtime* rt = g_runtime;
+  return __builtin_expect(rt != nullptr, 1) ? *rt : make_runtime();
+}
 
 // What the checks of a step read on every call: a constant-initialised global of
 // this library (no guard, no GOT). A handle equal to `trusted` is a live debug
