@@ -52,3 +52,13 @@ format-check:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+
+
+# Benchmarks: each chart's step beside its floor (the same host calls into a host
+# that only returns), and callgrind's instructions per host call.
+.PHONY: bench bench-count
+bench: build
+	./$(BUILD)/bin/bench_table
+
+bench-count: build
+	./bench/count.sh $(BUILD)

@@ -11,6 +11,7 @@ for group in "$@"; do
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
+pkgs+=(valgrind)  # make bench-count
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
