@@ -3,6 +3,8 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev
       libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils)
+# GNU Octave (a second MEX host for the plug-ins) and matio (MAT-files in sfsim).
+pkgs+=(octave liboctave-dev libmatio-dev pkg-config)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -31,6 +31,7 @@
 #include <octave/quit.h>
 
 #include "host/engine.hpp"
+#include "host/sf_host.hpp"
 #include "platform/mex.h"
 
 namespace {
@@ -246,6 +247,10 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
   mxArray* y1 = mxCreateDoubleMatrix_700(m, n, mxREAL);
   mxArray* state = nullptr;
   std::optional<Failure> failure = run(r, mxGetPr(y1), nlhs > 1 ? &state : nullptr);
+  // Every block of the run has terminated, and no other code in Octave starts
+  // blocks: the runtime's records of the run (debug instances, machines, charts)
+  // go, or they would pile up over the calls of a session.
+  host::sf::reset();
   if (failure) {
     mxDestroyArray(y1);
     if (state != nullptr) mxDestroyArray(state);
