@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <system_error>
 
 #include "host/os.hpp"
@@ -23,6 +24,13 @@ void* find_symbol(void* library, const char* name) {
 
 void close_library(void* library) {
   dlclose(library);
+}
+
+bool is_library_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[4] = {};
+  return in.read(magic, sizeof magic) && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' &&
+         magic[3] == 'F';
 }
 
 std::filesystem::path executable_path() {

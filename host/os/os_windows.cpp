@@ -1,6 +1,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <fstream>
+
 #include "host/os.hpp"
 
 namespace host::os {
@@ -27,6 +29,12 @@ void* find_symbol(void* library, const char* name) {
 
 void close_library(void* library) {
   FreeLibrary(static_cast<HMODULE>(library));
+}
+
+bool is_library_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[2] = {};
+  return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
 std::filesystem::path executable_path() {
