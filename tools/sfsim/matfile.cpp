@@ -1,12 +1,14 @@
 #include "tools/sfsim/matfile.hpp"
 
 #include <matio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <system_error>
 
@@ -402,20 +404,43 @@ matvar_t* to_mat(const char* name, const mxArray* a, const std::string& path,
   }
 }
 
-// Writes the variables to a file beside `path`, renamed into place when complete.
-void write_file(const std::string& path, std::vector<VarPtr> vars) {
+// The bytes of a MAT-file of these variables, made by matio in a scratch file.
+std::string file_bytes(const std::string& path, std::vector<VarPtr> vars) {
   init_log();
-  const std::string scratch = path + ".partial";
+  const std::string name = (std::filesystem::temp_directory_path() / "sfsim-mat-XXXXXX").string();
+  std::vector<char> buffer(name.c_str(), name.c_str() + name.size() + 1);
+  char* scratch = buffer.data();
+  const int fd = ::mkstemp(scratch);
+  if (fd < 0) fail(path, "cannot be written (no scratch file)");
+  ::close(fd);
   last_log().clear();
+  bool ok = true;
   {
-    MatPtr mat(Mat_CreateVer(scratch.c_str(), nullptr, MAT_FT_MAT5));
-    if (!mat) fail(path, "cannot be written");
+    MatPtr mat(Mat_CreateVer(scratch, nullptr, MAT_FT_MAT5));
+    ok = mat != nullptr;
     for (const VarPtr& v : vars) {
-      if (!v || Mat_VarWrite(mat.get(), v.get(), MAT_COMPRESSION_NONE) != 0) {
-        mat.reset();
-        std::remove(scratch.c_str());
-        fail(path, "cannot be written" + (last_log().empty() ? "" : " (" + last_log() + ")"));
-      }
+      if (!ok) break;
+      ok = v && Mat_VarWrite(mat.get(), v.get(), MAT_COMPRESSION_NONE) == 0;
+    }
+  }
+  std::ifstream in(scratch, std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  std::remove(scratch);
+  if (!ok || bytes.size() < 128) {
+    fail(path, "cannot be written" + (last_log().empty() ? "" : " (" + last_log() + ")"));
+  }
+  return bytes;
+}
+
+// Writes the bytes beside `path` and renames them into place when complete.
+void write_file(const std::string& path, const std::string& bytes) {
+  const std::string scratch = path + ".partial";
+  {
+    std::ofstream out(scratch, std::ios::binary);
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
+      out.close();
+      std::remove(scratch.c_str());
+      fail(path, "cannot be written");
     }
   }
   std::error_code ec;
@@ -425,6 +450,28 @@ void write_file(const std::string& path, std::vector<VarPtr> vars) {
     fail(path, "cannot be written (" + ec.message() + ")");
   }
 }
+
+std::vector<VarPtr> one(VarPtr v) {
+  std::vector<VarPtr> vars;
+  vars.push_back(std::move(v));
+  return vars;
+}
+
+// Queries of a run from a vector read in full.
+class VectorQueries : public Queries {
+ public:
+  explicit VectorQueries(std::vector<double> z) : z_(std::move(z)) {}
+  bool next(double& z) override {
+    if (at_ >= z_.size()) return false;
+    z = z_[at_++];
+    return true;
+  }
+  std::int64_t count() const override { return static_cast<std::int64_t>(z_.size()); }
+
+ private:
+  std::vector<double> z_;
+  std::size_t at_ = 0;
+};
 
 VarPtr column(const char* name, const std::vector<double>& values) {
   std::size_t dims[2] = {values.size(), 1};
@@ -447,10 +494,14 @@ std::vector<double> read_vector(const std::string& path, const std::string& name
   return double_vector(v.get(), path, name);
 }
 
-TableColumns read_table(const std::string& path, const std::string& x_name,
-                        const std::string& y_name, std::size_t rows, const std::string& what) {
+std::unique_ptr<Queries> read_queries(const std::string& path, const std::string& name) {
+  return std::make_unique<VectorQueries>(read_vector(path, name));
+}
+
+Table read_table(const std::string& path, const std::string& x_name, const std::string& y_name,
+                 std::size_t rows, const std::string& what) {
   MatPtr mat = open_for_reading(path);
-  TableColumns t;
+  Table t;
   for (auto [name, out] : {std::pair{&x_name, &t.x}, std::pair{&y_name, &t.y}}) {
     VarPtr v = read_variable(mat.get(), path, *name);
     *out = double_vector(v.get(), path, *name);
@@ -470,19 +521,34 @@ void ResultColumns::add(std::int64_t step, double time, double z, double y1) {
   y1_.push_back(y1);
 }
 
-void ResultColumns::write(const std::string& path) const {
+namespace {
+
+std::string result_bytes(const std::string& path, const std::vector<double>* columns[4]) {
   std::vector<VarPtr> vars;
-  vars.push_back(column("step", step_));
-  vars.push_back(column("time", time_));
-  vars.push_back(column("z", z_));
-  vars.push_back(column("y1", y1_));
-  write_file(path, std::move(vars));
+  const char* names[] = {"step", "time", "z", "y1"};
+  for (int i = 0; i < 4; ++i)
+    vars.push_back(column(names[i], *columns[i]));
+  return file_bytes(path, std::move(vars));
+}
+
+}  // namespace
+
+void ResultColumns::write(const std::string& path) const {
+  const std::vector<double>* columns[] = {&step_, &time_, &z_, &y1_};
+  write_file(path, result_bytes(path, columns));
+}
+
+void ResultColumns::write(std::ostream& out) const {
+  const std::vector<double>* columns[] = {&step_, &time_, &z_, &y1_};
+  out << result_bytes("the result", columns);
 }
 
 void write_value(const std::string& path, const std::string& name, const mxArray* value) {
-  std::vector<VarPtr> vars;
-  vars.emplace_back(to_mat(name.c_str(), value, path, name));
-  write_file(path, std::move(vars));
+  write_file(path, file_bytes(path, one(VarPtr(to_mat(name.c_str(), value, path, name)))));
+}
+
+void write_value(std::ostream& out, const std::string& name, const mxArray* value) {
+  out << file_bytes(name, one(VarPtr(to_mat(name.c_str(), value, name, name))));
 }
 
 host::engine::MxPtr read_value(const std::string& path, const std::string& name) {

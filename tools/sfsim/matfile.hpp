@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "host/engine.hpp"
+#include "tools/sfsim/inputs.hpp"
 
 namespace sfsim::mat {
 
@@ -19,13 +22,13 @@ bool is_mat_path(const std::string& path);
 // A real double vector (1xN or Nx1, N >= 0) of that name.
 std::vector<double> read_vector(const std::string& path, const std::string& name);
 
+// The same vector as the queries of a run.
+std::unique_ptr<Queries> read_queries(const std::string& path, const std::string& name);
+
 // The table's breakpoints and values: two real double vectors of exactly `rows`
 // elements each. `what` says who needs that many ("chart 2 of Quimbrel").
-struct TableColumns {
-  std::vector<double> x, y;
-};
-TableColumns read_table(const std::string& path, const std::string& x_name,
-                        const std::string& y_name, std::size_t rows, const std::string& what);
+Table read_table(const std::string& path, const std::string& x_name, const std::string& y_name,
+                 std::size_t rows, const std::string& what);
 
 // The result of a run, one row per completed step, written as the column
 // vectors step, time, z and y1 (all double).
@@ -35,6 +38,8 @@ class ResultColumns {
   std::size_t rows() const { return step_.size(); }
   // Written beside `path` and renamed into place when complete.
   void write(const std::string& path) const;
+  // The MAT-file's bytes into `out` (an output file of sfsim's).
+  void write(std::ostream& out) const;
 
  private:
   std::vector<double> step_, time_, z_, y1_;
@@ -43,6 +48,7 @@ class ResultColumns {
 // A saved state: any value of the host (struct, cell, char row, numeric matrix,
 // logical scalar) as the MATLAB value of that name.
 void write_value(const std::string& path, const std::string& name, const mxArray* value);
+void write_value(std::ostream& out, const std::string& name, const mxArray* value);
 // A new host value (owned by the caller) read from that variable.
 host::engine::MxPtr read_value(const std::string& path, const std::string& name);
 
