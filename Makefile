@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 GEN        := -G Ninja
 
-.PHONY: all deps configure build run test test-sanitize format format-check clean
+.PHONY: all deps configure build run test test-sanitize format format-check clean test-octave
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The plug-ins inside GNU Octave, sfblock, and sfsim's MAT-files (also part of `test`).
+test-octave: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L 'octave|matfile'
 
 test-sanitize: deps
 	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSF_SANITIZE=ON >/dev/null
