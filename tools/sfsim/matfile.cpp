@@ -521,26 +521,13 @@ void ResultColumns::add(std::int64_t step, double time, double z, double y1) {
   y1_.push_back(y1);
 }
 
-namespace {
-
-std::string result_bytes(const std::string& path, const std::vector<double>* columns[4]) {
-  std::vector<VarPtr> vars;
-  const char* names[] = {"step", "time", "z", "y1"};
-  for (int i = 0; i < 4; ++i)
-    vars.push_back(column(names[i], *columns[i]));
-  return file_bytes(path, std::move(vars));
-}
-
-}  // namespace
-
-void ResultColumns::write(const std::string& path) const {
-  const std::vector<double>* columns[] = {&step_, &time_, &z_, &y1_};
-  write_file(path, result_bytes(path, columns));
-}
-
 void ResultColumns::write(std::ostream& out) const {
-  const std::vector<double>* columns[] = {&step_, &time_, &z_, &y1_};
-  out << result_bytes("the result", columns);
+  std::vector<VarPtr> vars;
+  vars.push_back(column("step", step_));
+  vars.push_back(column("time", time_));
+  vars.push_back(column("z", z_));
+  vars.push_back(column("y1", y1_));
+  out << file_bytes("the result", std::move(vars));
 }
 
 void write_value(const std::string& path, const std::string& name, const mxArray* value) {

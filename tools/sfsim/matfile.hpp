@@ -36,8 +36,6 @@ class ResultColumns {
  public:
   void add(std::int64_t step, double time, double z, double y1);
   std::size_t rows() const { return step_.size(); }
-  // Written beside `path` and renamed into place when complete.
-  void write(const std::string& path) const;
   // The MAT-file's bytes into `out` (an output file of sfsim's).
   void write(std::ostream& out) const;
 

@@ -42,10 +42,6 @@ void ResultColumns::add(std::int64_t step, double time, double z, double y1) {
   y1_.push_back(y1);
 }
 
-void ResultColumns::write(const std::string& path) const {
-  unavailable(path);
-}
-
 void ResultColumns::write(std::ostream&) const {
   unavailable("the result");
 }
