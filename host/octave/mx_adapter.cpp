@@ -88,10 +88,21 @@ mxArray* mxCreateCellMatrix_700(int m, int n) {
   return mxCreateCellMatrix(size_of(m, op, "row count"), size_of(n, op, "column count"));
 }
 
+// The text cut to the buffer and always terminated, as the plug-ins read their
+// commands into fixed buffers. (Octave's mxGetString writes nothing at all when
+// the text does not fit, which would leave such a buffer unterminated.) Returns
+// 0 when the whole text fitted, 1 when it was cut, the array is not text, or
+// there is no room.
 int mxGetString_700(const mxArray* array, char* buf, int buflen) {
-  const mwSize size = size_of(buflen, "mxGetString_700", "buffer length");
-  if (array == nullptr || buf == nullptr) return 1;
-  return mxGetString(array, buf, size);
+  if (buflen <= 0 || buf == nullptr) return 1;
+  buf[0] = '\0';
+  if (array == nullptr || !mxIsChar(array)) return 1;
+  const std::size_t count = static_cast<std::size_t>(mxGetNumberOfElements(array));
+  const std::size_t room = static_cast<std::size_t>(buflen) - 1;
+  const std::size_t copied = count < room ? count : room;
+  if (copied > 0) std::memcpy(buf, mxGetChars(array), copied);
+  buf[copied] = '\0';
+  return copied == count ? 0 : 1;
 }
 
 mxArray* mxGetField_700(const mxArray* array, int index, const char* name) {

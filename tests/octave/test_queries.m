@@ -66,8 +66,11 @@ for m = models
   endfor
 
   ## Any other call fails as an Octave error with the plug-in's message.
+  ## Texts longer than the plug-in's buffers are cut, never read past their end.
   for bad = {{"bogus"}, {"sf_get_check_sum", "bogus"}, {"sf_get_check_sum", "chart"}, ...
-             {"get_autoinheritance_info", "NotTheModel", 1, m.auto_id{1}}}
+             {"get_autoinheritance_info", "NotTheModel", 1, m.auto_id{1}}, ...
+             {["sf_get_check_sum" repmat("_", 1, 300)]}, ...
+             {"get_eml_resolved_functions_info", [m.name repmat("x", 1, 300)], 1}}
     args = bad{1};
     try
       feval (plugin, args{:});
