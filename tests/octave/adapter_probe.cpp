@@ -4,10 +4,13 @@
 //   adapter_probe('field', s, i)    mxGetField_700(s, i, 'a') -> the field
 //   adapter_probe('cell', c, i)     mxGetCell_700(c, i) -> the element
 //   adapter_probe('text', t, n)     mxGetString_700(t, buf, n) -> {result, text}
+//   adapter_probe('utlive', [], 0)  blocks of the host heap (utMalloc) not yet freed
 #include <string>
 #include <vector>
 
 #include "platform/mex.h"
+
+extern "C" std::size_t sf_octave_ut_live_blocks(void);
 
 extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs != 3 || !mxIsChar(prhs[0])) mexErrMsgTxt("usage: adapter_probe(op, array, number)");
@@ -28,6 +31,8 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
     plhs[0] = mxCreateStructMatrix_700(1, 1, 2, fields);
     mxSetField_700(plhs[0], 0, "result", mxCreateDoubleScalar(result));
     mxSetField_700(plhs[0], 0, "text", mxCreateString(k > 0 ? buf.data() : ""));
+  } else if (what == "utlive") {
+    plhs[0] = mxCreateDoubleScalar(static_cast<double>(sf_octave_ut_live_blocks()));
   } else {
     mexErrMsgTxt("adapter_probe: unknown operation");
   }

@@ -51,3 +51,7 @@ for k = 1:rows (kinds)
   assert (kb <= 512, sprintf ("%s: memory grew by %d kB over 1000 calls", kinds{k, 1}, kb));
 endfor
 assert (mislocked ("sfblock"), false);
+## Every chart record taken from the host heap by a block start went back.
+assert (adapter_probe ("utlive", [], 0), 0);
+[~, ~] = sfblock ("Quimbrel", 2, 1:390, 1:390, 1:3, "blocks", 3);
+assert (adapter_probe ("utlive", [], 0), 0);
