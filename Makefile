@@ -6,7 +6,7 @@ WIN_BUILD  ?= build-windows
 JOBS       ?= 2
 GEN        := -G Ninja
 
-.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean
+.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean test-octave
 
 all: build
 
@@ -24,6 +24,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The plug-ins inside GNU Octave, sfblock, and sfsim's MAT-files (also part of `test`).
+test-octave: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L 'octave|matfile'
 
 test-sanitize: deps
 	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSF_SANITIZE=ON >/dev/null

@@ -4,6 +4,7 @@
 // output count, SimStruct in plhs[1], flag in the fourth input).
 #pragma once
 
+#include <array>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,9 @@ struct CallResult {
   bool ok = true;
   std::string error;       // the message as posted / raised
   std::string identifier;  // message identifier of a host error, when it had one
+  // The engine refused: the call was not made, or its outcome (a block whose chart
+  // reads inputs of other widths than its ports have) is not one the engine runs.
+  bool refused = false;
   explicit operator bool() const { return ok; }
 };
 
@@ -77,6 +81,10 @@ class Block {
   const std::string& path() const { return path_; }
   double handle() const { return handle_; }  // answered for generic-function code 21
   bool started() const { return started_; }  // mdlStart called, terminate not yet
+  // The widths of input ports 0, 1, 2 as the chart recorded them when it started
+  // (its debugger registration of the data at each port); empty until then, and
+  // when the chart recorded none.
+  const std::vector<int>& chart_input_widths() const { return chart_widths_; }
 
   // Input signals (ports 0, 1, 2) and the output signal (port 1).
   double* x() { return x_.data(); }
@@ -85,7 +93,10 @@ class Block {
   double y1() const { return y1_; }
   void set_inputs(const double* x, const double* y, double z);
 
-  // A direct method call with this flag (111, 118, 117, 102, 104, ...).
+  // A direct method call with this flag (111, 118, 117, 102, 104, ...). A start whose
+  // chart reads inputs of other widths than the block's ports fails (refused), and
+  // outputs (104) of a started block are refused unless its chart recorded input
+  // widths equal to the ports': otherwise the chart could read past its inputs.
   CallResult call(double flag);
   CallResult set_work_widths() { return call(111); }
   CallResult process_parameters() { return call(118); }
@@ -130,6 +141,8 @@ class Block {
   double handle_ = 0;
   int host_data_ = 0;  // what the further host-owned pointer addresses, when set
   bool started_ = false;
+  bool widths_ok_ = false;  // the chart's recorded input widths match the ports
+  std::vector<int> chart_widths_;
   SsExtMethods ext_{};
   std::vector<RtwPair> rtw_pairs_;
   std::vector<std::pair<int, int>> generic_calls_;
@@ -143,9 +156,13 @@ class Engine {
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // dlopen (local symbols) and look up mexFunction; loading the same path twice
-  // returns the same plug-in. Throws std::runtime_error when it cannot.
-  Plugin& load(const std::string& path);
+  // dlopen (local symbols) and look up mexFunction; loading the same file twice
+  // returns the same plug-in. The path always names a file (a bare name is a file in
+  // the working folder, never one the loader searches for). The model is `model`
+  // when given, else the file name's stem before "_sfun". Throws std::runtime_error
+  // when it cannot, saying whether the file is no shared library or exports no
+  // mexFunction.
+  Plugin& load(const std::string& path, const std::string& model = {});
   // Throws std::invalid_argument for a chart number below 1 or a table length below 1.
   Block& add_block(Plugin& plugin, const BlockOptions& options);
 
@@ -163,6 +180,7 @@ class Engine {
   static int rtw_writer(void* context, int type, const char* name, const void* value, int data_type,
                         int rows, int cols, int reserved);
   Block* find_block(const SimStruct* S);
+  static CallResult check_widths(Block& b, const std::vector<std::array<unsigned, 3>>& before);
 
   SimStruct root_{};
   SsModelInfo mdl_info_{};

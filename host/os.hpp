@@ -14,6 +14,9 @@ namespace host::os {
 void* open_library(const std::string& path, std::string* why);
 void* find_symbol(void* library, const char* name);
 void close_library(void* library);
+// The file begins as a shared library of this system does (ELF on POSIX systems, a
+// PE image on Windows); false when it does not or cannot be read.
+bool is_library_file(const std::filesystem::path& path);
 
 // The file of the library or program that holds the address; empty when the system
 // does not tell.

@@ -2,6 +2,9 @@
 // the blocks' S-function methods through the plug-ins' mexFunction.
 #include "host/engine.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <utility>
 
@@ -20,6 +23,10 @@ constexpr int kFlagGetSimState = 144;
 constexpr int kFlagSetSimState = 145;
 constexpr int kFlagStart = 117;
 constexpr int kFlagTerminate = 107;
+constexpr int kFlagOutputs = 104;
+constexpr unsigned kFirstChartNumber = 101;
+
+std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S);
 
 // An array owned by the engine across calls: persistent, and in no call's scope.
 mxArray* engine_array(mxArray* a) {
@@ -104,6 +111,16 @@ void Block::set_inputs(const double* x, const double* y, double z) {
 
 CallResult Block::call(double flag) {
   Engine& e = *engine_;
+  if (static_cast<int>(flag) == kFlagOutputs && started_ && !widths_ok_) {
+    CallResult refused;
+    refused.ok = false;
+    refused.refused = true;
+    refused.error = "outputs of " + path_ + " refused: " +
+                    (chart_widths_.empty()
+                         ? std::string("its chart recorded no input widths at start")
+                         : std::string("its chart's input widths do not match the block's ports"));
+    return refused;
+  }
   mxGetPr(e.flag_)[0] = flag;
   mxGetPr(e.t_arg_)[0] = e.t_;
 
@@ -116,6 +133,8 @@ CallResult Block::call(double flag) {
 
   e.root_.error_status = nullptr;
   e.mdl_info_.flags |= SS_MDLINFO_ERROR_FLAG;
+  std::vector<std::array<unsigned, 3>> registered;
+  if (method == kFlagStart) registered = registrations_of(&S_);
 
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S_)};
   const mxArray* prhs[4] = {e.t_arg_, e.x_arg_, e.u_arg_, e.flag_};
@@ -138,7 +157,11 @@ CallResult Block::call(double flag) {
   e.current_ = outer;
   if (method == kFlagGetSimState || method == kFlagSetSimState) e.mdl_info_.ptr_arg = nullptr;
 
-  if (method == kFlagStart) started_ = true;
+  if (method == kFlagStart) {
+    started_ = true;
+    widths_ok_ = false;
+    chart_widths_.clear();
+  }
   if (method == kFlagTerminate) started_ = false;
 
   if (result.ok && e.root_.error_status) {
@@ -148,6 +171,7 @@ CallResult Block::call(double flag) {
     const auto& caught = host::sf::last_error();
     if (caught && result.error == caught->message) result.identifier = caught->identifier;
   }
+  if (method == kFlagStart && result.ok) result = Engine::check_widths(*this, registered);
   return result;
 }
 
@@ -208,29 +232,33 @@ Engine::~Engine() {
   }
 }
 
-Plugin& Engine::load(const std::string& path) {
-  // A path names one file however it is spelt; a bare name is left to the loader's
-  // search.
-  std::string canonical = path;
-  if (path.find('/') != std::string::npos) {
-    std::error_code ec;
-    auto resolved = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) canonical = resolved.string();
-  }
+Plugin& Engine::load(const std::string& path, const std::string& model) {
+  // A path names one file however it is spelt, and the loader is always given a path
+  // with a folder in it, so that it never searches for a bare name.
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) throw std::runtime_error("cannot load plug-in '" + path + "': " + ec.message());
+  std::string canonical = absolute.string();
+  auto resolved = std::filesystem::weakly_canonical(absolute, ec);
+  if (!ec) canonical = resolved.string();
   for (auto& p : plugins_) {
     if (p->path_ == canonical) return *p;
   }
+  if (!std::filesystem::is_regular_file(canonical, ec))
+    throw std::runtime_error("cannot load plug-in '" + path + "': no such file");
+  if (!host::os::is_library_file(canonical))
+    throw std::runtime_error("'" + path + "' is not a plug-in: not a shared library");
   std::string why;
   void* handle = host::os::open_library(canonical, &why);
   if (!handle) throw std::runtime_error("cannot load plug-in '" + path + "': " + why);
   void* sym = host::os::find_symbol(handle, "mexFunction");
   if (!sym) {
     host::os::close_library(handle);
-    throw std::runtime_error("plug-in '" + path + "' does not export mexFunction");
+    throw std::runtime_error("'" + path + "' is not a plug-in: it does not export mexFunction");
   }
   auto plugin = std::make_unique<Plugin>();
   plugin->path_ = canonical;
-  plugin->model_ = model_of(canonical);
+  plugin->model_ = model.empty() ? model_of(canonical) : model;
   plugin->handle_ = handle;
   plugin->entry_ = reinterpret_cast<mexFunction_t>(sym);
   plugins_.push_back(std::move(plugin));
@@ -297,6 +325,69 @@ void Engine::set_time(double t, bool major) {
   t_ = t;
   mdl_info_.major_time_step = major ? 1 : 0;
   if (major) mdl_info_.stored_time = t;
+}
+
+namespace {
+
+// The chart runtime's registrations of a block: (chart number, instance number,
+// count of registrations) of every instance record made with its SimStruct.
+std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S) {
+  std::vector<std::array<unsigned, 3>> found;
+  for (unsigned n = kFirstChartNumber; const host::sf::ChartRecord* c = host::sf::chart(n); ++n) {
+    for (const auto& instance : c->instances) {
+      if (instance.simstruct == S)
+        found.push_back({n, instance.instance_number, instance.registrations});
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+// What the chart of a block just started recorded about its inputs: at start it
+// registers each data with the runtime's debugger, with the address it reads it from
+// (a port's signal) and its compiled dimensions. Only a registration made by this
+// start counts (`before` lists those made earlier). Each input port must be found
+// there, with the width the block gave it.
+CallResult Engine::check_widths(Block& b, const std::vector<std::array<unsigned, 3>>& before) {
+  const host::sf::ChartInstanceRecord* record = nullptr;
+  for (const auto& now : registrations_of(&b.S_)) {
+    if (std::find(before.begin(), before.end(), now) == before.end())
+      record = host::sf::chart_instance(now[0], now[1]);
+  }
+  CallResult result;
+  auto refuse = [&](const std::string& why) {
+    result.ok = false;
+    result.refused = true;
+    result.error = "mdlStart of " + b.path_ + ": " + why;
+    return result;
+  };
+  // No registration (code generation does not register): nothing to compare, and no
+  // step is run on widths that are unknown (see Block::call).
+  if (!record) return result;
+  constexpr std::int64_t kTooWide = std::int64_t{1} << 31;
+  for (const SsPort& port : b.inputs_) {
+    int width = -1;
+    for (std::size_t d = 0; d < record->value_ptrs.size() && d < record->compiled.size(); ++d) {
+      if (record->value_ptrs[d] != port.signal || !record->compiled[d].set) continue;
+      std::int64_t elements = 1;
+      for (unsigned dim : record->compiled[d].dims)
+        elements = std::min<std::int64_t>(elements * dim, kTooWide);
+      width = static_cast<int>(std::min<std::int64_t>(elements, kTooWide - 1));
+    }
+    b.chart_widths_.push_back(width);
+  }
+  for (std::size_t p = 0; p < b.inputs_.size(); ++p) {
+    const int width = b.chart_widths_[p];
+    if (width < 0)
+      return refuse("its chart recorded no data read from input port " + std::to_string(p));
+    if (width != b.inputs_[p].width)
+      return refuse("its chart reads " + std::to_string(width) + " values from input port " +
+                    std::to_string(p) + ", but the port is " + std::to_string(b.inputs_[p].width) +
+                    " wide");
+  }
+  b.widths_ok_ = true;
+  return result;
 }
 
 Block* Engine::find_block(const SimStruct* S) {

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <system_error>
 
 #include "host/os.hpp"
@@ -29,6 +30,13 @@ std::string library_path_of(const void* address) {
   Dl_info info{};
   if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
   return info.dli_fname;
+}
+
+bool is_library_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[4] = {};
+  return in.read(magic, sizeof magic) && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' &&
+         magic[3] == 'F';
 }
 
 std::filesystem::path executable_path() {

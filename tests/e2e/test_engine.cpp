@@ -253,4 +253,92 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
   expect_clean();
 }
 
+// A block whose ports are narrower than the inputs its chart reads (Quimbrel's chart
+// 1 reads 2722 values, the block was laid out for Harnvale's 2402): start is refused
+// with the widths named, and no step reaches the plug-in. A block with the right
+// widths learns the same widths from its chart and runs.
+TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
+  const ChartCase q = chart_case<quimbrel::C1>(kQuimbrel);
+  const int narrow = harnvale::C1::column.N;
+  {
+    Engine engine;
+    Block& wrong = engine.add_block(engine.load(q.plugin), {q.chart, narrow});
+    Block& right = engine.add_block(engine.load(q.plugin), {q.chart, q.N});
+    ASSERT_TRUE(ok(wrong.set_work_widths()));
+    const CallResult started = wrong.start();
+    EXPECT_FALSE(started.ok);
+    EXPECT_TRUE(started.refused);
+    EXPECT_EQ(started.error,
+              "mdlStart of Quimbrel/Chart1: its chart reads 2722 values from input port 0, but "
+              "the port is 2402 wide");
+    EXPECT_EQ(wrong.chart_input_widths(), (std::vector<int>{q.N, q.N, 1}));
+    {
+      host::trace::Collector calls;
+      const CallResult step = wrong.outputs();
+      EXPECT_FALSE(step.ok);
+      EXPECT_TRUE(step.refused);
+      EXPECT_TRUE(calls.calls().empty()) << calls.calls().size() << " host calls";
+    }
+    EXPECT_TRUE(ok(wrong.terminate()));
+
+    const Table t = make_table(q.N, 7);
+    right.set_inputs(t.x.data(), t.y.data(), t.x[3]);
+    ASSERT_TRUE(ok(right.set_work_widths()));
+    ASSERT_TRUE(ok(right.start()));
+    EXPECT_EQ(right.chart_input_widths(), (std::vector<int>{q.N, q.N, 1}));
+    ASSERT_TRUE(ok(right.initialize()));
+    ASSERT_TRUE(ok(right.outputs()));
+    EXPECT_TRUE(same_bits(reference(t, t.x[3], false), right.y1()));
+    ASSERT_TRUE(ok(right.terminate()));
+  }
+  expect_clean();
+}
+
+// Code generation registers nothing with the debugger: start succeeds, but a step on
+// widths that are unknown is refused.
+TEST_F(EngineTest, NoStepOnWidthsTheChartDidNotRecord) {
+  const ChartCase h = chart_case<harnvale::C3>(kHarnvale);
+  {
+    Engine engine;
+    BlockOptions opts;
+    opts.chart = h.chart;
+    opts.table_length = h.N;
+    opts.mode = host::engine::SimMode::CodeGen;
+    Block& b = engine.add_block(engine.load(h.plugin), opts);
+    ASSERT_TRUE(ok(b.set_work_widths()));
+    ASSERT_TRUE(ok(b.start()));
+    EXPECT_TRUE(b.chart_input_widths().empty());
+    const CallResult step = b.outputs();
+    EXPECT_TRUE(step.refused);
+    EXPECT_EQ(step.error,
+              "outputs of Harnvale/Chart3 refused: its chart recorded no input widths "
+              "at start");
+    ASSERT_TRUE(ok(b.terminate()));
+  }
+  expect_clean();
+}
+
+// A plug-in path names a file: a bare name is never looked up on the loader's search
+// path, and a file that is no library says so.
+TEST_F(EngineTest, LoadsOnlyTheFileNamed) {
+  Engine engine;
+  struct Case {
+    std::string path, message;
+  } const cases[] = {
+      {"libm.so.6", "cannot load plug-in 'libm.so.6': no such file"},
+      {"libc.so.6", "cannot load plug-in 'libc.so.6': no such file"},
+      {"/proc/self/status", "'/proc/self/status' is not a plug-in: not a shared library"},
+  };
+  for (const auto& c : cases) {
+    try {
+      engine.load(c.path);
+      ADD_FAILURE() << "loaded " << c.path;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+  // The model a caller names wins over the file's name.
+  EXPECT_EQ(engine.load(kQuimbrel, "Quimbrel").model(), "Quimbrel");
+}
+
 }  // namespace

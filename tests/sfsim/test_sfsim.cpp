@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -148,16 +149,26 @@ class Sfsim : public ::testing::Test {
     return path(name).string();
   }
 
-  Result sfsim(const std::vector<std::string>& args) const {
+  // The program under test: the one built here, or another named by SFSIM_UNDER_TEST
+  // (to see a test fail on an older build).
+  static std::string binary() {
+    const char* other = std::getenv("SFSIM_UNDER_TEST");
+    return other && *other ? other : SFSIM_BIN;
+  }
+  // `stdout_to` replaces the file standard output goes to; `prefix` runs before
+  // sfsim in the same shell (limits).
+  Result sfsim(const std::vector<std::string>& args, const std::string& stdout_to = "stdout.txt",
+               const std::string& prefix = "") const {
     std::string cmd = "cd ";
     cmd += quote(dir_.string());
-    cmd += " && ";
-    cmd += quote(SFSIM_BIN);
+    cmd += " && " + prefix + "timeout 60 ";
+    cmd += quote(binary());
     for (const auto& a : args) {
       cmd += ' ';
       cmd += quote(a);
     }
-    cmd += " >stdout.txt 2>stderr.txt";
+    cmd += " >" + stdout_to + " 2>stderr.txt";
+    fs::remove(path("stdout.txt"));
     int status = std::system(cmd.c_str());
     Result r;
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -667,6 +678,228 @@ TEST_F(Sfsim, HelpOnEveryCommand) {
     std::string out = ok(args);
     EXPECT_NE(out.find("Usage"), std::string::npos) << out;
   }
+}
+
+// --- hostile input and failing outputs ------------------------------------------------
+
+// The files in the test's folder, apart from the captured streams.
+std::vector<std::string> files_in(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    std::string name = fs::relative(e.path(), dir).string();
+    if (name != "stdout.txt" && name != "stderr.txt") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string repeat(const std::string& s, std::size_t n) {
+  std::string out;
+  out.reserve(s.size() * n);
+  for (std::size_t i = 0; i < n; ++i)
+    out += s;
+  return out;
+}
+
+// Every fault of the input, the options or the outputs: exit 2, nothing on standard
+// output, the message (exact, or a part of it), no control character reaching the
+// terminal, and no new file left behind.
+TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
+  const int N = harnvale::C3::column.N;
+  std::string good;
+  for (int i = 0; i < N; ++i)
+    good += std::to_string(i) + "," + std::to_string(i % 7) + "\n";
+  file("t.csv", good);
+  file("bom.csv", "\xEF\xBB\xBF" + good);
+  file("esc.csv", "x,y\n1,\x1b[31mred\n");
+  file("long-cell.csv", "x,y\n1," + repeat("A", 200) + "\n");
+  file("huge-cell.csv", "x,y\n1," + repeat("A", 10 << 20) + "\n");
+  file("range.csv", "1e400,1\n");
+  file("blank.txt", repeat("\n", (1 << 20) + 10) + "1\n");
+  file("deep.json", repeat("[", 100000) + repeat("]", 100000));
+  std::string nested = R"({"class":"double","size":[1,1],"data":[1]})";
+  for (int i = 0; i < 40; ++i)
+    nested = R"({"class":"cell","size":[1,1],"elements":[)" + nested + "]}";
+  file("nested.json", nested);
+  file("big.json", R"({"class":"char","size":[1073741824,0],"text":""})");
+  file("overflow.json", R"({"class":"double","size":[1,1],"data":[1e400]})");
+  file("esc.json", R"({"class":"\u001b[2Jx","size":[1,1]})");
+  fs::create_directories(path("folder"));
+  fs::create_directories(path("out/Quimbrel_c2.svg"));
+  const std::string quimbrel = QUIMBREL_PLUGIN;
+  const std::vector<std::string> c3 = {"run", "--model", "Harnvale", "--chart", "3"};
+  auto run3 = [&](std::vector<std::string> more) {
+    auto a = c3;
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;  // whole when it begins with "sfsim: " and ends with a newline
+  } cases[] = {
+      // A plug-in file of the other model, a bare name, a file that is no library.
+      {{"run", "--model", "Harnvale", "--chart", "1", "--plugin", quimbrel},
+       "sfsim: " + quimbrel + ": holds the plug-in of model Quimbrel, not Harnvale\n"},
+      {run3({"--plugin", "libm.so.6"}),
+       "sfsim: libm.so.6: cannot open the plug-in (no such file)\n"},
+      {run3({"--plugin", "t.csv"}), "sfsim: t.csv: not a plug-in (not a shared library)\n"},
+      // Saved states: nesting, sizes without content, numbers, folders, escapes.
+      {run3({"--restore-state", "deep.json"}),
+       "sfsim: deep.json: values nested more than 32 deep\n"},
+      {run3({"--restore-state", "nested.json"}), ": values nested more than 32 deep\n"},
+      {run3({"--restore-state", "big.json"}),
+       "sfsim: big.json: $: \"size\" of an empty array may not exceed 65536 in either dimension\n"},
+      {run3({"--restore-state", "overflow.json"}),
+       "sfsim: overflow.json: a number is out of the range of a double: "},
+      {run3({"--restore-state", "folder"}), "sfsim: folder: is a folder, not a file\n"},
+      {run3({"--restore-state", "esc.json"}), "sfsim: esc.json: $: unknown class \"\\x1b[2Jx\"\n"},
+      // Inputs without an end, long cells, control characters.
+      {run3({"--table", "/dev/zero"}), "sfsim: /dev/zero:1: the line is longer than 4096 bytes\n"},
+      {run3({"--z", "/dev/zero"}), "sfsim: /dev/zero:1: the line is longer than 4096 bytes\n"},
+      {run3({"--z", "blank.txt"}),
+       "sfsim: blank.txt:1048577: more than 1048576 bytes without a "
+       "query\n"},
+      {run3({"--table", "huge-cell.csv"}),
+       "sfsim: huge-cell.csv:2: the line is longer than 4096 bytes\n"},
+      {run3({"--table", "long-cell.csv"}),
+       "sfsim: long-cell.csv:2: column y: '" + repeat("A", 60) + "...' is not a number\n"},
+      {run3({"--table", "esc.csv"}),
+       "sfsim: esc.csv:2: column y: '\\x1b[31mred' is not a number\n"},
+      {run3({"--rate", "\x1b[2J"}), "--rate: \\x1b[2J not in {inherited,continuous,discrete}"},
+      // What the message says is what is wrong.
+      {run3({"--table", "range.csv"}),
+       "sfsim: range.csv:1: column x: '1e400' is out of the range of a double\n"},
+      {run3({"--z-range", "0:1e400:3"}),
+       "sfsim: --z-range '0:1e400:3': B is out of the range of a double\n"},
+      {run3({"--z-range", "0:1:99999999999999999999"}),
+       "sfsim: --z-range '0:1:99999999999999999999': K is too large (at most "
+       "9007199254740992)\n"},
+      {{"run", "--model", "Harnvale", "--chart", ""}, "--chart: the value is empty"},
+      {{"--out-dir", "x", "run", "--model", "Harnvale", "--chart", "3"},
+       "sfsim: --out-dir is the folder of the default run (without a command); with run, name "
+       "the files with --out and --plot\n"},
+      // Empty values are errors, not the defaults.
+      {run3({"--table", ""}), "--table: the value is empty"},
+      {run3({"--z", ""}), "--z: the value is empty"},
+      {run3({"--save-state", ""}), "--save-state: the value is empty"},
+      {run3({"--restore-state", ""}), "--restore-state: the value is empty"},
+      // Outputs that would overwrite an input or each other.
+      {run3({"--table", "t.csv", "--out", "t.csv"}),
+       "sfsim: t.csv: --out would overwrite the input of --table\n"},
+      {run3({"--out", "x.txt", "--plot", "./x.txt"}),
+       "sfsim: ./x.txt: --plot and --out name the same file\n"},
+      {run3({"--trace", "x.txt", "--out", "x.txt"}),
+       "sfsim: x.txt: --trace and --out name the same file\n"},
+      // Outputs that cannot be written are found before the run.
+      {run3({"--out", "o.csv", "--plot", "missing/p.svg"}),
+       "sfsim: missing/p.svg: cannot write the file: no folder missing\n"},
+      {run3({"--out", "o.csv", "--save-state", "folder"}),
+       "sfsim: folder: is a folder, not a file\n"},
+      {{"--out-dir", "out"}, "sfsim: out/Quimbrel_c2.svg: is a folder, not a file\n"},
+      // A trace that reaches its limit stops the run, and nothing is kept.
+      {run3({"--out", "o.csv", "--trace", "trace.txt", "--trace-limit", "100k"}),
+       "sfsim: trace.txt: the trace reached its size limit of 102400 bytes (--trace-limit); the "
+       "run was stopped\n"},
+  };
+  const std::vector<std::string> before = files_in(dir_);
+  for (const auto& c : cases) {
+    std::string cmd;
+    for (const auto& a : c.args)
+      cmd += a.substr(0, 40) + " ";
+    SCOPED_TRACE(cmd);
+    Result r = sfsim(c.args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    if (c.message.rfind("sfsim: ", 0) == 0 && c.message.back() == '\n')
+      EXPECT_EQ(r.err, c.message);
+    else
+      EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(files_in(dir_), before);
+    EXPECT_EQ(read_file(path("t.csv")), good);
+  }
+  // A byte order mark before a numeric first row leaves it a row.
+  EXPECT_EQ(ok(run3({"--table", "bom.csv", "--z-range", "0:242:5"})),
+            ok(run3({"--table", "t.csv", "--z-range", "0:242:5"})));
+}
+
+// A write that fails is never success, and a failed run leaves no partial file.
+TEST_F(Sfsim, FailedWritesExitTwoNamingTheOutput) {
+  const std::vector<std::string> c3 = {"run", "--model",   "Harnvale", "--chart",
+                                       "3",   "--z-range", "0:1:3"};
+  Result r = sfsim(c3, "/dev/full");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "sfsim: standard output: write error\n");
+  r = sfsim({"query", "--model", "Harnvale", "sf_get_check_sum"}, "/dev/full");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "sfsim: standard output: write error\n");
+  auto with_out = c3;
+  with_out.insert(with_out.end(), {"--out", "/dev/full"});
+  r = sfsim(with_out);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "sfsim: /dev/full: cannot write the file (disk full?)\n");
+  // A file that exists keeps its content until a complete new one replaces it.
+  file("o.csv", "old\n");
+  with_out = c3;
+  with_out.insert(with_out.end(),
+                  {"--out", "o.csv", "--plot", "p.svg", "--trace", "t.txt", "--trace-limit", "1k"});
+  EXPECT_EQ(sfsim(with_out).code, 2);
+  EXPECT_EQ(read_file(path("o.csv")), "old\n");
+  EXPECT_EQ(files_in(dir_), std::vector<std::string>{"o.csv"});
+  with_out.resize(with_out.size() - 2);
+  ok(with_out);
+  EXPECT_EQ(read_file(path("o.csv")), ok(c3));
+  EXPECT_EQ(files_in(dir_), (std::vector<std::string>{"o.csv", "p.svg", "t.txt"}));
+}
+
+// Ends so far apart that their distance is no double: the queries lie between them,
+// and the plot holds only finite coordinates.
+TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
+  const double big = 1e308;
+  auto rows =
+      parse_csv(ok({"run", "--model", "Harnvale", "--chart", "3", "--z-range", "-1e308:1e308:5"}));
+  ASSERT_EQ(rows.size(), 5u);
+  const double expected[] = {-big, -big * 0.75 + big * 0.25, 0.0, -big * 0.25 + big * 0.75, big};
+  for (std::size_t k = 0; k < 5; ++k)
+    EXPECT_TRUE(same_double(expected[k], rows[k].z)) << k;
+
+  const int N = harnvale::C3::column.N;
+  std::string table;
+  for (int i = 0; i < N; ++i)
+    table += (i == 0 ? "-1.7e308" : i == N - 1 ? "1.7e308" : std::to_string(i)) + "," +
+             std::to_string(i) + "\n";
+  rows = parse_csv(ok({"run", "--model", "Harnvale", "--chart", "3", "--table",
+                       file("wide.csv", table), "--plot", path("p.svg")}));
+  ASSERT_EQ(rows.size(), 201u);
+  for (const auto& r : rows)
+    EXPECT_TRUE(std::isfinite(r.z)) << num(r.z);
+  EXPECT_TRUE(same_double(-std::numeric_limits<double>::max(), rows.front().z));
+  EXPECT_TRUE(same_double(std::numeric_limits<double>::max(), rows.back().z));
+  std::string svg = read_file(path("p.svg"));
+  for (const char* bad : {"nan", "inf", "NaN", "Inf"})
+    EXPECT_EQ(svg.find(bad), std::string::npos) << bad;
+  EXPECT_EQ(std::system(("xmllint --noout " + quote(path("p.svg").string())).c_str()), 0);
+}
+
+// Queries and rows stream: a billion queries cost no memory up front; the run stops
+// at its first step's host error at once.
+TEST_F(Sfsim, AHugeQueryCountIsStreamed) {
+  const int N = harnvale::C3::column.N;
+  std::string table = "NaN,0\n";
+  for (int i = 1; i < N; ++i)
+    table += std::to_string(i) + ",0\n";
+  file("nan.csv", table);
+#ifdef SF_SANITIZE
+  const std::string limit;  // the sanitizers reserve more address space than any limit
+#else
+  const std::string limit = "ulimit -v 1000000 && ";  // 1 GB of address space
+#endif
+  Result r = sfsim({"run", "--model", "Harnvale", "--chart", "3", "--table", "nan.csv", "--z-range",
+                    "0:1:999999999", "--plot", "p.svg"},
+                   "stdout.txt", limit);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out, "step,time,z,y1\n");
+  EXPECT_EQ(r.err.rfind("sfsim: step 0 (time 0, z 0): MATLAB:interp1:NaNinX: ", 0), 0u) << r.err;
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <string_view>
+#include <limits>
 #include <system_error>
 
 #include "tools/sfsim/numbers.hpp"
@@ -12,23 +11,8 @@
 namespace sfsim {
 namespace {
 
-std::ifstream open_input(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw InputError(path + ": is a folder, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(path + ": cannot open the file (missing or unreadable)");
-  return in;
-}
-
 std::string at(const std::string& path, std::size_t line) {
   return path + ":" + std::to_string(line) + ": ";
-}
-
-std::string quoted(std::string_view text) {
-  std::string q(1, '\'');
-  q.append(text);
-  q += '\'';
-  return q;
 }
 
 std::vector<std::string_view> split_fields(std::string_view line) {
@@ -43,26 +27,146 @@ std::vector<std::string_view> split_fields(std::string_view line) {
   return fields;
 }
 
+class FileQueries : public Queries {
+ public:
+  explicit FileQueries(const std::string& path) : path_(path) {
+    // First pass: every line is a query or blank, and there is at least one. A file
+    // that cannot be read twice (a pipe, a device) is read once, within a limit, and
+    // its queries kept.
+    std::error_code ec;
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    LineReader check(path, regular ? std::numeric_limits<std::uint64_t>::max() : kMaxTableBytes);
+    std::uint64_t since_query = 0;
+    for (std::string_view text; check.next(text);) {
+      std::string_view content = trim(text);
+      if (content.empty()) {
+        since_query += text.size() + 1;
+        if (since_query > kMaxBytesWithoutQuery)
+          throw InputError(at(path, check.line_number()) + "more than " +
+                           std::to_string(kMaxBytesWithoutQuery) + " bytes without a query");
+        continue;
+      }
+      since_query = 0;
+      auto number = parse_number(content);
+      if (!number)
+        throw InputError(at(path, check.line_number()) + quoted(content) + " " +
+                         number_fault(content));
+      if (!regular) kept_.push_back(*number);
+      ++count_;
+    }
+    if (count_ == 0) throw InputError(path + ": the file holds no query");
+    if (regular) reader_ = std::make_unique<LineReader>(path, check.bytes());
+  }
+  bool next(double& z) override {
+    if (!reader_) {
+      if (read_ == count_) return false;
+      z = kept_[static_cast<std::size_t>(read_++)];
+      return true;
+    }
+    for (std::string_view text; reader_->next(text);) {
+      std::string_view content = trim(text);
+      if (content.empty()) continue;
+      auto number = parse_number(content);
+      if (!number || read_ == count_)
+        throw InputError(at(path_, reader_->line_number()) + "the file changed during the run");
+      ++read_;
+      z = *number;
+      return true;
+    }
+    if (read_ != count_) throw InputError(path_ + ": the file changed during the run");
+    return false;
+  }
+  std::int64_t count() const override { return count_; }
+
+ private:
+  std::string path_;
+  std::unique_ptr<LineReader> reader_;
+  std::vector<double> kept_;
+  std::int64_t count_ = 0, read_ = 0;
+};
+
+class RangeQueries : public Queries {
+ public:
+  explicit RangeQueries(const Range& r) : range_(r) {}
+  bool next(double& z) override {
+    if (i_ >= range_.k) return false;
+    z = range_.at(i_++);
+    return true;
+  }
+  std::int64_t count() const override { return range_.k; }
+
+ private:
+  Range range_;
+  std::int64_t i_ = 0;
+};
+
 }  // namespace
 
+std::ifstream open_input(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw InputError(path + ": is a folder, not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError(path + ": cannot open the file (missing or unreadable)");
+  return in;
+}
+
+LineReader::LineReader(const std::string& path, std::uint64_t max_bytes)
+    : path_(path), in_(open_input(path)), max_bytes_(max_bytes) {}
+
+bool LineReader::next(std::string_view& line) {
+  std::streambuf* buf = in_.rdbuf();
+  text_.clear();
+  bool any = false;
+  for (;;) {
+    int c;
+    try {
+      c = buf->sbumpc();
+    } catch (...) {
+      throw InputError(path_ + ": read error");
+    }
+    if (c == std::char_traits<char>::eof()) break;
+    any = true;
+    if (++bytes_ > max_bytes_)
+      throw InputError(path_ + ": the file is larger than " + std::to_string(max_bytes_) +
+                       " bytes");
+    if (c == '\n') break;
+    if (text_.size() == kMaxLine)
+      throw InputError(at(path_, line_ + 1) + "the line is longer than " +
+                       std::to_string(kMaxLine) + " bytes");
+    text_ += static_cast<char>(c);
+  }
+  if (!any) return false;
+  ++line_;
+  line = text_;
+  if (first_) {
+    first_ = false;
+    if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+  }
+  return true;
+}
+
 Table read_table(const std::string& path, std::size_t rows, const std::string& what) {
-  auto in = open_input(path);
+  LineReader in(path, kMaxTableBytes);
   Table table;
   table.x.reserve(rows);
   table.y.reserve(rows);
-  std::string text;
-  std::size_t line = 0, last_row_line = 0;
+  std::size_t last_row_line = 0;
   bool first_content = true;
-  while (std::getline(in, text)) {
-    ++line;
+  for (std::string_view text; in.next(text);) {
+    const std::size_t line = in.line_number();
     std::string_view content = trim(text);
     if (content.empty()) continue;
     auto fields = split_fields(content);
-    bool header = false;
     if (first_content) {
       first_content = false;
-      header = !parse_number(fields[0]);
-      if (header) continue;
+      if (!parse_number(fields[0])) {
+        // A first cell that is a number too large for a double is a fault, not a
+        // header.
+        if (read_number(fields[0]).kind == NumberText::OutOfRange)
+          throw InputError(at(path, line) + "column x: " + quoted(fields[0]) + " " +
+                           number_fault(fields[0]));
+        continue;
+      }
     }
     if (fields.size() != 2)
       throw InputError(at(path, line) + "expected 2 columns (x,y), found " +
@@ -72,8 +176,8 @@ Table read_table(const std::string& path, std::size_t rows, const std::string& w
     for (int c = 0; c < 2; ++c) {
       auto number = parse_number(fields[c]);
       if (!number)
-        throw InputError(at(path, line) + "column " + names[c] + ": " + quoted(fields[c]) +
-                         " is not a number");
+        throw InputError(at(path, line) + "column " + names[c] + ": " + quoted(fields[c]) + " " +
+                         number_fault(fields[c]));
       v[c] = *number;
     }
     if (table.x.size() == rows)
@@ -83,63 +187,92 @@ Table read_table(const std::string& path, std::size_t rows, const std::string& w
     table.y.push_back(v[1]);
     last_row_line = line;
   }
-  if (in.bad()) throw InputError(path + ": read error");
-  if (line == 0)
+  if (in.line_number() == 0)
     throw InputError(path + ": the file is empty: " + what + " needs exactly " +
                      std::to_string(rows) + " rows");
   if (table.x.size() != rows)
-    throw InputError(at(path, std::max(last_row_line, line)) + "the table has " +
+    throw InputError(at(path, std::max(last_row_line, in.line_number())) + "the table has " +
                      std::to_string(table.x.size()) + " rows, but " + what + " needs exactly " +
                      std::to_string(rows) + " rows");
   return table;
 }
 
-std::vector<double> read_queries(const std::string& path) {
-  auto in = open_input(path);
-  std::vector<double> z;
-  std::string text;
-  std::size_t line = 0;
-  while (std::getline(in, text)) {
-    ++line;
-    std::string_view content = trim(text);
-    if (content.empty()) continue;
-    auto number = parse_number(content);
-    if (!number) throw InputError(at(path, line) + quoted(content) + " is not a number");
-    z.push_back(*number);
-  }
-  if (in.bad()) throw InputError(path + ": read error");
-  if (z.empty()) throw InputError(path + ": the file holds no query");
-  return z;
+std::unique_ptr<Queries> query_file(const std::string& path) {
+  return std::make_unique<FileQueries>(path);
 }
 
-std::vector<double> spaced(double a, double b, long k) {
-  std::vector<double> z(static_cast<std::size_t>(k));
-  for (long i = 0; i < k; ++i)
-    z[i] = (i == k - 1 && k > 1) ? b : a + (b - a) * (static_cast<double>(i) / (k - 1 ? k - 1 : 1));
-  return z;
+double Range::at(std::int64_t i) const {
+  if (i == k - 1 && k > 1) return b;
+  const double t = static_cast<double>(i) / static_cast<double>(k - 1 ? k - 1 : 1);
+  const double span = b - a;
+  // Ends so far apart that their distance is no double: interpolate between them.
+  if (!std::isfinite(span)) return a * (1 - t) + b * t;
+  return a + span * t;
 }
 
-std::vector<double> parse_range(const std::string& spec) {
+Range parse_range_spec(const std::string& spec) {
   std::string_view s = spec;
   auto c1 = s.find(':');
   auto c2 = c1 == std::string_view::npos ? c1 : s.find(':', c1 + 1);
   const std::string where = "--z-range " + quoted(std::string_view(spec)) + ": ";
   if (c2 == std::string_view::npos || s.find(':', c2 + 1) != std::string_view::npos)
     throw InputError(where + "expected A:B:K");
-  auto a = parse_number(s.substr(0, c1));
-  auto b = parse_number(s.substr(c1 + 1, c2 - c1 - 1));
-  if (!a || !std::isfinite(*a)) throw InputError(where + "A is not a finite number");
-  if (!b || !std::isfinite(*b)) throw InputError(where + "B is not a finite number");
+  auto end = [&](std::string_view text, const char* name) {
+    ReadNumber r = read_number(text);
+    if (r.kind == NumberText::OutOfRange)
+      throw InputError(where + name + " is out of the range of a double");
+    if (r.kind != NumberText::Number || !std::isfinite(r.value))
+      throw InputError(where + name + " is not a finite number");
+    return r.value;
+  };
+  Range r;
+  r.a = end(s.substr(0, c1), "A");
+  r.b = end(s.substr(c1 + 1, c2 - c1 - 1), "B");
   auto kt = trim(s.substr(c2 + 1));
-  long k = 0;
-  bool digits = !kt.empty() && kt.size() <= 9 &&
-                std::all_of(kt.begin(), kt.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (digits) k = std::stol(std::string(kt));
-  if (!digits || k < 1) throw InputError(where + "K is not a whole number of at least 1");
-  return spaced(*a, *b, k);
+  const bool digits =
+      !kt.empty() && std::all_of(kt.begin(), kt.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) throw InputError(where + "K is not a whole number of at least 1");
+  std::int64_t k = 0;
+  for (char c : kt) {
+    if (k > kMaxQueries / 10) {
+      k = kMaxQueries + 1;
+      break;
+    }
+    k = 10 * k + (c - '0');
+  }
+  if (k < 1) throw InputError(where + "K is not a whole number of at least 1");
+  if (k > kMaxQueries)
+    throw InputError(where + "K is too large (at most " + std::to_string(kMaxQueries) + ")");
+  r.k = k;
+  return r;
 }
 
-std::vector<double> default_queries(const Table& table) {
+std::unique_ptr<Queries> range_queries(const Range& range) {
+  return std::make_unique<RangeQueries>(range);
+}
+
+std::vector<double> spaced(double a, double b, std::int64_t k) {
+  Range r{a, b, k};
+  std::vector<double> z(static_cast<std::size_t>(k));
+  for (std::int64_t i = 0; i < k; ++i)
+    z[static_cast<std::size_t>(i)] = r.at(i);
+  return z;
+}
+
+std::vector<double> parse_range(const std::string& spec) {
+  Range r = parse_range_spec(spec);
+  return spaced(r.a, r.b, r.k);
+}
+
+std::vector<double> read_queries(const std::string& path) {
+  auto q = query_file(path);
+  std::vector<double> z;
+  for (double v; q->next(v);)
+    z.push_back(v);
+  return z;
+}
+
+Range default_range(const Table& table) {
   double lo = HUGE_VAL, hi = -HUGE_VAL;
   for (double v : table.x) {
     if (!std::isfinite(v)) continue;
@@ -148,8 +281,15 @@ std::vector<double> default_queries(const Table& table) {
   }
   if (lo > hi) lo = hi = 0;  // no finite breakpoint: the run fails on its first step anyway
   double margin = (hi - lo) / 10;
+  if (!std::isfinite(margin)) margin = hi / 10 - lo / 10;
   if (margin == 0) margin = 1;
-  return spaced(lo - margin, hi + margin, 201);
+  constexpr double kMax = std::numeric_limits<double>::max();
+  return Range{std::max(lo - margin, -kMax), std::min(hi + margin, kMax), 201};
+}
+
+std::vector<double> default_queries(const Table& table) {
+  Range r = default_range(table);
+  return spaced(r.a, r.b, r.k);
 }
 
 }  // namespace sfsim

@@ -1,5 +1,6 @@
 #include "tools/sfsim/mxjson.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -52,6 +53,7 @@ Json char_json(const mxArray* a) {
 
 struct Reader {
   const std::string& source;
+  mutable int depth = 0;
 
   [[noreturn]] void fail(const std::string& where, const std::string& what) const {
     throw InputError(source + ": " + where + ": " + what);
@@ -70,7 +72,13 @@ struct Reader {
         !s[1].is_number_unsigned() || s[0].get<std::uint64_t>() > kMax ||
         s[1].get<std::uint64_t>() > kMax)
       fail(where, "\"size\" must be [rows, columns] of whole numbers");
-    return {s[0].get<std::size_t>(), s[1].get<std::size_t>()};
+    const std::size_t m = s[0].get<std::size_t>(), n = s[1].get<std::size_t>();
+    // An empty array holds no content to measure its size against; its dimensions are
+    // bounded instead, so that making it costs nothing.
+    if ((m == 0 || n == 0) && std::max(m, n) > kMaxEmptyDimension)
+      fail(where, "\"size\" of an empty array may not exceed " +
+                      std::to_string(kMaxEmptyDimension) + " in either dimension");
+    return {m, n};
   }
 
   const Json& list(const Json& v, const char* key, std::size_t count,
@@ -254,6 +262,13 @@ struct Reader {
   }
 
   MxPtr read(const Json& v, const std::string& where) const {
+    struct Level {
+      int& depth;
+      explicit Level(int& d) : depth(d) { ++depth; }
+      ~Level() { --depth; }
+    } level(depth);
+    if (depth > kMaxJsonDepth)
+      fail(where, "values nested more than " + std::to_string(kMaxJsonDepth) + " deep");
     if (!v.is_object()) fail(where, "must be an object with \"class\" and \"size\"");
     const Json& c = member(v, "class", where);
     if (!c.is_string()) fail(where, "\"class\" must be a string");
@@ -376,13 +391,34 @@ std::string dump(const Json& value) {
 }
 
 Json read_json_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(path + ": cannot open the file (missing or unreadable)");
+  std::ifstream in = open_input(path);
+  std::string text;
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    if (text.size() + static_cast<std::size_t>(in.gcount()) > kMaxJsonBytes)
+      throw InputError(path + ": the file is larger than " + std::to_string(kMaxJsonBytes) +
+                       " bytes");
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) throw InputError(path + ": read error");
+  // Arrays and objects nested deeper than any value sfsim reads are refused while
+  // parsing, before they are built.
+  Json::parser_callback_t limit_depth = [&](int depth, Json::parse_event_t event, Json&) {
+    if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+        depth > 3 * kMaxJsonDepth + 3)
+      throw InputError(path + ": values nested more than " + std::to_string(kMaxJsonDepth) +
+                       " deep");
+    return true;
+  };
   try {
-    return Json::parse(in);
+    return Json::parse(text, limit_depth);
   } catch (const Json::parse_error& e) {
     // The library's message carries the line and column of the fault.
     throw InputError(path + ": not valid JSON: " + e.what());
+  } catch (const Json::out_of_range& e) {
+    throw InputError(path + ": a number is out of the range of a double: " + e.what());
+  } catch (const Json::exception& e) {
+    throw InputError(path + ": not a value sfsim can read: " + e.what());
   }
 }
 

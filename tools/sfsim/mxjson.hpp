@@ -18,6 +18,12 @@ namespace sfsim {
 
 using Json = nlohmann::ordered_json;
 
+// Limits of the reader: how deep values nest (a struct in a cell in a struct is 3),
+// the largest dimension of an empty array, and the size of a file.
+inline constexpr int kMaxJsonDepth = 32;
+inline constexpr std::size_t kMaxEmptyDimension = 65536;
+inline constexpr std::size_t kMaxJsonBytes = 64u << 20;
+
 // Throws std::runtime_error for a value it cannot express (a complex array).
 Json to_json(const mxArray* array);
 

@@ -24,23 +24,72 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-std::optional<double> parse_number(std::string_view text) {
+ReadNumber read_number(std::string_view text) {
   text = trim(text);
-  if (text == "NaN") return std::numeric_limits<double>::quiet_NaN();
-  if (text == "Inf" || text == "+Inf") return std::numeric_limits<double>::infinity();
-  if (text == "-Inf") return -std::numeric_limits<double>::infinity();
+  if (text == "NaN") return {NumberText::Number, std::numeric_limits<double>::quiet_NaN()};
+  if (text == "Inf" || text == "+Inf")
+    return {NumberText::Number, std::numeric_limits<double>::infinity()};
+  if (text == "-Inf") return {NumberText::Number, -std::numeric_limits<double>::infinity()};
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
+  if (text.empty()) return {};
   // Only decimal notation: from_chars would also take other spellings of the
   // specials, which sfsim never writes.
   for (char c : text) {
     if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+'))
-      return std::nullopt;
+      return {};
   }
   double v = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return v;
+  if (end != text.data() + text.size()) return {};
+  if (ec == std::errc::result_out_of_range) {
+    // A magnitude too small for a double reads as zero (of its sign); only one too
+    // large for it is out of range.
+    double big = std::strtod(std::string(text).c_str(), nullptr);
+    if (std::isinf(big)) return {NumberText::OutOfRange, 0};
+    return {NumberText::Number, big};
+  }
+  if (ec != std::errc()) return {};
+  return {NumberText::Number, v};
+}
+
+std::optional<double> parse_number(std::string_view text) {
+  ReadNumber r = read_number(text);
+  if (r.kind != NumberText::Number) return std::nullopt;
+  return r.value;
+}
+
+std::string number_fault(std::string_view text) {
+  return read_number(text).kind == NumberText::OutOfRange ? "is out of the range of a double"
+                                                          : "is not a number";
+}
+
+std::string printable(std::string_view text, std::size_t max) {
+  const bool cut = max != 0 && text.size() > max;
+  if (cut) text = text.substr(0, max);
+  std::string out;
+  out.reserve(text.size() + 3);
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c < 0x20 || c == 0x7f) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\x%02x", c);
+      out += b;
+    } else {
+      out += ch;
+    }
+  }
+  if (cut) out += "...";
+  return out;
+}
+
+std::string quoted(std::string_view text) {
+  return "'" + printable(text, 60) + "'";
 }
 
 }  // namespace sfsim

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/mex_host.hpp"
 #include "host/os.hpp"
 #include "models/harnvale/catalogue.hpp"
 #include "models/quimbrel/catalogue.hpp"
+#include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
 
 namespace sfsim {
@@ -14,8 +16,11 @@ namespace fs = std::filesystem;
 const std::vector<ModelInfo>& models() {
   static const std::vector<ModelInfo> all = {
       {harnvale::Model::name,
-       {harnvale::C1::column.N, harnvale::C2::column.N, harnvale::C3::column.N}},
-      {quimbrel::Model::name, {quimbrel::C1::column.N, quimbrel::C2::column.N}},
+       {harnvale::C1::column.N, harnvale::C2::column.N, harnvale::C3::column.N},
+       std::to_array(harnvale::Model::checksums.none)},
+      {quimbrel::Model::name,
+       {quimbrel::C1::column.N, quimbrel::C2::column.N},
+       std::to_array(quimbrel::Model::checksums.none)},
   };
   return all;
 }
@@ -34,6 +39,7 @@ int table_length(const ModelInfo& model, int chart) {
 }
 
 std::string plugin_path(const ModelInfo& model, const std::string& given) {
+  // The engine loads the file named, never one the loader searches for.
   if (!given.empty()) return given;
   const std::string file = model.name == "Harnvale" ? SFSIM_HARNVALE_FILE : SFSIM_QUIMBREL_FILE;
   std::error_code ec;
@@ -48,20 +54,46 @@ std::string plugin_path(const ModelInfo& model, const std::string& given) {
     if (fs::is_regular_file(c, ec)) return c.lexically_normal().string();
   std::string tried;
   for (const auto& c : candidates)
-    tried += "\n  " + c.lexically_normal().string();
+    tried += (tried.empty() ? " " : ", ") + c.lexically_normal().string();
   throw InputError("no plug-in for model " + model.name +
                    " found (give it with --plugin); tried:" + tried);
 }
 
-host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::string& path) {
+host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::string& path,
+                                  const ModelInfo& model) {
   std::error_code ec;
+  if (fs::is_directory(path, ec)) throw InputError(path + ": is a folder, not a plug-in");
   if (!fs::is_regular_file(path, ec))
     throw InputError(path + ": cannot open the plug-in (no such file)");
+  if (!host::os::is_library_file(path))
+    throw InputError(path + ": not a plug-in (not a shared library)");
+  host::engine::Plugin* plugin = nullptr;
   try {
-    return engine.load(path);
+    plugin = &engine.load(path, model.name);
   } catch (const std::runtime_error& e) {
     throw InputError(path + ": cannot load the plug-in: " + e.what());
   }
+  // Which model the file holds: its answer to sf_get_check_sum.
+  std::array<std::uint32_t, 4> words{};
+  bool answered = false;
+  try {
+    host::engine::MxPtr command(mxCreateString("sf_get_check_sum"));
+    auto out = plugin->call_matlab(1, {command.get()});
+    const mxArray* sum = out.empty() ? nullptr : out[0].get();
+    if (sum && mxIsDouble(sum) && mxGetNumberOfElements(sum) == 4) {
+      for (int i = 0; i < 4; ++i)
+        words[i] = static_cast<std::uint32_t>(mxGetPr(sum)[i]);
+      answered = true;
+    }
+  } catch (const host::HostError&) {
+  }
+  if (answered && words == model.checksum) return *plugin;
+  for (const auto& other : models()) {
+    if (answered && words == other.checksum)
+      throw InputError(path + ": holds the plug-in of model " + other.name + ", not " + model.name);
+  }
+  throw InputError(path + ": not a plug-in of Harnvale or Quimbrel (it does not answer their " +
+                   "checksum)");
 }
 
 }  // namespace sfsim

@@ -1,6 +1,8 @@
 // The two models sfsim knows, their charts, and where their plug-ins are found.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,8 +11,9 @@
 namespace sfsim {
 
 struct ModelInfo {
-  std::string name;               // "Harnvale"
-  std::vector<int> table_length;  // N of chart 1, 2, ...
+  std::string name;                       // "Harnvale"
+  std::vector<int> table_length;          // N of chart 1, 2, ...
+  std::array<std::uint32_t, 4> checksum;  // what sf_get_check_sum answers without arguments
   int chart_count() const { return static_cast<int>(table_length.size()); }
 };
 
@@ -22,11 +25,15 @@ const ModelInfo& find_model(const std::string& name);
 // Table length of a chart; InputError for a chart the model does not have.
 int table_length(const ModelInfo& model, int chart);
 
-// The plug-in file of a model: `given` when not empty, else <Model>_sfun beside the
-// sfsim program, in ../lib from it, or in the build tree it was built in.
+// The plug-in file of a model: the file `given` names when not empty (a bare name is
+// a file in the working folder), else <Model>_sfun beside the sfsim program, in
+// ../lib from it, or in the build tree it was built in.
 std::string plugin_path(const ModelInfo& model, const std::string& given);
 
-// Loads the plug-in; InputError when the file is missing or cannot be loaded.
-host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::string& path);
+// Loads the plug-in of `model`; InputError when the file is missing, is no plug-in,
+// cannot be loaded, or holds the plug-in of another model (the model is told by the
+// checksum the plug-in answers, whatever the file is called).
+host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::string& path,
+                                  const ModelInfo& model);
 
 }  // namespace sfsim

@@ -39,7 +39,15 @@ RunResult simulate(host::engine::Engine& engine, host::engine::Plugin& plugin, c
   auto call = [&](const std::string& what, auto&& method) -> bool {
     try {
       CallResult r = method();
-      if (!r) fail(what, host_message(r.identifier, r.error));
+      if (!r) {
+        if (r.refused && result.ok) {
+          // The engine's own message names the method and the block.
+          result.ok = false;
+          result.refused = true;
+          result.error = r.error;
+        }
+        fail(what, host_message(r.identifier, r.error));
+      }
       return bool(r);
     } catch (const host::HostError& e) {
       fail(what, host_message(e.identifier, e.what()));
@@ -51,9 +59,11 @@ RunResult simulate(host::engine::Engine& engine, host::engine::Plugin& plugin, c
   options.chart = spec.chart;
   options.table_length = spec.table_length;
   options.rate = spec.rate;
+  double z = 0.0;
+  bool have_query = spec.queries->next(z);
   for (std::size_t i = 0; i < count; ++i) {
     Block& b = engine.add_block(plugin, options);
-    b.set_inputs(spec.table.x.data(), spec.table.y.data(), spec.z.empty() ? 0.0 : spec.z[0]);
+    b.set_inputs(spec.table.x.data(), spec.table.y.data(), have_query ? z : 0.0);
     blocks.push_back(&b);
     started.push_back(false);
   }
@@ -73,28 +83,46 @@ RunResult simulate(host::engine::Engine& engine, host::engine::Plugin& plugin, c
         break;
   }
 
-  const long total = static_cast<long>(spec.z.size());
-  for (long k = 0; k < total && result.ok; ++k) {
+  const std::int64_t total = spec.queries->count();
+  for (std::int64_t k = 0; have_query && result.ok; ++k) {
     const double t = static_cast<double>(k) * host::engine::kStepSize;
     engine.set_time(t, true);
-    const std::string what = "step " + std::to_string(k) + " (time " + format_number(t) + ", z " +
-                             format_number(spec.z[k]) + ")";
+    // The step's description is made only when it is needed.
+    auto what = [&] {
+      return "step " + std::to_string(k) + " (time " + format_number(t) + ", z " +
+             format_number(z) + ")";
+    };
     for (std::size_t i = 0; i < count && result.ok; ++i) {
-      blocks[i]->z() = spec.z[k];
-      call(count == 1 ? what : what + ", block " + std::to_string(i + 1),
-           [&] { return blocks[i]->outputs(); });
+      blocks[i]->z() = z;
+      CallResult r;
+      try {
+        r = blocks[i]->outputs();
+      } catch (const host::HostError& e) {
+        r.ok = false;
+        r.error = e.what();
+        r.identifier = e.identifier;
+      }
+      if (!r) {
+        const std::string where = count == 1 ? what() : what() + ", block " + std::to_string(i + 1);
+        if (r.refused) result.refused = true;
+        fail(where, host_message(r.identifier, r.error));
+      }
     }
     if (!result.ok) break;
     const double y1 = blocks[0]->y1();
     for (std::size_t i = 1; i < count; ++i) {
       if (std::bit_cast<std::uint64_t>(blocks[i]->y1()) != std::bit_cast<std::uint64_t>(y1))
-        fail(what, "block " + std::to_string(i + 1) + " gave y1 = " +
-                       format_number(blocks[i]->y1()) + ", block 1 gave " + format_number(y1));
+        fail(what(), "block " + std::to_string(i + 1) + " gave y1 = " +
+                         format_number(blocks[i]->y1()) + ", block 1 gave " + format_number(y1));
     }
     if (!result.ok) break;
     ++result.steps;
-    if (hooks.row) hooks.row(Row{k, t, spec.z[k], y1});
+    if (hooks.row && !hooks.row(Row{k, t, z, y1})) {
+      result.stopped = true;
+      break;
+    }
     if (hooks.progress) hooks.progress(k + 1, total);
+    have_query = spec.queries->next(z);
   }
 
   if (result.ok && spec.save) {

@@ -2,6 +2,7 @@
 // and the same queries, one major time step per query.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,26 +18,29 @@ struct RunSpec {
   host::engine::Rate rate = host::engine::Rate::Inherited;
   int blocks = 1;
   Table table;
-  std::vector<double> z;
+  Queries* queries = nullptr;        // one step per query
   const mxArray* restore = nullptr;  // a saved state to restore before the first step
   bool save = false;                 // take block 1's saved state after the last step
 };
 
 struct Row {
-  long step;
+  std::int64_t step;
   double time, z, y1;
 };
 
 struct RunResult {
   bool ok = true;
-  std::string error;  // what failed and the host's message, "identifier: text"
-  long steps = 0;     // steps completed
+  std::string error;       // what failed and the host's message, "identifier: text"
+  bool refused = false;    // the engine refused the block (its chart's input widths)
+  bool stopped = false;    // the row hook asked to stop
+  std::int64_t steps = 0;  // steps completed
   host::engine::MxPtr saved_state;
 };
 
 struct RunHooks {
-  std::function<void(const Row&)> row;                  // after each completed step
-  std::function<void(long done, long total)> progress;  // after each step
+  // After each completed step; false stops the run there.
+  std::function<bool(const Row&)> row;
+  std::function<void(std::int64_t done, std::int64_t total)> progress;  // after each step
 };
 
 // Runs the method sequence: set work widths, start and initialize every block, the

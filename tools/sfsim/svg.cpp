@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "tools/sfsim/inputs.hpp"
@@ -49,6 +50,8 @@ std::string label(double v) {
   return b;
 }
 
+// An axis' span of values. Differences are taken of halves, so that a span from
+// near the lowest double to near the highest stays finite.
 struct Range {
   double lo = HUGE_VAL, hi = -HUGE_VAL;
   void add(double v) {
@@ -56,41 +59,53 @@ struct Range {
     lo = std::min(lo, v);
     hi = std::max(hi, v);
   }
+  double half_span() const { return hi / 2 - lo / 2; }
   void settle() {
     if (lo > hi) lo = 0, hi = 1;
-    if (lo == hi) lo -= 1, hi += 1;
-    double pad = (hi - lo) * 0.05;
-    lo -= pad;
-    hi += pad;
+    if (lo == hi)
+      lo -= std::max(1.0, std::abs(lo) * 1e-9), hi += std::max(1.0, std::abs(hi) * 1e-9);
+    const double pad = half_span() * 0.1;
+    constexpr double kMax = std::numeric_limits<double>::max();
+    lo = std::max(lo - pad, -kMax);
+    hi = std::min(hi + pad, kMax);
   }
+  // Where v lies in the span, 0 at lo and 1 at hi.
+  double fraction(double v) const { return (v / 2 - lo / 2) / half_span(); }
 };
 
 // Tick positions at 1, 2 or 5 times a power of ten, about six of them.
 std::vector<double> ticks(const Range& r) {
-  double raw = (r.hi - r.lo) / 6;
+  double raw = r.half_span() / 3;
   double p = std::pow(10.0, std::floor(std::log10(raw)));
   double step = raw / p < 1.5 ? p : raw / p < 3.5 ? 2 * p : raw / p < 7.5 ? 5 * p : 10 * p;
   std::vector<double> t;
+  if (!std::isfinite(step) || step <= 0) return t;
   for (double v = std::ceil(r.lo / step) * step; v <= r.hi && t.size() < 50; v += step)
-    t.push_back(v);
+    if (std::isfinite(v)) t.push_back(v);
   return t;
 }
 
-}  // namespace
-
-std::string render_svg(const Plot& plot) {
+// Draws a plot whose run points come from `each_point`, which calls its argument
+// once per point.
+void draw(const Plot& plot,
+          const std::function<void(const std::function<void(double, double)>&)>& each_point,
+          std::ostream& o) {
   Range rx, ry;
   for (std::size_t i = 0; i < plot.table_x.size(); ++i)
     if (std::isfinite(plot.table_y[i])) rx.add(plot.table_x[i]), ry.add(plot.table_y[i]);
-  for (std::size_t i = 0; i < plot.z.size(); ++i)
-    if (std::isfinite(plot.y1[i])) rx.add(plot.z[i]), ry.add(plot.y1[i]);
+  each_point([&](double z, double y1) {
+    if (std::isfinite(y1)) rx.add(z), ry.add(y1);
+  });
   rx.settle();
   ry.settle();
   const double pw = kWidth - kLeft - kRight, ph = kHeight - kTop - kBottom;
-  auto sx = [&](double v) { return kLeft + (v - rx.lo) / (rx.hi - rx.lo) * pw; };
-  auto sy = [&](double v) { return kTop + (ry.hi - v) / (ry.hi - ry.lo) * ph; };
+  auto sx = [&](double v) { return kLeft + rx.fraction(v) * pw; };
+  auto sy = [&](double v) { return kTop + (ry.hi / 2 - v / 2) / ry.half_span() * ph; };
+  // Only finite coordinates are written.
+  auto drawable = [&](double x, double y) {
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(sx(x)) && std::isfinite(sy(y));
+  };
 
-  std::ostringstream o;
   o << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
     << "\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\" font-family=\"sans-serif\">\n"
@@ -99,20 +114,21 @@ std::string render_svg(const Plot& plot) {
     << escape(plot.title) << "</text>\n";
 
   // Axes with ticks, grid and labels.
+  const std::vector<double> tx = ticks(rx), ty = ticks(ry);
   o << "<g stroke=\"#ddd\" stroke-width=\"1\">\n";
-  for (double t : ticks(rx))
+  for (double t : tx)
     o << "<line x1=\"" << fixed(sx(t)) << "\" y1=\"" << kTop << "\" x2=\"" << fixed(sx(t))
       << "\" y2=\"" << kTop + ph << "\"/>\n";
-  for (double t : ticks(ry))
+  for (double t : ty)
     o << "<line x1=\"" << kLeft << "\" y1=\"" << fixed(sy(t)) << "\" x2=\"" << kLeft + pw
       << "\" y2=\"" << fixed(sy(t)) << "\"/>\n";
   o << "</g>\n<g stroke=\"black\" stroke-width=\"1\" fill=\"none\">\n"
     << "<rect x=\"" << kLeft << "\" y=\"" << kTop << "\" width=\"" << pw << "\" height=\"" << ph
     << "\"/>\n</g>\n<g font-size=\"12\" fill=\"black\">\n";
-  for (double t : ticks(rx))
+  for (double t : tx)
     o << "<text x=\"" << fixed(sx(t)) << "\" y=\"" << kTop + ph + 18 << "\" text-anchor=\"middle\">"
       << label(t) << "</text>\n";
-  for (double t : ticks(ry))
+  for (double t : ty)
     o << "<text x=\"" << kLeft - 8 << "\" y=\"" << fixed(sy(t) + 4) << "\" text-anchor=\"end\">"
       << label(t) << "</text>\n";
   o << "<text x=\"" << kLeft + pw / 2 << "\" y=\"" << kHeight - 15
@@ -123,17 +139,17 @@ std::string render_svg(const Plot& plot) {
   // The table's points, then the outputs as one line.
   o << "<g fill=\"#1f77b4\" fill-opacity=\"0.6\">\n";
   for (std::size_t i = 0; i < plot.table_x.size(); ++i) {
-    if (!std::isfinite(plot.table_x[i]) || !std::isfinite(plot.table_y[i])) continue;
+    if (!drawable(plot.table_x[i], plot.table_y[i])) continue;
     o << "<circle cx=\"" << fixed(sx(plot.table_x[i])) << "\" cy=\"" << fixed(sy(plot.table_y[i]))
       << "\" r=\"2\"/>\n";
   }
   o << "</g>\n<polyline fill=\"none\" stroke=\"#d62728\" stroke-width=\"1.5\" points=\"";
   bool first = true;
-  for (std::size_t i = 0; i < plot.z.size(); ++i) {
-    if (!std::isfinite(plot.z[i]) || !std::isfinite(plot.y1[i])) continue;
-    o << (first ? "" : " ") << fixed(sx(plot.z[i])) << ',' << fixed(sy(plot.y1[i]));
+  each_point([&](double z, double y1) {
+    if (!drawable(z, y1)) return;
+    o << (first ? "" : " ") << fixed(sx(z)) << ',' << fixed(sy(y1));
     first = false;
-  }
+  });
   o << "\"/>\n"
     << "<g font-size=\"12\">\n"
     << "<circle cx=\"" << kLeft + 15 << "\" cy=\"" << kTop + 15 << "\" r=\"3\" fill=\"#1f77b4\"/>\n"
@@ -142,14 +158,49 @@ std::string render_svg(const Plot& plot) {
     << "\" y2=\"" << kTop + 33 << "\" stroke=\"#d62728\" stroke-width=\"1.5\"/>\n"
     << "<text x=\"" << kLeft + 25 << "\" y=\"" << kTop + 37 << "\">y1 at z</text>\n"
     << "</g>\n</svg>\n";
+}
+
+}  // namespace
+
+std::string render_svg(const Plot& plot) {
+  std::ostringstream o;
+  draw(
+      plot,
+      [&](const std::function<void(double, double)>& f) {
+        for (std::size_t i = 0; i < plot.z.size(); ++i)
+          f(plot.z[i], plot.y1[i]);
+      },
+      o);
   return o.str();
 }
 
-void write_svg(const std::string& path, const Plot& plot) {
-  std::ofstream out(path, std::ios::binary);
-  if (!out) throw InputError(path + ": cannot write the file");
-  out << render_svg(plot);
-  if (!out.flush()) throw InputError(path + ": cannot write the file");
+PlotPoints::PlotPoints() : scratch_(std::tmpfile()) {
+  if (!scratch_) failed_ = true;
+}
+
+PlotPoints::~PlotPoints() {
+  if (scratch_) std::fclose(scratch_);
+}
+
+void PlotPoints::add(double z, double y1) {
+  const double point[2] = {z, y1};
+  if (!failed_ && std::fwrite(point, sizeof point, 1, scratch_) != 1) failed_ = true;
+}
+
+void PlotPoints::render(const Plot& table, std::ostream& out, const std::string& name) {
+  if (failed_ || std::fflush(scratch_) != 0)
+    throw InputError(name + ": cannot keep the points of the plot (no room for a scratch file)");
+  draw(
+      table,
+      [&](const std::function<void(double, double)>& f) {
+        std::rewind(scratch_);
+        double point[2];
+        while (std::fread(point, sizeof point, 1, scratch_) == 1)
+          f(point[0], point[1]);
+        if (std::ferror(scratch_)) failed_ = true;
+      },
+      out);
+  if (failed_) throw InputError(name + ": cannot read back the points of the plot");
 }
 
 }  // namespace sfsim

@@ -1,6 +1,9 @@
 // The plot of a run: y1 against z, with the table's points, as a self-contained SVG.
 #pragma once
 
+#include <cstdio>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,7 +17,22 @@ struct Plot {
 
 std::string render_svg(const Plot& plot);
 
-// Writes the picture; InputError when the file cannot be written.
-void write_svg(const std::string& path, const Plot& plot);
+// The points of a run gathered as it goes, kept in a scratch file rather than in
+// memory, then drawn with the table's points.
+class PlotPoints {
+ public:
+  PlotPoints();
+  ~PlotPoints();
+  PlotPoints(const PlotPoints&) = delete;
+  PlotPoints& operator=(const PlotPoints&) = delete;
+  void add(double z, double y1);
+  // Writes the picture; `table` holds the title and the table's points. InputError
+  // naming `name` when the scratch file failed.
+  void render(const Plot& table, std::ostream& out, const std::string& name);
+
+ private:
+  std::FILE* scratch_ = nullptr;
+  bool failed_ = false;
+};
 
 }  // namespace sfsim
