@@ -26,6 +26,12 @@ void close_library(void* library) {
   dlclose(library);
 }
 
+std::string library_path_of(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
+  return info.dli_fname;
+}
+
 bool is_library_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   char magic[4] = {};
@@ -38,6 +44,8 @@ std::filesystem::path executable_path() {
   auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? std::filesystem::path() : self;
 }
+
+void use_binary_stdio() {}
 
 bool stderr_is_terminal() {
   return isatty(2) != 0;

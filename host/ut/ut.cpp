@@ -74,7 +74,7 @@ bool host_allocation_fails() {
 extern "C" {
 
 void* utMalloc(size_t size) {
-  host::trace::record("utMalloc", static_cast<unsigned long>(size));
+  host::trace::record("utMalloc", static_cast<unsigned long long>(size));
   auto& h = host::ut::g_heap;
   if (h.fail > 0) {
     if (h.skip > 0) {
