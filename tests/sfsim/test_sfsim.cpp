@@ -2,6 +2,7 @@
 // status, its standard output and error, and the files it writes.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -135,7 +136,8 @@ class Sfsim : public ::testing::Test {
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
       if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    dir_ = fs::path(::testing::TempDir()) / ("sfsim_" + name);
+    // One folder per process: builds of other worktrees run the same tests at once.
+    dir_ = fs::path(::testing::TempDir()) / ("sfsim_" + name + "_" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
