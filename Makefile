@@ -2,10 +2,11 @@
 # default; `make test` builds and runs every test through CTest.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+WIN_BUILD  ?= build-windows
 JOBS       ?= 2
 GEN        := -G Ninja
 
-.PHONY: all deps configure build run test test-sanitize format format-check clean
+.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean
 
 all: build
 
@@ -30,6 +31,19 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The 64-bit Windows deliverables, host DLLs, engine, sfsim.exe and tests, cross-built
+# with MinGW-w64; test-windows runs them under Wine and compares sfsim.exe's files
+# with the native sfsim's.
+windows:
+	@./tools/install-deps.sh windows
+	@cmake -S . -B $(WIN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DSF_NATIVE_BUILD=$(abspath $(BUILD)) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: build windows
+	ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
+
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i
 
@@ -37,4 +51,4 @@ format-check:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

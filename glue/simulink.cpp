@@ -468,9 +468,7 @@ int pre_dispatch_hook(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]
   return hook_direct_call(S, flag);
 }
 
-extern "C" __attribute__((visibility("default"))) void mexFunction(int nlhs, mxArray* plhs[],
-                                                                   int nrhs,
-                                                                   const mxArray* prhs[]) {
+extern "C" MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   // The hook answers direct method calls only; any other call goes to the model.
   if (nlhs >= 0) {
     process_command_line_call(nlhs, plhs, nrhs, prhs);

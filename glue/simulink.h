@@ -3,13 +3,14 @@
 // routine takes the block's SimStruct.
 #pragma once
 
+#include "platform/mex.h"
 #include "platform/mx.h"
 #include "platform/simstruc.h"
 
 // The plug-in's entry point (the only symbol it exports). A negative nlhs marks a
 // direct method call: the SimStruct is plhs[1] and the flag the first element of
 // prhs[3]. Any other call goes to the model's command chain.
-extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+extern "C" MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
 // Nonzero when it has answered the call completely (flags 111 and 118); at flag 117
 // it fills the block's method slots with the routines below.

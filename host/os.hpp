@@ -18,8 +18,15 @@ void close_library(void* library);
 // PE image on Windows); false when it does not or cannot be read.
 bool is_library_file(const std::filesystem::path& path);
 
+// The file of the library or program that holds the address; empty when the system
+// does not tell.
+std::string library_path_of(const void* address);
+
 // The running program's file; empty when the system does not tell.
 std::filesystem::path executable_path();
+
+// Standard output and error carry their bytes as written (no line-end translation).
+void use_binary_stdio();
 
 // Standard error is a terminal.
 bool stderr_is_terminal();

@@ -8,8 +8,14 @@
 extern "C" {
 #endif
 
-/* The one export of every MEX plug-in. */
+/* The one export of every MEX plug-in, and how a plug-in marks it for export: the
+ * only symbol its library shows to the loader. */
 typedef void (*mexFunction_t)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+#if defined(_WIN32)
+#define MEX_EXPORT __declspec(dllexport)
+#else
+#define MEX_EXPORT __attribute__((visibility("default")))
+#endif
 
 /* Raise a host error: the MEX call ends; never returns. */
 void mexErrMsgTxt(const char* message);

@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the build needs and a fresh machine may lack (Debian packages).
+# tools/install-deps.sh [GROUP...]: the native build's packages, and those of each
+# group named (windows: the cross build and Wine).
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev
       libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils)
+for group in "$@"; do
+  case "$group" in
+    windows) pkgs+=(mingw-w64 wine64 googletest util-linux) ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

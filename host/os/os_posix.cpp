@@ -33,11 +33,19 @@ bool is_library_file(const std::filesystem::path& path) {
          magic[3] == 'F';
 }
 
+std::string library_path_of(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
+  return info.dli_fname;
+}
+
 std::filesystem::path executable_path() {
   std::error_code ec;
   auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? std::filesystem::path() : self;
 }
+
+void use_binary_stdio() {}
 
 bool stderr_is_terminal() {
   return isatty(2) != 0;

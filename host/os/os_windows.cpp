@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
+#include <windows.h>
+#include <cstdio>
 #include <fstream>
 
 #include "host/os.hpp"
@@ -8,9 +10,9 @@
 namespace host::os {
 
 void* open_library(const std::string& path, std::string* why) {
-  // The altered search path lets a library found by its full path bring the host
-  // libraries beside it.
-  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The standard search: a plug-in's host libraries are the running program's, found
+  // in the program's own folder, as in the host's installation.
+  HMODULE module = LoadLibraryA(path.c_str());
   if (!module && why) {
     const DWORD code = GetLastError();
     char text[512] = {0};
@@ -37,11 +39,28 @@ bool is_library_file(const std::filesystem::path& path) {
   return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
+std::string library_path_of(const void* address) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCSTR>(address), &module))
+    return {};
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameA(module, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  return std::string(buffer, n);
+}
+
 std::filesystem::path executable_path() {
   wchar_t buffer[32768];
   const DWORD n = GetModuleFileNameW(nullptr, buffer, sizeof buffer / sizeof buffer[0]);
   if (n == 0 || n >= sizeof buffer / sizeof buffer[0]) return {};
   return std::filesystem::path(std::wstring(buffer, n));
+}
+
+void use_binary_stdio() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 }
 
 bool stderr_is_terminal() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "host/printf_check.hpp"
 #include "host/trace.hpp"
 #include "platform/mx.h"
 
@@ -36,7 +37,7 @@ inline constexpr const char* kIdSfprivate = "Stateflow:sfprivate:BadCall";
 
 // printf-style formatting into a string.
 std::string vformat(const char* format, std::va_list args);
-std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* format, ...) HOST_PRINTF_CHECK(1, 2);
 
 // Raises a host error (through mexErrMsgIdAndTxt); never returns.
 [[noreturn]] void raise(const char* identifier, const std::string& message);

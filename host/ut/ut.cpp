@@ -38,7 +38,7 @@ long outstanding_blocks() {
 extern "C" {
 
 void* utMalloc(size_t size) {
-  host::trace::record("utMalloc", static_cast<unsigned long>(size));
+  host::trace::record("utMalloc", static_cast<unsigned long long>(size));
   auto& h = host::ut::heap();
   if (h.fail > 0) {
     if (h.skip > 0) {

@@ -4,7 +4,7 @@
 
 #include "tests/support/heap_counter.hpp"
 
-#ifndef SF_SANITIZE
+#if TEST_SUPPORT_COUNTS_HEAP
 
 namespace chart_test {
 namespace {

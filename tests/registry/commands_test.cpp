@@ -55,7 +55,7 @@ host::engine::Engine& engine() {
   return e;
 }
 host::engine::Plugin& plugin(const std::string& model) {
-  return engine().load(std::string(SF_PLUGIN_DIR) + "/" + model + "_sfun.mexa64");
+  return engine().load(std::string(SF_PLUGIN_DIR) + "/" + model + "_sfun" + SF_PLUGIN_SUFFIX);
 }
 #endif
 

@@ -123,7 +123,7 @@ TEST_F(RecorderTest, StepCallsAreRecordedWhenOn) {
   EXPECT_FALSE(host::trace::enabled());
 }
 
-#ifndef SF_SANITIZE
+#if TEST_SUPPORT_COUNTS_HEAP
 TEST_F(RecorderTest, AWarmStepWithRecordingOffAllocatesNothing) {
   ASSERT_FALSE(host::trace::enabled());
   step_calls();  // the first step sizes the scope stack

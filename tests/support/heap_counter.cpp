@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#ifndef SF_SANITIZE
+#if TEST_SUPPORT_COUNTS_HEAP
 
 namespace {
 long g_allocations = 0;

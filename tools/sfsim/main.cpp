@@ -529,6 +529,7 @@ int main_(int argc, char** argv) {
 }  // namespace sfsim
 
 int main(int argc, char** argv) {
+  host::os::use_binary_stdio();
   int status = 1;
   try {
     status = sfsim::main_(argc, argv);

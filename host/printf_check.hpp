@@ -1,0 +1,12 @@
+// The compiler's check of a printf-style format. The MinGW-w64 runtime's printf is
+// its own C99 one, not the system's (so numbers read the same as on Linux); the
+// check must know that.
+#pragma once
+
+#if defined(__MINGW32__)
+#define HOST_PRINTF_CHECK(format_index, first_arg) \
+  __attribute__((format(gnu_printf, format_index, first_arg)))
+#else
+#define HOST_PRINTF_CHECK(format_index, first_arg) \
+  __attribute__((format(printf, format_index, first_arg)))
+#endif

@@ -1,0 +1,47 @@
+# A Windows plug-in as the host expects it: a PE32+ DLL whose export table holds
+# mexFunction alone and whose import table names the five host DLLs and the
+# system's own DLLs, nothing else (no compiler runtime DLL).
+# cmake -DOBJDUMP=... -DFILE=Harnvale_sfun.mexw64 -P check_pe.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${FILE} failed (${rc})")
+endif()
+if(NOT dump MATCHES "Magic[ \t]+020b[ \t]+\\(PE32\\+\\)")
+  message(FATAL_ERROR "${FILE} is not a PE32+ image")
+endif()
+string(REGEX MATCH "Characteristics[ \t]+(0x[0-9a-fA-F]+)" _ "${dump}")
+math(EXPR is_dll "${CMAKE_MATCH_1} & 0x2000")
+if(is_dll EQUAL 0)
+  message(FATAL_ERROR "${FILE} is not marked as a DLL")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
+set(imports "")
+foreach(n IN LISTS names)
+  string(REGEX REPLACE "DLL Name: " "" n "${n}")
+  list(APPEND imports ${n})
+endforeach()
+set(host libmx.dll libmex.dll libut.dll libmwmathutil.dll sf_runtime.dll)
+set(system KERNEL32.dll msvcrt.dll)
+foreach(dll IN LISTS imports)
+  string(TOLOWER ${dll} lower)
+  if(NOT dll IN_LIST host AND NOT dll IN_LIST system AND NOT lower MATCHES "^api-ms-win-crt-")
+    message(FATAL_ERROR "${FILE} imports ${dll}, which is neither a host nor a system DLL")
+  endif()
+endforeach()
+foreach(dll IN LISTS host)
+  if(NOT dll IN_LIST imports)
+    message(FATAL_ERROR "${FILE} does not import ${dll} (imports: ${imports})")
+  endif()
+endforeach()
+
+# The export table: "[Ordinal/Name Pointer] Table" followed by one line per name.
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(([ \t]+\\[[ 0-9]+\\] [^\n]+\n)*)" table
+       "${dump}")
+string(REGEX MATCHALL "\\] [^\n]+" exports "${CMAKE_MATCH_1}")
+list(TRANSFORM exports REPLACE "^\\] " "")
+if(NOT exports STREQUAL "mexFunction")
+  message(FATAL_ERROR "${FILE} exports '${exports}', expected mexFunction alone")
+endif()
+message(STATUS "${FILE}: PE32+ DLL, exports mexFunction, imports ${imports}")
