@@ -6,7 +6,7 @@ WIN_BUILD  ?= build-windows
 JOBS       ?= 2
 GEN        := -G Ninja
 
-.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean
+.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean test-octave
 
 all: build
 
@@ -24,6 +24,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The plug-ins inside GNU Octave, sfblock, and sfsim's MAT-files (also part of `test`).
+test-octave: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L 'octave|matfile'
 
 test-sanitize: deps
 	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSF_SANITIZE=ON >/dev/null
@@ -52,3 +56,13 @@ format-check:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+
+
+# Benchmarks: each chart's step beside its floor (the same host calls into a host
+# that only returns), and callgrind's instructions per host call.
+.PHONY: bench bench-count
+bench: build
+	./$(BUILD)/bin/bench_table
+
+bench-count: build
+	./bench/count.sh $(BUILD)

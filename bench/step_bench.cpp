@@ -4,49 +4,37 @@
 // trace costs.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
+#include <cstdint>
 #include <string>
-#include <vector>
 
+#include "bench/inputs.hpp"
 #include "host/engine.hpp"
 #include "host/trace.hpp"
 
 namespace {
 
-struct ChartCase {
-  const char* plugin;
-  int chart;
-  int N;
-};
-
-const ChartCase kCharts[] = {
-    {HARNVALE_PLUGIN, 1, 2402}, {HARNVALE_PLUGIN, 2, 401}, {HARNVALE_PLUGIN, 3, 243},
-    {QUIMBREL_PLUGIN, 1, 2722}, {QUIMBREL_PLUGIN, 2, 390},
-};
+const char* const kPlugins[] = {HARNVALE_PLUGIN, QUIMBREL_PLUGIN};
 
 void run_steps(benchmark::State& state, bool recording) {
-  const ChartCase& c = kCharts[state.range(0)];
+  const bench::ChartCase& c = bench::kCharts[state.range(0)];
   host::engine::Engine engine;
-  host::engine::Plugin& plugin = engine.load(c.plugin);
+  host::engine::Plugin& plugin = engine.load(kPlugins[c.model[0] == 'H' ? 0 : 1]);
   host::engine::BlockOptions options;
   options.chart = c.chart;
   options.table_length = c.N;
   host::engine::Block& block = engine.add_block(plugin, options);
-  std::vector<double> x(c.N), y(c.N);
-  for (int k = 0; k < c.N; ++k) {
-    x[k] = 0.5 * k;
-    y[k] = std::sin(0.01 * k);
-  }
+  const auto x = bench::table_x(c.N);
+  const auto y = bench::table_y(c.N);
   block.set_inputs(x.data(), y.data(), 0.0);
   if (!block.set_work_widths() || !block.start() || !block.initialize()) {
     state.SkipWithError("block did not start");
     return;
   }
-  long calls = 0;
+  int64_t calls = 0;
   if (recording) host::trace::set_sink([&calls](const host::trace::Call&) { ++calls; });
-  int k = 0;
+  int64_t k = 0;
   for (auto _ : state) {
-    block.z() = 0.25 * (k++ % (2 * c.N));
+    block.z() = bench::query(c.N, k++);
     if (!block.outputs()) {
       state.SkipWithError("step failed");
       break;
@@ -56,7 +44,8 @@ void run_steps(benchmark::State& state, bool recording) {
   if (recording) host::trace::clear_sink();
   block.terminate();
   state.counters["N"] = c.N;
-  if (recording) state.counters["host_calls_per_step"] = static_cast<double>(calls) / k;
+  if (recording && k > 0)
+    state.counters["host_calls_per_step"] = static_cast<double>(calls) / static_cast<double>(k);
   state.SetLabel(plugin.model() + " c" + std::to_string(c.chart));
 }
 
@@ -67,8 +56,8 @@ void BM_StepRecorded(benchmark::State& state) {
   run_steps(state, true);
 }
 
-BENCHMARK(BM_Step)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_StepRecorded)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step)->DenseRange(0, bench::kChartCount - 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StepRecorded)->DenseRange(0, bench::kChartCount - 1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

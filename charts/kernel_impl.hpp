@@ -34,7 +34,7 @@ inline constexpr int kMaxIdentifierLength = kNonMonotonicXLength;
 }  // namespace detail
 
 template <class Col>
-int32_t Chart<Col>::checked_index(ChartInstance* instance, int32_t k) {
+inline int32_t Chart<Col>::checked_index(ChartInstance* instance, int32_t k) {
   const registry::ModelState& m = registry::model_state<Model>();
   const double v =
       sf_debug_integer_check(m.debug_instance, m.machine_number, instance->chart_number,

@@ -32,6 +32,14 @@ void set_sink(Sink sink);
 void clear_sink();
 void emit(Call call);
 
+// Called with the new state whenever enabled() changes, so that a library may keep
+// a fast path that is valid only while recording is off. A listener registered twice
+// is called once; at most kMaxListeners are kept (one per host library is enough).
+using EnabledListener = void (*)(bool enabled);
+inline constexpr int kMaxListeners = 8;
+// False when the listener could not be kept (the table is full).
+bool on_enabled_change(EnabledListener listener);
+
 // Argument formatting.
 inline std::string arg(double v) {
   char b[40];
@@ -71,9 +79,18 @@ inline std::string arg(std::string s) {
   return s;
 }  // already formatted
 
+// The formatting and the sink call, out of line: the caller's path with recording
+// off stays a test and a branch.
+// Arguments are taken by value (numbers, pointers, texts), so that a caller keeps
+// them in registers.
 template <class... A>
-inline void record(const char* op, const A&... a) {
-  if (enabled()) emit(Call{op, {arg(a)...}});
+[[gnu::noinline, gnu::cold]] void record_now(const char* op, A... a) {
+  emit(Call{op, {arg(a)...}});
+}
+
+template <class... A>
+inline void record(const char* op, A... a) {
+  if (enabled()) record_now(op, a...);
 }
 
 // Silences recording while alive: the host's own work inside an operation (a

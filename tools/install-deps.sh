@@ -11,6 +11,9 @@ for group in "$@"; do
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
+pkgs+=(valgrind)  # make bench-count
+# GNU Octave (a second MEX host for the plug-ins) and matio (MAT-files in sfsim).
+pkgs+=(octave liboctave-dev libmatio-dev pkg-config)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -26,17 +26,17 @@ void close_library(void* library) {
   dlclose(library);
 }
 
+std::string library_path_of(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
+  return info.dli_fname;
+}
+
 bool is_library_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   char magic[4] = {};
   return in.read(magic, sizeof magic) && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' &&
          magic[3] == 'F';
-}
-
-std::string library_path_of(const void* address) {
-  Dl_info info{};
-  if (dladdr(address, &info) == 0 || !info.dli_fname) return {};
-  return info.dli_fname;
 }
 
 std::filesystem::path executable_path() {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <cstdio>
+
 #include <fstream>
 
 #include "host/os.hpp"
@@ -33,12 +34,6 @@ void close_library(void* library) {
   FreeLibrary(static_cast<HMODULE>(library));
 }
 
-bool is_library_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  char magic[2] = {};
-  return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
-}
-
 std::string library_path_of(const void* address) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExA(
@@ -49,6 +44,12 @@ std::string library_path_of(const void* address) {
   const DWORD n = GetModuleFileNameA(module, buffer, sizeof buffer);
   if (n == 0 || n >= sizeof buffer) return {};
   return std::string(buffer, n);
+}
+
+bool is_library_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[2] = {};
+  return in.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
 std::filesystem::path executable_path() {

@@ -3,12 +3,18 @@
 // integer and bounds checks of indexed data accesses.
 //
 // The step of a chart makes tens of thousands of these calls, so the paths taken by
-// a passing check allocate nothing and cost a handle comparison and the check.
+// a passing check allocate nothing and cost a handle comparison and the check: the
+// handle is compared with the instance trusted last (g_hot), which stands for the
+// look-up and the recorder's state; anything else takes the full path, which records,
+// looks the handle up, checks and reports exactly as the fast path would.
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <utility>
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "host/sf_runtime/runtime.hpp"
 #include "host/sf_runtime/values.hpp"
@@ -17,10 +23,15 @@ namespace sfrt {
 
 namespace hs = host::sf;
 
-Runtime& runtime() {
-  static Runtime* rt = new Runtime;  // outlives the plug-ins' static destructors
-  return *rt;
+constinit Runtime* g_runtime = nullptr;
+
+Runtime& make_runtime() {
+  if (g_runtime == nullptr) g_runtime = new Runtime;
+  return *g_runtime;
 }
+
+const char kUntrusted[1] = {0};
+constinit HotState g_hot = {kUntrusted, kUntrusted, false};
 
 void fail(const char* identifier, std::string message) {
   throw host::HostError(identifier, message);
@@ -44,6 +55,19 @@ DebugInstance* find_instance(const void* handle) {
   Runtime& rt = runtime();
   auto it = rt.instances.find(handle);
   return it == rt.instances.end() ? nullptr : it->second.get();
+}
+
+void on_recording_change(bool on) {
+  if (on) untrust();
+}
+
+// A live instance that passed the full check becomes the trusted one, unless the
+// recorder is on (or cannot tell us when it goes on).
+void trust(const DebugInstance* inst) {
+  if (!g_hot.listening) g_hot.listening = host::trace::on_enabled_change(&on_recording_change);
+  if (!g_hot.listening || host::trace::enabled()) return;
+  g_hot.trusted = inst;
+  g_hot.trusted_unranged = runtime().ranges.empty() ? static_cast<const void*>(inst) : kUntrusted;
 }
 
 }  // namespace
@@ -96,18 +120,15 @@ std::string arg(Names n) {
 
 // --- Lookups --------------------------------------------------------------------
 
-DebugInstance& checked_instance(const void* handle, const char* op) {
-  Runtime& rt = runtime();
-  DebugInstance* inst = rt.last_checked;
-  if (inst != nullptr && handle == inst && !inst->terminated) return *inst;
+DebugInstance& check_instance(const void* handle, const char* op) {
   if (handle == nullptr) fail(kIdBadInstance, std::string(op) + ": no debug instance (null).");
-  inst = find_instance(handle);
+  DebugInstance* inst = find_instance(handle);
   if (inst == nullptr)
     fail(kIdBadInstance, std::string(op) + ": the handle is not a debug instance of this runtime.");
   if (inst->terminated)
     fail(kIdBadInstance,
          std::string(op) + ": debug instance " + instance_name(*inst) + " has been terminated.");
-  rt.last_checked = inst;
+  trust(inst);
   return *inst;
 }
 
@@ -216,7 +237,7 @@ void reset_debugger() {
   Runtime& rt = runtime();
   rt.instances.clear();
   rt.next_instance_id = 1;
-  rt.last_checked = nullptr;
+  untrust();
   rt.machines.clear();
   rt.next_machine_number = 1;
   rt.charts.clear();
@@ -293,7 +314,7 @@ extern "C" void sf_debug_terminate(void* debug_instance) {
   DebugInstance& inst = checked_instance(debug_instance, op);
   inst.terminated = true;
   inst.depth = 0;
-  runtime().last_checked = nullptr;
+  untrust();
 }
 
 // --- Chart registration ---------------------------------------------------------
@@ -610,13 +631,15 @@ extern "C" void sf_debug_symbol_scope_pop(void* debug_instance) {
   --inst.depth;
 }
 
-extern "C" void sf_debug_data_range_wrapper(void* debug_instance, unsigned int machine_number,
-                                            unsigned int chart_number, unsigned int instance_number,
-                                            unsigned int data_number, double value) {
+namespace {
+
+[[gnu::noinline]] void range_check(void* debug_instance, unsigned machine_number,
+                                   unsigned chart_number, unsigned instance_number,
+                                   unsigned data_number, double value) {
   static const char* const op = "sf_debug_data_range_wrapper";
   record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, data_number,
          value);
-  checked_instance(debug_instance, op);
+  check_instance(debug_instance, op);
   Runtime& rt = runtime();
   if (rt.ranges.empty()) return;
   auto it = rt.ranges.find(RangeKey{machine_number, chart_number, data_number});
@@ -631,6 +654,15 @@ extern "C" void sf_debug_data_range_wrapper(void* debug_instance, unsigned int m
   fail(kIdOutOfRange, "Data " + name + " of chart " + std::to_string(chart_number) +
                           " has the value " + number_text(value) + ", outside its range [" +
                           number_text(lo) + ", " + number_text(hi) + "].");
+}
+
+}  // namespace
+
+extern "C" void sf_debug_data_range_wrapper(void* debug_instance, unsigned int machine_number,
+                                            unsigned int chart_number, unsigned int instance_number,
+                                            unsigned int data_number, double value) {
+  if (__builtin_expect(debug_instance == g_hot.trusted_unranged, 1)) return;
+  range_check(debug_instance, machine_number, chart_number, instance_number, data_number, value);
 }
 
 extern "C" void sf_debug_check_for_state_inconsistency(void* debug_instance,
@@ -661,30 +693,71 @@ std::string of_name(const char* name) {
   return name != nullptr && name[0] != '\0' ? std::string(" of '") + name + "'" : std::string();
 }
 
+bool is_integer(double value) {
+  return std::isfinite(value) && std::trunc(value) == value;
+}
+
+// The check's fast test: a double that survives the round trip through a 64-bit
+// integer is an integer. The conversion answers INT64_MIN for NaN, the infinities and
+// anything beyond the 64-bit range; of those only -2^63 itself passes, rightly. What
+// fails here goes to is_integer.
+inline bool is_small_integer(double value) {
+#if defined(__x86_64__) || defined(_M_X64)
+  return static_cast<double>(_mm_cvttsd_si64(_mm_set_sd(value))) == value;
+#else
+  return std::fabs(value) < 0x1p62 && static_cast<double>(static_cast<int64_t>(value)) == value;
+#endif
+}
+
+[[gnu::noinline]] double integer_check(void* debug_instance, unsigned machine_number,
+                                       unsigned chart_number, unsigned instance_number,
+                                       const char* name, double value) {
+  static const char* const op = "sf_debug_integer_check";
+  record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, name, value);
+  check_instance(debug_instance, op);
+  if (is_integer(value)) return value;
+  fail(kIdNotInteger, "Index value " + number_text(value) + of_name(name) + " is not an integer.");
+}
+
+// The arguments of a bounds check, gathered only on the full path: passed one by one,
+// the four on the stack would be copied on every call.
+struct BoundsCall {
+  void* debug_instance;
+  unsigned machine_number, chart_number, instance_number;
+  const char* name;
+  int32_t index, lower, upper, a0, a1;
+};
+
+[[gnu::noinline]] int32_t bounds_check(const BoundsCall& call) {
+  static const char* const op = "sf_debug_eml_data_array_bounds_error_check";
+  const auto [debug_instance, machine_number, chart_number, instance_number, name, index, lower,
+              upper, a0, a1] = call;
+  record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, name, index, lower,
+         upper, a0, a1);
+  check_instance(debug_instance, op);
+  if (lower <= index && index <= upper) return index;
+  fail(kIdOutOfBounds, "Index " + std::to_string(index) + of_name(name) +
+                           " is out of bounds; it must be in the range [" + std::to_string(lower) +
+                           ".." + std::to_string(upper) + "].");
+}
+
 }  // namespace
 
 extern "C" double sf_debug_integer_check(void* debug_instance, unsigned int machine_number,
                                          unsigned int chart_number, unsigned int instance_number,
                                          const char* name, double value) {
-  static const char* const op = "sf_debug_integer_check";
-  record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, name, value);
-  checked_instance(debug_instance, op);
-  if (std::isfinite(value) && std::trunc(value) == value) return value;
-  fail(kIdNotInteger, "Index value " + number_text(value) + of_name(name) + " is not an integer.");
+  if (__builtin_expect(debug_instance == g_hot.trusted && is_small_integer(value), 1)) return value;
+  return integer_check(debug_instance, machine_number, chart_number, instance_number, name, value);
 }
 
 extern "C" int32_t sf_debug_eml_data_array_bounds_error_check(
     void* debug_instance, unsigned int machine_number, unsigned int chart_number,
     unsigned int instance_number, const char* name, int32_t index, int32_t lower, int32_t upper,
     int32_t a0, int32_t a1) {
-  static const char* const op = "sf_debug_eml_data_array_bounds_error_check";
-  record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, name, index, lower,
-         upper, a0, a1);
-  checked_instance(debug_instance, op);
-  if (lower <= index && index <= upper) return index;
-  fail(kIdOutOfBounds, "Index " + std::to_string(index) + of_name(name) +
-                           " is out of bounds; it must be in the range [" + std::to_string(lower) +
-                           ".." + std::to_string(upper) + "].");
+  if (__builtin_expect(debug_instance == g_hot.trusted && lower <= index && index <= upper, 1))
+    return index;
+  return bounds_check(BoundsCall{debug_instance, machine_number, chart_number, instance_number,
+                                 name, index, lower, upper, a0, a1});
 }
 
 // --- Host-side view -------------------------------------------------------------
@@ -730,6 +803,7 @@ const ChartInstanceRecord* chart_instance(unsigned chart_number, unsigned instan
 void set_data_range(unsigned machine_number, unsigned chart_number, unsigned data_number,
                     double min, double max) {
   runtime().ranges[RangeKey{machine_number, chart_number, data_number}] = {min, max};
+  g_hot.trusted_unranged = kUntrusted;
 }
 
 void clear_data_ranges() {

@@ -74,7 +74,6 @@ struct Runtime {
   // of a terminated handle is recognised rather than read from freed memory.
   std::unordered_map<const void*, std::unique_ptr<DebugInstance>> instances;
   int next_instance_id = 1;
-  DebugInstance* last_checked = nullptr;  // fast path of the handle check
 
   std::map<unsigned, host::sf::MachineRecord> machines;
   unsigned next_machine_number = 1;
@@ -96,11 +95,54 @@ struct Runtime {
   std::vector<host::trace::Call> codegen_calls;
 };
 
-Runtime& runtime();
+#if defined(_WIN32)
+#define SFRT_LOCAL
+#else
+#define SFRT_LOCAL __attribute__((visibility("hidden")))
+#endif
 
-// The live debug instance behind a handle; raises when the handle is unknown or
-// terminated. `op` names the operation in the message.
-DebugInstance& checked_instance(const void* handle, const char* op);
+// The one Runtime, made on first use and never destroyed (it outlives the plug-ins'
+// static destructors). A plain pointer rather than a function-local static, so that
+// the calls a step makes read it without a guard.
+SFRT_LOCAL extern Runtime* g_runtime;
+Runtime& make_runtime();
+inline Runtime& runtime() {
+  Runtime* rt = g_runtime;
+  return __builtin_expect(rt != nullptr, 1) ? *rt : make_runtime();
+}
+
+// What the checks of a step read on every call: a constant-initialised global of
+// this library (no guard, no GOT). A handle equal to `trusted` is a live debug
+// instance and recording is off, so a check may skip both the look-up and the
+// recorder; `trusted_unranged` says the same and also that no data range is set.
+// Either holds kUntrusted when that is not known; the full path (check_instance)
+// then decides and trusts the instance again when it may.
+struct HotState {
+  const void* trusted;
+  const void* trusted_unranged;
+  bool listening;  // the recorder tells us when recording starts
+};
+SFRT_LOCAL extern HotState g_hot;
+// An address that no debug instance has.
+SFRT_LOCAL extern const char kUntrusted[1];
+
+// Withdraws the trust (an instance terminated, the records reset, a range set,
+// recording on).
+inline void untrust() {
+  g_hot.trusted = kUntrusted;
+  g_hot.trusted_unranged = kUntrusted;
+}
+
+// The full handle check: raises when the handle is unknown or terminated, `op`
+// naming the operation in the message.
+DebugInstance& check_instance(const void* handle, const char* op);
+
+// The live debug instance behind a handle; raises as check_instance does.
+inline DebugInstance& checked_instance(const void* handle, const char* op) {
+  if (__builtin_expect(handle == g_hot.trusted, 1))
+    return *static_cast<DebugInstance*>(const_cast<void*>(handle));
+  return check_instance(handle, op);
+}
 
 // Registered records; each raises naming `op` when the record does not exist.
 host::sf::MachineRecord& checked_machine(DebugInstance& inst, unsigned machine_number,
@@ -165,10 +207,15 @@ host::trace::Call make_call(const char* op, const A&... a) {
   return host::trace::Call{op, {arg(a)...}};
 }
 
+template <class... A>
+[[gnu::noinline, gnu::cold]] void record_now(const char* op, const A&... a) {
+  host::trace::emit(make_call(op, a...));
+}
+
 // Records one operation of the runtime when recording is on.
 template <class... A>
-void record(const char* op, const A&... a) {
-  if (host::trace::enabled()) host::trace::emit(make_call(op, a...));
+inline void record(const char* op, const A&... a) {
+  if (host::trace::enabled()) record_now(op, a...);
 }
 
 }  // namespace sfrt

@@ -12,6 +12,8 @@ struct Recorder {
   Sink sink;
   int muted = 0;
   bool emitting = false;  // a sink that calls the host does not record itself
+  EnabledListener listeners[kMaxListeners] = {};
+  int listener_count = 0;
 };
 
 Recorder& recorder() {
@@ -21,7 +23,11 @@ Recorder& recorder() {
 
 void update_enabled() {
   Recorder& r = recorder();
-  g_enabled = static_cast<bool>(r.sink) && r.muted == 0;
+  const bool now = static_cast<bool>(r.sink) && r.muted == 0;
+  if (now == g_enabled) return;
+  g_enabled = now;
+  for (int i = 0; i < r.listener_count; ++i)
+    r.listeners[i](now);
 }
 
 }  // namespace
@@ -43,6 +49,16 @@ void set_sink(Sink sink) {
 void clear_sink() {
   recorder().sink = nullptr;
   update_enabled();
+}
+
+bool on_enabled_change(EnabledListener listener) {
+  Recorder& r = recorder();
+  for (int i = 0; i < r.listener_count; ++i) {
+    if (r.listeners[i] == listener) return true;
+  }
+  if (listener == nullptr || r.listener_count == kMaxListeners) return false;
+  r.listeners[r.listener_count++] = listener;
+  return true;
 }
 
 void emit(Call call) {

@@ -19,6 +19,7 @@
 #include "platform/mx.h"
 #include "tools/sfsim/builtin.hpp"
 #include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/matfile.hpp"
 #include "tools/sfsim/mxjson.hpp"
 #include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/output.hpp"
@@ -160,6 +161,7 @@ auto reading(const std::string& path, F&& read) {
 struct RunArgs {
   std::string model, plugin, table, z_file, z_range, rate = "inherited", out, plot, save, restore,
                                                      trace;
+  std::string x_var = "x", y_var = "y", z_var = "z";  // variables of MAT-file inputs
   std::uint64_t trace_limit = kDefaultTraceLimit;
   int chart = 0;
   int blocks = 1;
@@ -174,16 +176,22 @@ int run_command(const RunArgs& a) {
   spec.blocks = a.blocks;
   const std::string what = "chart " + std::to_string(a.chart) + " of " + model.name;
   spec.table = a.table.empty() ? builtin_table(model, a.chart) : reading(a.table, [&] {
-    return read_table(a.table, static_cast<std::size_t>(spec.table_length), what);
+    const auto rows = static_cast<std::size_t>(spec.table_length);
+    return mat::is_mat_path(a.table) ? mat::read_table(a.table, a.x_var, a.y_var, rows, what)
+                                     : read_table(a.table, rows, what);
   });
-  std::unique_ptr<Queries> queries = !a.z_file.empty() ? query_file(a.z_file)
-                                     : !a.z_range.empty()
-                                         ? range_queries(parse_range_spec(a.z_range))
-                                         : range_queries(default_range(spec.table));
+  std::unique_ptr<Queries> queries =
+      mat::is_mat_path(a.z_file) ? mat::read_queries(a.z_file, a.z_var)
+      : !a.z_file.empty()        ? query_file(a.z_file)
+      : !a.z_range.empty()       ? range_queries(parse_range_spec(a.z_range))
+                                 : range_queries(default_range(spec.table));
   spec.queries = queries.get();
   MxPtr restore;
   if (!a.restore.empty())
-    restore = reading(a.restore, [&] { return from_json(read_json_file(a.restore), a.restore); });
+    restore = reading(a.restore, [&] {
+      return mat::is_mat_path(a.restore) ? mat::read_value(a.restore, mat::kStateVariable)
+                                         : from_json(read_json_file(a.restore), a.restore);
+    });
   spec.restore = restore.get();
   spec.save = !a.save.empty();
   const std::string plugin_file = plugin_path(model, a.plugin);
@@ -216,8 +224,10 @@ int run_command(const RunArgs& a) {
   if (plot_out) points.emplace(a.plot);
   Progress progress(chart_label(model, a.chart));
   RunHooks hooks;
+  const bool mat_out = mat::is_mat_path(a.out);
+  mat::ResultColumns columns;  // the rows of a MAT-file output, written at the end
   hooks.row = [&](const Row& r) {
-    csv.row(r);
+    mat_out ? columns.add(r.step, r.time, r.z, r.y1) : csv.row(r);
     if (points) points->add(r.z, r.y1);
     return !trace.over();
   };
@@ -228,7 +238,7 @@ int run_command(const RunArgs& a) {
   trace.stop();
   if (result.refused) throw InputError(plugin_file + ": " + result.error);
   if (trace.over()) throw trace.limit_error();
-  csv.header();
+  mat_out ? columns.write(csv_out.stream()) : csv.header();
   // The files of a run that ended in a host error are complete records of the steps
   // before it; they are kept.
   csv_out.commit();
@@ -244,7 +254,10 @@ int run_command(const RunArgs& a) {
     return kExitHostError;
   }
   if (state_out) {
-    state_out->stream() << dump(to_json(result.saved_state.get())) << "\n";
+    if (mat::is_mat_path(a.save))
+      mat::write_value(state_out->stream(), mat::kStateVariable, result.saved_state.get());
+    else
+      state_out->stream() << dump(to_json(result.saved_state.get())) << "\n";
     state_out->commit();
   }
   return 0;
@@ -459,6 +472,9 @@ int main_(int argc, char** argv) {
   run->add_option("--restore-state", ra.restore,
                   "before the first step, restore a saved state (JSON as --save-state writes)")
       ->check(not_empty);
+  run->add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)");
+  run->add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)");
+  run->add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)");
   run->add_option("--trace-limit", ra.trace_limit,
                   "the largest trace in bytes; a run whose trace would grow past it stops "
                   "with an error (default 1073741824, 1 GiB; suffixes k, M, G)")

@@ -1,0 +1,43 @@
+// The inputs of the benchmarked steps, shared by the step and the floor benchmarks
+// so that both make the same calls: a rising table (x = k/2, y = sin(k/100)) and
+// queries that sweep from 0 past the table's end and back to 0.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace bench {
+
+struct ChartCase {
+  const char* model;
+  int chart;
+  int N;
+};
+
+inline constexpr ChartCase kCharts[] = {
+    {"Harnvale", 1, 2402}, {"Harnvale", 2, 401}, {"Harnvale", 3, 243},
+    {"Quimbrel", 1, 2722}, {"Quimbrel", 2, 390},
+};
+inline constexpr int kChartCount = 5;
+
+inline std::vector<double> table_x(int n) {
+  std::vector<double> x(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k)
+    x[static_cast<std::size_t>(k)] = 0.5 * k;
+  return x;
+}
+
+inline std::vector<double> table_y(int n) {
+  std::vector<double> y(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k)
+    y[static_cast<std::size_t>(k)] = std::sin(0.01 * k);
+  return y;
+}
+
+// The query of step k (k from 0).
+inline double query(int n, int64_t k) {
+  return 0.25 * static_cast<double>(k % (2 * static_cast<int64_t>(n)));
+}
+
+}  // namespace bench

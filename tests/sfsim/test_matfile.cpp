@@ -1,0 +1,167 @@
+// sfsim's MAT-files: files written by Octave (save -v6 and -v7) read bit for bit,
+// every bad variable and every damaged file refused with the file and the variable
+// named, values written and read back unchanged, no array leaked.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host/mx_host.hpp"
+#include "platform/mx.h"
+#include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/matfile.hpp"
+#include "tools/sfsim/mxjson.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using sfsim::InputError;
+
+const fs::path& folder() {
+  static const fs::path dir =
+      fs::temp_directory_path() / ("sfsim_matfile_" + std::to_string(::getpid()));
+  return dir;
+}
+
+std::string file(const std::string& name) {
+  return (folder() / name).string();
+}
+
+std::string bytes_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs `f`, which must fail with an InputError whose message has every part.
+template <class F>
+void expect_error(F f, std::initializer_list<std::string> parts) {
+  try {
+    f();
+    ADD_FAILURE() << "no error; expected one naming " << *parts.begin();
+  } catch (const InputError& e) {
+    for (const std::string& p : parts)
+      EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what() << "\nlacks: " << p;
+  }
+}
+
+// The files Octave wrote for these tests (the CTest fixture sfsim_matfile_octave)
+// are in SF_MATFILE_DIR; what the tests write goes to a folder of their own.
+class MatFile : public ::testing::TestWithParam<const char*> {
+ public:
+  static void SetUpTestSuite() { fs::create_directories(folder()); }
+  static void TearDownTestSuite() { fs::remove_all(folder()); }
+
+ protected:
+  void SetUp() override {
+    path_ = (fs::path(SF_MATFILE_DIR) / (std::string(GetParam()) + ".mat")).string();
+    ASSERT_TRUE(fs::exists(path_)) << path_ << " was not written by Octave";
+    live_ = host::mx::live_count();
+  }
+  void TearDown() override { EXPECT_EQ(host::mx::live_count(), live_) << "arrays leaked"; }
+  std::string path_;
+  std::size_t live_ = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, MatFile, ::testing::Values("v6", "v7"));
+
+TEST_P(MatFile, ReadsVectorsAndTablesBitForBit) {
+  const std::vector<double> x = {0.1, 0.2, 1.0 / 3, M_PI, -1e300};
+  const std::vector<double> y = {1, -2, INFINITY, -INFINITY, 5e-324};
+  EXPECT_EQ(sfsim::mat::read_vector(path_, "x"), x);
+  EXPECT_EQ(sfsim::mat::read_vector(path_, "y"), y);
+  EXPECT_TRUE(sfsim::mat::read_vector(path_, "z").empty());
+  const auto t = sfsim::mat::read_table(path_, "x", "y", 5, "chart 9");
+  EXPECT_EQ(t.x, x);
+  EXPECT_EQ(t.y, y);
+  expect_error([&] { sfsim::mat::read_table(path_, "x", "y", 6, "chart 2 of Quimbrel"); },
+               {path_, "variable 'x'", "has 5 elements, but chart 2 of Quimbrel needs exactly 6"});
+}
+
+TEST_P(MatFile, RefusesEveryBadVariableNamingFileAndVariable) {
+  const std::pair<const char*, const char*> bad[] = {
+      {"nosuch", "no such variable"},
+      {"xs", "expected a real double vector, got single"},
+      {"xi", "got int32"},
+      {"xc", "complex values are not accepted"},
+      {"xsp", "a sparse matrix is not accepted"},
+      {"xm", "expected a vector, got double 2x3"},
+      {"xl", "got logical"},
+      {"xstr", "got char"},
+      {"state", "got struct"},
+      {"c", "got cell"}};
+  for (const auto& [name, what] : bad) {
+    expect_error([&] { sfsim::mat::read_vector(path_, name); },
+                 {path_ + ": variable '" + name + "': ", what});
+  }
+  expect_error([&] { sfsim::mat::read_table(path_, "x", "xc", 5, "chart 1"); },
+               {"'xc'", "complex"});
+  expect_error([&] { sfsim::mat::read_value(path_, "xsp"); }, {"'xsp'", "sparse"});
+}
+
+TEST_P(MatFile, StateReadWrittenAndReadAgainUnchanged) {
+  host::engine::MxPtr state = sfsim::mat::read_value(path_, "state");
+  const sfsim::Json json = sfsim::to_json(state.get());
+  EXPECT_EQ(json["fields"],
+            sfsim::Json::parse(R"(["blockHandle","chartChecksum","y1","is_active_c2_Quimbrel"])"));
+  EXPECT_EQ(json["elements"][0]["is_active_c2_Quimbrel"]["class"], "uint8");
+  const std::string out = file(std::string(GetParam()) + "_state_out.mat");
+  sfsim::mat::write_value(out, "state", state.get());
+  host::engine::MxPtr again = sfsim::mat::read_value(out, "state");
+  EXPECT_EQ(sfsim::to_json(again.get()), json);
+  host::engine::MxPtr cell = sfsim::mat::read_value(path_, "c");
+  EXPECT_EQ(sfsim::to_json(cell.get())["elements"][1]["text"], "a");
+}
+
+// A file cut short anywhere gives either the very values of the whole file or an
+// error naming the file: never other values.
+TEST_P(MatFile, TruncatedFilesNeverGiveOtherValues) {
+  const std::string whole = bytes_of(path_);
+  const std::string cut = file(std::string(GetParam()) + "_cut.mat");
+  int refused = 0;
+  for (std::size_t len = 0; len < whole.size(); len += 7) {
+    write_bytes(cut, whole.substr(0, len));
+    for (const char* name : {"x", "y", "state"}) {
+      try {
+        if (std::string(name) == "state") {
+          host::engine::MxPtr s = sfsim::mat::read_value(cut, name);
+          host::engine::MxPtr s0 = sfsim::mat::read_value(path_, name);
+          EXPECT_EQ(sfsim::to_json(s.get()), sfsim::to_json(s0.get())) << len;
+        } else {
+          EXPECT_EQ(sfsim::mat::read_vector(cut, name), sfsim::mat::read_vector(path_, name))
+              << len;
+        }
+      } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find(cut), std::string::npos) << e.what();
+        ++refused;
+      }
+    }
+  }
+  EXPECT_GE(refused, static_cast<int>(whole.size() / 7));
+}
+
+TEST_P(MatFile, CorruptFilesRefused) {
+  const std::string whole = bytes_of(path_);
+  const std::string bad = file(std::string(GetParam()) + "_bad.mat");
+  // The header of a MAT-file, then a variable tag of an unknown type and a size
+  // beyond the file.
+  write_bytes(bad, whole.substr(0, 128) + std::string("\x7f\x00\x00\x00\xff\xff\xff\x7f", 8) +
+                       std::string(64, '\xa5'));
+  expect_error([&] { sfsim::mat::read_vector(bad, "x"); }, {bad});
+  write_bytes(bad, "x,y\n1,2\n");
+  expect_error([&] { sfsim::mat::read_vector(bad, "x"); }, {bad, "not a MAT-file"});
+  expect_error([&] { sfsim::mat::read_vector(file("none.mat"), "x"); },
+               {file("none.mat"), "no such file"});
+}
+
+}  // namespace
