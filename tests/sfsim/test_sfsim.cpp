@@ -2,6 +2,7 @@
 // status, its standard output and error, and the files it writes.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -135,7 +136,8 @@ class Sfsim : public ::testing::Test {
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
       if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    dir_ = fs::path(::testing::TempDir()) / ("sfsim_" + name);
+    // One folder per process: builds of other worktrees run the same tests at once.
+    dir_ = fs::path(::testing::TempDir()) / ("sfsim_" + name + "_" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -724,6 +726,7 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
   file("big.json", R"({"class":"char","size":[1073741824,0],"text":""})");
   file("overflow.json", R"({"class":"double","size":[1,1],"data":[1e400]})");
   file("esc.json", R"({"class":"\u001b[2Jx","size":[1,1]})");
+  file("one.json", R"({"class":"double","size":[1,1],"data":[1]})");
   fs::create_directories(path("folder"));
   fs::create_directories(path("out/Quimbrel_c2.svg"));
   const std::string quimbrel = QUIMBREL_PLUGIN;
@@ -786,6 +789,8 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
       // Outputs that would overwrite an input or each other.
       {run3({"--table", "t.csv", "--out", "t.csv"}),
        "sfsim: t.csv: --out would overwrite the input of --table\n"},
+      {run3({"--restore-state", "one.json", "--trace", "one.json"}),
+       "sfsim: one.json: --trace would overwrite the input of --restore-state\n"},
       {run3({"--out", "x.txt", "--plot", "./x.txt"}),
        "sfsim: ./x.txt: --plot and --out name the same file\n"},
       {run3({"--trace", "x.txt", "--out", "x.txt"}),
@@ -866,8 +871,10 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
   const int N = harnvale::C3::column.N;
   std::string table;
   for (int i = 0; i < N; ++i)
-    table += (i == 0 ? "-1.7e308" : i == N - 1 ? "1.7e308" : std::to_string(i)) + "," +
-             std::to_string(i) + "\n";
+    table += (i == 0       ? "-1.7e308"
+              : i == N - 1 ? "1.7e308"
+                           : std::to_string(i)) +
+             "," + std::to_string(i) + "\n";
   rows = parse_csv(ok({"run", "--model", "Harnvale", "--chart", "3", "--table",
                        file("wide.csv", table), "--plot", path("p.svg")}));
   ASSERT_EQ(rows.size(), 201u);

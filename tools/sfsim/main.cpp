@@ -198,6 +198,11 @@ int run_command(const RunArgs& a) {
 
   // Every output is refused or made ready before anything runs. A state may be saved
   // over the state it was restored from: that file has been read in full by now.
+  check_distinct({{"--table", a.table},
+                  {"--z", a.z_file},
+                  {"--plugin", plugin_file},
+                  {"--restore-state", a.restore}},
+                 {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}});
   check_distinct(
       {{"--table", a.table}, {"--z", a.z_file}, {"--plugin", plugin_file}},
       {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}, {"--save-state", a.save}});
@@ -472,9 +477,17 @@ int main_(int argc, char** argv) {
   run->add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)");
   run->add_option("--trace-limit", ra.trace_limit,
                   "the largest trace in bytes; a run whose trace would grow past it stops "
-                  "with an error (default 1073741824, 1 GiB)")
-      ->check(CLI::PositiveNumber)
-      ->transform(CLI::AsSizeValue(false));
+                  "with an error (default 1073741824, 1 GiB; suffixes k, M, G)")
+      ->check(not_empty)
+      ->transform(CLI::AsSizeValue(false))
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return value.find_first_not_of("0123456789") != std::string::npos ||
+                           value.find_first_not_of('0') == std::string::npos
+                       ? std::string("the limit is a whole number of bytes, at least 1")
+                       : std::string();
+          },
+          "BYTES", "positive"));
   run->add_option("--trace", ra.trace,
                   "every host call of the run, one a line: the operation's name, then its "
                   "arguments")
