@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
@@ -109,9 +110,17 @@ void Block::set_inputs(const double* x, const double* y, double z) {
   z_ = z;
 }
 
+// The method a flag names, read as the plug-in reads it (cut towards zero); a flag
+// outside the int range (-1 here) goes to the plug-in as it is, which refuses it.
+static int method_of(double flag) {
+  const bool in_range = flag > static_cast<double>(INT_MIN) - 1.0 && flag < INT_MAX + 1.0;
+  return in_range ? static_cast<int>(flag) : -1;
+}
+
 CallResult Block::call(double flag) {
   Engine& e = *engine_;
-  if (static_cast<int>(flag) == kFlagOutputs && started_ && !widths_ok_) {
+  const int method = method_of(flag);
+  if (method == kFlagOutputs && started_ && !widths_ok_) {
     CallResult refused;
     refused.ok = false;
     refused.refused = true;
@@ -124,9 +133,18 @@ CallResult Block::call(double flag) {
   mxGetPr(e.flag_)[0] = flag;
   mxGetPr(e.t_arg_)[0] = e.t_;
 
-  // The method's arguments in the model information.
-  const int method = static_cast<int>(flag);
+  // The method's arguments in the model information. A state that an earlier
+  // mdlGetSimState handed back and nobody took is the engine's to destroy; a
+  // mdlSetSimState needs a state (set_sim_state gives it).
+  if (method == kFlagSetSimState && !e.mdl_info_.ptr_arg) {
+    CallResult refused;
+    refused.ok = false;
+    refused.refused = true;
+    refused.error = "mdlSetSimState of " + path_ + " refused: no state given";
+    return refused;
+  }
   if (method == kFlagGetSimState) {
+    if (sim_state_slot_) mxDestroyArray(sim_state_slot_);
     sim_state_slot_ = nullptr;
     e.mdl_info_.ptr_arg = &sim_state_slot_;
   }
@@ -223,6 +241,9 @@ Engine::~Engine() {
         // Nothing may escape a destructor; the block's records are the plug-in's.
       }
     }
+  }
+  for (auto& b : blocks_) {
+    if (b->sim_state_slot_) mxDestroyArray(std::exchange(b->sim_state_slot_, nullptr));
   }
   blocks_.clear();
   for (mxArray* a : {t_arg_, x_arg_, u_arg_, flag_})

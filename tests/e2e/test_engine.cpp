@@ -125,6 +125,29 @@ TEST_F(EngineTest, MatlabLevelCallsReturnOwnedOutputsOrRaise) {
   expect_clean();
 }
 
+// Flags outside the int range reach the plug-in as they are (it refuses them); a
+// state that a bare mdlGetSimState handed back is the engine's to free; a
+// mdlSetSimState without a state is not made.
+TEST_F(EngineTest, OddFlagsAndBareSimStateCallsLeaveNothing) {
+  const ChartCase c = chart_case<harnvale::C3>(kHarnvale);
+  const Table t = make_table(c.N, 7);
+  {
+    Engine engine;
+    Block& block = started_block(engine, c, t);
+    for (double flag : {1e10, -1e10, 2147483648.0, std::nan("")}) {
+      const CallResult r = block.call(flag);
+      EXPECT_FALSE(r.ok) << flag;
+      EXPECT_EQ(r.error, "Invalid flag encountered in simulink") << flag;
+    }
+    EXPECT_TRUE(ok(block.call(144)));
+    EXPECT_TRUE(ok(block.call(144)));  // the first state is freed, the second kept
+    const CallResult set = block.call(145);
+    EXPECT_TRUE(set.refused);
+    EXPECT_FALSE(set.ok);
+  }
+  expect_clean();
+}
+
 TEST_F(EngineTest, HostErrorRaisedThroughACallIsTheBlocksError) {
   const ChartCase c = chart_case<harnvale::C2>(kHarnvale);
   const Table t = make_table(c.N, 41);
