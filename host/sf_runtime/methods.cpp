@@ -86,7 +86,11 @@ extern "C" void callMdlMethodAndReportError(SfMdlMethodFn body, SimStruct* S) {
   } catch (...) {
     abandon_scopes(depth);
     --rt.method_depth;
-    throw;
+    auto foreign = foreign_host_error();
+    if (!foreign) throw;
+    post_error(S, g_method_message, foreign->message);
+    rt.last_error = std::move(foreign);
+    return;
   }
   --rt.method_depth;
 }

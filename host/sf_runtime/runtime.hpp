@@ -155,6 +155,11 @@ host::sf::ChartInstanceRecord& checked_chart_instance(host::sf::ChartRecord& cha
 // Drops the scopes pushed inside callMdlMethodAndReportError bodies at nesting level
 // `depth` or deeper (their step ended with an error).
 void abandon_scopes(unsigned depth);
+
+// Called inside a catch block: the error being handled, when it is an error of the
+// host that this runtime runs in but not a host::HostError (GNU Octave's own
+// errors); nothing for any other exception. host_errors.cpp of each host.
+std::optional<host::sf::ErrorRecord> foreign_host_error();
 void reset_debugger();
 
 // Recorder arguments of our own: a debug instance ("dbg#1"), an array (its
