@@ -183,9 +183,14 @@ mxArray* mxCreateStructMatrix_700(int m, int n, int nfields, const char** field_
       host::trace::emit(std::move(call));
     }
     mxArray* a = detail::create(op, mxSTRUCT_CLASS, m, n);
-    const std::size_t count = a->m * a->n;
-    a->field_names.assign(field_names, field_names + nfields);
-    a->fields.assign(static_cast<std::size_t>(nfields), std::vector<mxArray*>(count, nullptr));
+    try {
+      const std::size_t count = a->m * a->n;
+      a->field_names.assign(field_names, field_names + nfields);
+      a->fields.assign(static_cast<std::size_t>(nfields), std::vector<mxArray*>(count, nullptr));
+    } catch (...) {
+      detail::destroy(a);  // no half-made struct left alive when memory runs out
+      throw;
+    }
     return a;
   });
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/attributes.hpp"
 #include "host/mex_host.hpp"
 #include "host/sf_host.hpp"
 #include "host/trace.hpp"
@@ -95,16 +96,10 @@ struct Runtime {
   std::vector<host::trace::Call> codegen_calls;
 };
 
-#if defined(_WIN32)
-#define SFRT_LOCAL
-#else
-#define SFRT_LOCAL __attribute__((visibility("hidden")))
-#endif
-
 // The one Runtime, made on first use and never destroyed (it outlives the plug-ins'
 // static destructors). A plain pointer rather than a function-local static, so that
 // the calls a step makes read it without a guard.
-SFRT_LOCAL extern Runtime* g_runtime;
+HOST_LOCAL extern Runtime* g_runtime;
 Runtime& make_runtime();
 inline Runtime& runtime() {
   Runtime* rt = g_runtime;
@@ -122,9 +117,9 @@ struct HotState {
   const void* trusted_unranged;
   bool listening;  // the recorder tells us when recording starts
 };
-SFRT_LOCAL extern HotState g_hot;
+HOST_LOCAL extern HotState g_hot;
 // An address that no debug instance has.
-SFRT_LOCAL extern const char kUntrusted[1];
+HOST_LOCAL extern const char kUntrusted[1];
 
 // Withdraws the trust (an instance terminated, the records reset, a range set,
 // recording on).

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "host/printf_check.hpp"
+#include "host/attributes.hpp"
 #include "host/trace.hpp"
 #include "platform/mx.h"
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "host/mx_host.hpp"
 #include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
@@ -116,7 +118,10 @@ TEST_P(MatFile, StateReadWrittenAndReadAgainUnchanged) {
             sfsim::Json::parse(R"(["blockHandle","chartChecksum","y1","is_active_c2_Quimbrel"])"));
   EXPECT_EQ(json["elements"][0]["is_active_c2_Quimbrel"]["class"], "uint8");
   const std::string out = file(std::string(GetParam()) + "_state_out.mat");
-  sfsim::mat::write_value(out, "state", state.get());
+  {
+    std::ofstream stream(out, std::ios::binary);
+    sfsim::mat::write_value(stream, "state", state.get());
+  }
   host::engine::MxPtr again = sfsim::mat::read_value(out, "state");
   EXPECT_EQ(sfsim::to_json(again.get()), json);
   host::engine::MxPtr cell = sfsim::mat::read_value(path_, "c");
@@ -162,6 +167,49 @@ TEST_P(MatFile, CorruptFilesRefused) {
   expect_error([&] { sfsim::mat::read_vector(bad, "x"); }, {bad, "not a MAT-file"});
   expect_error([&] { sfsim::mat::read_vector(file("none.mat"), "x"); },
                {file("none.mat"), "no such file"});
+}
+
+// An unnamed variable of cells nested `depth` deep around a double, as a
+// little-endian MAT-file element (written outside in, so that a deep one costs no
+// more than its bytes).
+std::string nested_cells(int depth) {
+  auto word = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  auto head = [&](std::uint32_t cls) {  // array flags, dimensions 1x1, empty name
+    return word(6) + word(8) + word(cls) + word(0) + word(5) + word(8) + word(1) + word(1) +
+           word(1) + word(0);
+  };
+  const double one = 1.0;
+  const std::string inner =
+      head(6) + word(9) + word(8) + std::string(reinterpret_cast<const char*>(&one), 8);
+  std::string e;
+  for (int level = depth; level >= 1; --level)
+    e += word(14) + word(static_cast<std::uint32_t>(48 * level + inner.size())) + head(1);
+  return e + word(14) + word(static_cast<std::uint32_t>(inner.size())) + inner;
+}
+
+TEST_P(MatFile, ArraysNestedTooDeepAreRefusedBeforeMatioReadsThem) {
+  const std::string header = bytes_of(path_).substr(0, 128);
+  const std::string bad = file(std::string(GetParam()) + "_deep.mat");
+  // Deep enough to overflow the stack of a recursive reader, plain and compressed.
+  write_bytes(bad, header + nested_cells(100000));
+  expect_error([&] { sfsim::mat::read_vector(bad, "c"); }, {bad, "nested more than 32 deep"});
+  const std::string plain = nested_cells(40);
+  std::vector<unsigned char> packed(compressBound(plain.size()));
+  uLongf n = packed.size();
+  ASSERT_EQ(compress(packed.data(), &n, reinterpret_cast<const Bytef*>(plain.data()), plain.size()),
+            Z_OK);
+  write_bytes(bad, header + std::string("\x0f\0\0\0", 4) +
+                       std::string(reinterpret_cast<const char*>(&n), 4) +
+                       std::string(reinterpret_cast<const char*>(packed.data()), n));
+  expect_error([&] { sfsim::mat::read_vector(bad, "c"); }, {bad, "nested more than 32 deep"});
+  // Within the limit the nesting is no error (the class is).
+  write_bytes(bad, header + nested_cells(20));
+  try {
+    sfsim::mat::read_vector(bad, "c");
+    ADD_FAILURE() << "a cell read as a vector";
+  } catch (const InputError& e) {
+    EXPECT_EQ(std::string(e.what()).find("nested"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace

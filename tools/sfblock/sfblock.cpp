@@ -15,7 +15,6 @@
 // The plug-ins are the .mex files beside sfblock; they run on Octave's matrix
 // and MEX functions, so a host error in a step (e.g. a NaN breakpoint) is an
 // Octave error with the message's identifier.
-#include <dlfcn.h>
 
 #include <bit>
 #include <cmath>
@@ -31,6 +30,7 @@
 #include <octave/quit.h>
 
 #include "host/engine.hpp"
+#include "host/os.hpp"
 #include "host/sf_host.hpp"
 #include "platform/mex.h"
 
@@ -92,11 +92,8 @@ std::string number(double v) {
 
 // The folder of this MEX file: the plug-ins are its neighbours.
 std::filesystem::path own_folder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&own_folder), &info) == 0 || info.dli_fname == nullptr) {
-    return {};
-  }
-  return std::filesystem::path(info.dli_fname).parent_path();
+  const std::string file = host::os::library_path_of(reinterpret_cast<const void*>(&own_folder));
+  return file.empty() ? std::filesystem::path() : std::filesystem::path(file).parent_path();
 }
 
 struct Request {

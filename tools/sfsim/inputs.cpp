@@ -264,14 +264,6 @@ std::vector<double> parse_range(const std::string& spec) {
   return spaced(r.a, r.b, r.k);
 }
 
-std::vector<double> read_queries(const std::string& path) {
-  auto q = query_file(path);
-  std::vector<double> z;
-  for (double v; q->next(v);)
-    z.push_back(v);
-  return z;
-}
-
 Range default_range(const Table& table) {
   double lo = HUGE_VAL, hi = -HUGE_VAL;
   for (double v : table.x) {

@@ -82,9 +82,8 @@ inline constexpr std::int64_t kMaxQueries = std::int64_t{1} << 53;
 Range parse_range_spec(const std::string& spec);
 std::unique_ptr<Queries> range_queries(const Range& range);
 
-// Every query of a file or range, in a vector (for short lists).
+// Every query of a range, in a vector (for short lists).
 std::vector<double> parse_range(const std::string& spec);
-std::vector<double> read_queries(const std::string& path);
 std::vector<double> spaced(double a, double b, std::int64_t k);
 
 // The default queries: the table's range widened by a tenth on each side, 201 steps.

@@ -2,6 +2,7 @@
 
 #include <matio.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -111,10 +112,85 @@ std::size_t element_count(const matvar_t* v) {
   return n;
 }
 
+// How deep arrays may nest in a MAT-file (cells and structs in cells and structs),
+// and how large one variable may be once inflated. matio reads nested arrays
+// recursively: a file nested deep enough would overflow the stack.
+constexpr int kMaxMatDepth = 32;
+constexpr std::uint64_t kMaxMatVariableBytes = 256ull << 20;
+
+// A MAT-file's 32-bit words in the file's byte order.
+struct Words {
+  bool swap;
+  std::uint32_t at(const unsigned char* b) const {
+    return swap ? (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 |
+                   std::uint32_t{b[2]} << 8 | b[3])
+                : (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 |
+                   std::uint32_t{b[1]} << 8 | b[0]);
+  }
+};
+
+// A compressed variable inflated, within kMaxMatVariableBytes.
+std::vector<unsigned char> inflated(const std::string& path, const std::vector<unsigned char>& in) {
+  std::vector<unsigned char> out;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) fail(path, "cannot inflate a compressed variable");
+  z.next_in = const_cast<unsigned char*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    if (out.size() >= kMaxMatVariableBytes) {
+      inflateEnd(&z);
+      fail(path, "a compressed variable inflates to more than " +
+                     std::to_string(kMaxMatVariableBytes >> 20) + " MiB");
+    }
+    const std::size_t had = out.size();
+    out.resize(had + (1u << 16));
+    z.next_out = out.data() + had;
+    z.avail_out = 1u << 16;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.resize(had + (1u << 16) - z.avail_out);
+  }
+  inflateEnd(&z);
+  if (rc != Z_STREAM_END) fail(path, "truncated or corrupt MAT-file: a compressed variable");
+  return out;
+}
+
+// The arrays of one variable (an element of type matrix: a tag and its body) nest
+// at most kMaxMatDepth deep, and every element lies within its parent. Walked
+// without recursion: a sub-element of type matrix is an array within the array.
+void check_nesting(const std::string& path, const Words& w, const std::vector<unsigned char>& e) {
+  struct Range {
+    std::size_t begin, end;
+    int depth;
+  };
+  if (e.size() < 8 || w.at(e.data()) != 14) fail(path, "corrupt MAT-file: a variable is no array");
+  std::vector<Range> todo{{8, std::min<std::size_t>(e.size(), 8 + w.at(e.data() + 4)), 1}};
+  while (!todo.empty()) {
+    const Range r = todo.back();
+    todo.pop_back();
+    if (r.depth > kMaxMatDepth) {
+      fail(path, "arrays nested more than " + std::to_string(kMaxMatDepth) + " deep");
+    }
+    std::size_t at = r.begin;
+    while (at + 8 <= r.end) {
+      const std::uint32_t first = w.at(e.data() + at);
+      if ((first >> 16) != 0) {  // a small element: type, size and data in 8 bytes
+        at += 8;
+        continue;
+      }
+      const std::uint64_t bytes = (std::uint64_t{w.at(e.data() + at + 4)} + 7) / 8 * 8;
+      if (bytes > r.end - at - 8) fail(path, "corrupt MAT-file: an element overruns its array");
+      if (first == 14)
+        todo.push_back({at + 8, at + 8 + static_cast<std::size_t>(bytes), r.depth + 1});
+      at += 8 + static_cast<std::size_t>(bytes);
+    }
+  }
+}
+
 // matio reads a variable cut short by the end of the file as far as it goes,
 // without a word (a struct loses its fields, say). So before anything is read,
 // the file's top-level elements are walked by their tags: each must lie within
-// the file, and the last must end where the file ends.
+// the file, the last must end where the file ends, and no array nests too deep.
 void check_whole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   unsigned char header[128];
@@ -125,6 +201,7 @@ void check_whole(const std::string& path) {
   if (!swap && !(header[126] == 'I' && header[127] == 'M')) {
     fail(path, "not a MAT-file of version 5 (no byte-order mark)");
   }
+  const Words w{swap};
   in.seekg(0, std::ios::end);
   const std::uint64_t size = static_cast<std::uint64_t>(in.tellg());
   std::uint64_t at = sizeof header;
@@ -134,15 +211,8 @@ void check_whole(const std::string& path) {
     if (size - at < sizeof tag || !in.read(reinterpret_cast<char*>(tag), sizeof tag)) {
       fail(path, "truncated or corrupt MAT-file: a variable's header is cut short");
     }
-    auto word = [&](int k) {
-      const unsigned char* b = tag + 4 * k;
-      return swap ? (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 |
-                     std::uint32_t{b[2]} << 8 | b[3])
-                  : (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 |
-                     std::uint32_t{b[1]} << 8 | b[0]);
-    };
-    const std::uint32_t type = word(0);
-    std::uint64_t bytes = word(1);
+    const std::uint32_t type = w.at(tag);
+    std::uint64_t bytes = w.at(tag + 4);
     if (type != 15 /* compressed */) bytes = (bytes + 7) / 8 * 8;
     if (type != 14 /* matrix */ && type != 15) {
       fail(path, "corrupt MAT-file: an element of unknown type " + std::to_string(type) +
@@ -152,6 +222,20 @@ void check_whole(const std::string& path) {
       fail(path, "truncated or corrupt MAT-file: a variable at byte " + std::to_string(at) +
                      " needs " + std::to_string(bytes) + " bytes, the file has " +
                      std::to_string(size - at - sizeof tag) + " more");
+    }
+    if (bytes > kMaxMatVariableBytes) {
+      fail(path, "a variable of more than " + std::to_string(kMaxMatVariableBytes >> 20) +
+                     " MiB at byte " + std::to_string(at));
+    }
+    std::vector<unsigned char> body(static_cast<std::size_t>(bytes));
+    if (!in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(bytes))) {
+      fail(path, "cannot read the variable at byte " + std::to_string(at));
+    }
+    if (type == 15) {
+      check_nesting(path, w, inflated(path, body));
+    } else {
+      body.insert(body.begin(), tag, tag + sizeof tag);
+      check_nesting(path, w, body);
     }
     at += sizeof tag + bytes;
   }
@@ -432,25 +516,6 @@ std::string file_bytes(const std::string& path, std::vector<VarPtr> vars) {
   return bytes;
 }
 
-// Writes the bytes beside `path` and renames them into place when complete.
-void write_file(const std::string& path, const std::string& bytes) {
-  const std::string scratch = path + ".partial";
-  {
-    std::ofstream out(scratch, std::ios::binary);
-    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
-      out.close();
-      std::remove(scratch.c_str());
-      fail(path, "cannot be written");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(scratch, path, ec);
-  if (ec) {
-    std::remove(scratch.c_str());
-    fail(path, "cannot be written (" + ec.message() + ")");
-  }
-}
-
 std::vector<VarPtr> one(VarPtr v) {
   std::vector<VarPtr> vars;
   vars.push_back(std::move(v));
@@ -528,10 +593,6 @@ void ResultColumns::write(std::ostream& out) const {
   vars.push_back(column("z", z_));
   vars.push_back(column("y1", y1_));
   out << file_bytes("the result", std::move(vars));
-}
-
-void write_value(const std::string& path, const std::string& name, const mxArray* value) {
-  write_file(path, file_bytes(path, one(VarPtr(to_mat(name.c_str(), value, path, name)))));
 }
 
 void write_value(std::ostream& out, const std::string& name, const mxArray* value) {

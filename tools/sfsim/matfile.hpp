@@ -45,7 +45,6 @@ class ResultColumns {
 
 // A saved state: any value of the host (struct, cell, char row, numeric matrix,
 // logical scalar) as the MATLAB value of that name.
-void write_value(const std::string& path, const std::string& name, const mxArray* value);
 void write_value(std::ostream& out, const std::string& name, const mxArray* value);
 // A new host value (owned by the caller) read from that variable.
 host::engine::MxPtr read_value(const std::string& path, const std::string& name);

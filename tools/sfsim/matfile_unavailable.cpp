@@ -46,10 +46,6 @@ void ResultColumns::write(std::ostream&) const {
   unavailable("the result");
 }
 
-void write_value(const std::string& path, const std::string&, const mxArray*) {
-  unavailable(path);
-}
-
 void write_value(std::ostream&, const std::string& name, const mxArray*) {
   unavailable(name);
 }

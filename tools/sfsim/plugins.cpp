@@ -1,5 +1,6 @@
 #include "tools/sfsim/plugins.hpp"
 
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -81,9 +82,13 @@ host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::strin
     auto out = plugin->call_matlab(1, {command.get()});
     const mxArray* sum = out.empty() ? nullptr : out[0].get();
     if (sum && mxIsDouble(sum) && mxGetNumberOfElements(sum) == 4) {
-      for (int i = 0; i < 4; ++i)
-        words[i] = static_cast<std::uint32_t>(mxGetPr(sum)[i]);
+      // Checksum words are whole numbers of 32 bits; any other answer is none.
       answered = true;
+      for (int i = 0; i < 4; ++i) {
+        const double w = mxGetPr(sum)[i];
+        if (!(w >= 0.0 && w < 4294967296.0 && w == std::floor(w))) answered = false;
+        if (answered) words[i] = static_cast<std::uint32_t>(w);
+      }
     }
   } catch (const host::HostError&) {
   }
