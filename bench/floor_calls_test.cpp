@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/chart_block.hpp"
 #include "bench/inputs.hpp"
 #include "host/engine.hpp"
 #include "host/trace.hpp"
@@ -19,11 +20,7 @@ namespace {
 std::vector<std::string> real_step(int index, double z, bool descending) {
   const bench::ChartCase& c = bench::kCharts[index];
   host::engine::Engine engine;
-  host::engine::Plugin& plugin = engine.load(c.model[0] == 'H' ? HARNVALE_PLUGIN : QUIMBREL_PLUGIN);
-  host::engine::BlockOptions options;
-  options.chart = c.chart;
-  options.table_length = c.N;
-  host::engine::Block& block = engine.add_block(plugin, options);
+  host::engine::Block& block = bench::chart_block(engine, c);
   auto x = bench::table_x(c.N);
   auto y = bench::table_y(c.N);
   if (descending) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "bench/inputs.hpp"
 #include "platform/mathutil.h"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
@@ -229,9 +230,11 @@ class Rig {
 
 // The step for chart `index` of bench::kCharts.
 using StepFn = void (*)(const Call&, double);
+template <class C>
+using StepOf = Step<C::column.N, C::Model::outside == charts::Outside::Extrapolate>;
 inline constexpr StepFn kSteps[] = {
-    &Step<2402, true>::run,  &Step<401, true>::run,  &Step<243, true>::run,
-    &Step<2722, false>::run, &Step<390, false>::run,
+    &StepOf<harnvale::C1>::run, &StepOf<harnvale::C2>::run, &StepOf<harnvale::C3>::run,
+    &StepOf<quimbrel::C1>::run, &StepOf<quimbrel::C2>::run,
 };
 
 }  // namespace bench::floor

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "models/harnvale/catalogue.hpp"
+#include "models/quimbrel/catalogue.hpp"
+
 namespace bench {
 
 struct ChartCase {
@@ -15,9 +18,15 @@ struct ChartCase {
   int N;
 };
 
+// The five charts, as their models' catalogues define them.
+template <class C>
+constexpr ChartCase chart_case() {
+  return {C::Model::name, C::column.number, C::column.N};
+}
+
 inline constexpr ChartCase kCharts[] = {
-    {"Harnvale", 1, 2402}, {"Harnvale", 2, 401}, {"Harnvale", 3, 243},
-    {"Quimbrel", 1, 2722}, {"Quimbrel", 2, 390},
+    chart_case<harnvale::C1>(), chart_case<harnvale::C2>(), chart_case<harnvale::C3>(),
+    chart_case<quimbrel::C1>(), chart_case<quimbrel::C2>(),
 };
 inline constexpr int kChartCount = 5;
 

@@ -7,22 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "bench/chart_block.hpp"
 #include "bench/inputs.hpp"
 #include "host/engine.hpp"
 #include "host/trace.hpp"
 
 namespace {
 
-const char* const kPlugins[] = {HARNVALE_PLUGIN, QUIMBREL_PLUGIN};
-
 void run_steps(benchmark::State& state, bool recording) {
   const bench::ChartCase& c = bench::kCharts[state.range(0)];
   host::engine::Engine engine;
-  host::engine::Plugin& plugin = engine.load(kPlugins[c.model[0] == 'H' ? 0 : 1]);
-  host::engine::BlockOptions options;
-  options.chart = c.chart;
-  options.table_length = c.N;
-  host::engine::Block& block = engine.add_block(plugin, options);
+  host::engine::Block& block = bench::chart_block(engine, c);
   const auto x = bench::table_x(c.N);
   const auto y = bench::table_y(c.N);
   block.set_inputs(x.data(), y.data(), 0.0);
@@ -46,7 +41,7 @@ void run_steps(benchmark::State& state, bool recording) {
   state.counters["N"] = c.N;
   if (recording && k > 0)
     state.counters["host_calls_per_step"] = static_cast<double>(calls) / static_cast<double>(k);
-  state.SetLabel(plugin.model() + " c" + std::to_string(c.chart));
+  state.SetLabel(std::string(c.model) + " c" + std::to_string(c.chart));
 }
 
 void BM_Step(benchmark::State& state) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/chart_block.hpp"
 #include "bench/inputs.hpp"
 #include "host/engine.hpp"
 
@@ -21,11 +22,7 @@ int main(int argc, char** argv) {
   }
   const bench::ChartCase& c = bench::kCharts[index];
   host::engine::Engine engine;
-  host::engine::Plugin& plugin = engine.load(c.model[0] == 'H' ? HARNVALE_PLUGIN : QUIMBREL_PLUGIN);
-  host::engine::BlockOptions options;
-  options.chart = c.chart;
-  options.table_length = c.N;
-  host::engine::Block& block = engine.add_block(plugin, options);
+  host::engine::Block& block = bench::chart_block(engine, c);
   const auto x = bench::table_x(c.N);
   const auto y = bench::table_y(c.N);
   block.set_inputs(x.data(), y.data(), z);

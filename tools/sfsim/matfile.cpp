@@ -546,13 +546,6 @@ VarPtr column(const char* name, const std::vector<double>& values) {
 
 }  // namespace
 
-bool is_mat_path(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".mat";
-}
-
 std::vector<double> read_vector(const std::string& path, const std::string& name) {
   MatPtr mat = open_for_reading(path);
   VarPtr v = read_variable(mat.get(), path, name);
@@ -577,13 +570,6 @@ Table read_table(const std::string& path, const std::string& x_name, const std::
     }
   }
   return t;
-}
-
-void ResultColumns::add(std::int64_t step, double time, double z, double y1) {
-  step_.push_back(static_cast<double>(step));
-  time_.push_back(time);
-  z_.push_back(z);
-  y1_.push_back(y1);
 }
 
 void ResultColumns::write(std::ostream& out) const {

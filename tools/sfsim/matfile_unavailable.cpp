@@ -15,13 +15,6 @@ namespace {
 
 }  // namespace
 
-bool is_mat_path(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".mat";
-}
-
 std::vector<double> read_vector(const std::string& path, const std::string&) {
   unavailable(path);
 }
@@ -33,13 +26,6 @@ std::unique_ptr<Queries> read_queries(const std::string& path, const std::string
 Table read_table(const std::string& path, const std::string&, const std::string&, std::size_t,
                  const std::string&) {
   unavailable(path);
-}
-
-void ResultColumns::add(std::int64_t step, double time, double z, double y1) {
-  step_.push_back(static_cast<double>(step));
-  time_.push_back(time);
-  z_.push_back(z);
-  y1_.push_back(y1);
 }
 
 void ResultColumns::write(std::ostream&) const {
