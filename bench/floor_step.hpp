@@ -9,6 +9,7 @@
 // against the printing null host, it lists them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "bench/inputs.hpp"
@@ -232,9 +233,10 @@ class Rig {
 using StepFn = void (*)(const Call&, double);
 template <class C>
 using StepOf = Step<C::column.N, C::Model::outside == charts::Outside::Extrapolate>;
-inline constexpr StepFn kSteps[] = {
-    &StepOf<harnvale::C1>::run, &StepOf<harnvale::C2>::run, &StepOf<harnvale::C3>::run,
-    &StepOf<quimbrel::C1>::run, &StepOf<quimbrel::C2>::run,
-};
+template <class... Cs>
+constexpr std::array<StepFn, sizeof...(Cs)> steps_of(models::List<Cs...>) {
+  return {&StepOf<Cs>::run...};
+}
+inline constexpr auto kSteps = steps_of(models::AllCharts{});
 
 }  // namespace bench::floor

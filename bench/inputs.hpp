@@ -3,12 +3,12 @@
 // queries that sweep from 0 past the table's end and back to 0.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "models/harnvale/catalogue.hpp"
-#include "models/quimbrel/catalogue.hpp"
+#include "models/list.hpp"
 
 namespace bench {
 
@@ -18,17 +18,19 @@ struct ChartCase {
   int N;
 };
 
-// The five charts, as their models' catalogues define them.
+// Every chart of the build's models, as their catalogues define them.
 template <class C>
 constexpr ChartCase chart_case() {
   return {C::Model::name, C::column.number, C::column.N};
 }
 
-inline constexpr ChartCase kCharts[] = {
-    chart_case<harnvale::C1>(), chart_case<harnvale::C2>(), chart_case<harnvale::C3>(),
-    chart_case<quimbrel::C1>(), chart_case<quimbrel::C2>(),
-};
-inline constexpr int kChartCount = 5;
+template <class... Cs>
+constexpr std::array<ChartCase, sizeof...(Cs)> chart_cases(models::List<Cs...>) {
+  return {chart_case<Cs>()...};
+}
+
+inline constexpr auto kCharts = chart_cases(models::AllCharts{});
+inline constexpr int kChartCount = static_cast<int>(kCharts.size());
 
 inline std::vector<double> table_x(int n) {
   std::vector<double> x(static_cast<std::size_t>(n));

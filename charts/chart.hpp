@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "charts/chart_records.h"
+#include "block/chart_records.h"
 #include "charts/column.hpp"
 #include "platform/mx.h"
 #include "platform/simstruc.h"

@@ -20,6 +20,12 @@ struct ChartColumn {
   const char* dispatcher_name;
 };
 
+// The charts of a model, in chart-number order: one catalogue column type each.
+template <class... Cols>
+struct ChartList {
+  static constexpr int size = static_cast<int>(sizeof...(Cols));
+};
+
 struct ModelChecksums {
   uint32_t none[4];
   uint32_t machine[4];

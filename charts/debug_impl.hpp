@@ -1,10 +1,10 @@
 // Registration of a chart block with the host's chart debugger and coverage tool.
 #pragma once
 
+#include "block/services.h"
 #include "charts/chart.hpp"
-#include "glue/services.h"
+#include "charts/model_state.hpp"
 #include "platform/sf_runtime.h"
-#include "registry/model_state.hpp"
 
 namespace charts {
 
@@ -19,7 +19,7 @@ void Chart<Col>::chart_debug_initialize(SimStruct* S, unsigned full) {
   if (sim_mode_is_rtw_gen(S)) return;
   ChartInstance* instance = instance_of(S);
   if (instance == nullptr) return;
-  const registry::ModelState& m = registry::model_state<Model>();
+  const charts::ModelState& m = charts::model_state<Model>();
   void* const di = m.debug_instance;
   const unsigned mn = m.machine_number;
 

@@ -6,13 +6,12 @@
 #include <cstring>
 #include <new>
 
+#include "block/services.h"
 #include "charts/chart.hpp"
-#include "glue/services.h"
+#include "charts/model_state.hpp"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
 #include "platform/ut.h"
-#include "registry/lifecycle.hpp"
-#include "registry/model_state.hpp"
 
 namespace charts {
 
@@ -70,7 +69,7 @@ void Chart<Col>::chart_start(SimStruct* S) {
   info.rtw = &chart_rtw;
   info.set_work_widths = &chart_set_work_widths;
   info.start = &chart_start;
-  info.debug_instance = registry::model_state<Model>().debug_instance;
+  info.debug_instance = charts::model_state<Model>().debug_instance;
   instance->S = S;
 
   auto* user = ::new (user_memory) ChartUserData{};
@@ -96,7 +95,7 @@ void Chart<Col>::chart_terminate(void* chart_instance) {
   void* user = S->user_data;
   if (sim_mode_is_rtw_gen(S) || sim_mode_is_external(S)) {
     sf_clear_rtw_identifier(S);
-    registry::Lifecycle<Model>::unload_optimization_info();
+    charts::unload_optimization_info<Model>();
   }
   utFree(instance);
   if (user != nullptr) utFree(user);
@@ -119,7 +118,7 @@ void Chart<Col>::chart_set_work_widths(SimStruct* S) {
   const int input_ports = ssGetNumInputPorts(S) < 3 ? ssGetNumInputPorts(S) : 3;
 
   if (sim_mode_is_rtw_gen(S) || sim_mode_is_external(S)) {
-    const mxArray* info = registry::Lifecycle<Model>::load_optimization_info();
+    const mxArray* info = charts::load_optimization_info<Model>();
     const unsigned inlinable = sf_is_chart_inlinable(id, info, n);
     generic_call(S, SS_GEN_SET_INLINABLE, static_cast<int>(inlinable), nullptr);
     ssSetFlagBit(S, SS_FLAG_RTWCG, (sf_rtw_info_uint_prop(id, info, n, "RTWCG") & 1u) != 0);

@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "charts/chart.hpp"
+#include "charts/model_state.hpp"
 #include "platform/mathutil.h"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
-#include "registry/model_state.hpp"
 
 namespace charts {
 
@@ -35,7 +35,7 @@ inline constexpr int kMaxIdentifierLength = kNonMonotonicXLength;
 
 template <class Col>
 inline int32_t Chart<Col>::checked_index(ChartInstance* instance, int32_t k) {
-  const registry::ModelState& m = registry::model_state<Model>();
+  const charts::ModelState& m = charts::model_state<Model>();
   const double v =
       sf_debug_integer_check(m.debug_instance, m.machine_number, instance->chart_number,
                              instance->instance_number, "", static_cast<double>(k));
@@ -62,7 +62,7 @@ void Chart<Col>::reverse_table(ChartInstance* instance, double* T) {
 template <class Col>
 void Chart<Col>::raise_interp_error(ChartInstance* instance, const char* identifier, int length) {
   (void)instance;
-  const registry::ModelState& m = registry::model_state<Model>();
+  const charts::ModelState& m = charts::model_state<Model>();
   if (length < 0) length = 0;
   if (length > detail::kMaxIdentifierLength) length = detail::kMaxIdentifierLength;
   char buffer[detail::kMaxIdentifierLength];

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
+#include "block/services.h"
 #include "charts/chart.hpp"
-#include "glue/services.h"
+#include "charts/model_state.hpp"
 #include "platform/sf_runtime.h"
-#include "registry/model_state.hpp"
 
 namespace charts {
 
@@ -18,7 +18,7 @@ double* Chart<Col>::output_signal(const SimStruct* S) {
 
 template <class Col>
 void Chart<Col>::debug_call(ChartInstance* instance, unsigned tag) {
-  const registry::ModelState& m = registry::model_state<Model>();
+  const charts::ModelState& m = charts::model_state<Model>();
   sf_debug_call(m.debug_instance, m.machine_number, instance->chart_number,
                 instance->instance_number, 1, 1, tag, static_cast<unsigned>(column.number - 1),
                 instance->current_event, 0, nullptr, chart_time, 1, 0);
@@ -26,7 +26,7 @@ void Chart<Col>::debug_call(ChartInstance* instance, unsigned tag) {
 
 template <class Col>
 void Chart<Col>::range_check(ChartInstance* instance, unsigned data_number, double value) {
-  const registry::ModelState& m = registry::model_state<Model>();
+  const charts::ModelState& m = charts::model_state<Model>();
   sf_debug_data_range_wrapper(m.debug_instance, m.machine_number, instance->chart_number,
                               instance->instance_number, data_number, value);
 }
@@ -34,7 +34,7 @@ void Chart<Col>::range_check(ChartInstance* instance, unsigned data_number, doub
 template <class Col>
 void Chart<Col>::chart_step(void* chart_instance) {
   auto* instance = static_cast<ChartInstance*>(chart_instance);
-  const registry::ModelState& m = registry::model_state<Model>();
+  const charts::ModelState& m = charts::model_state<Model>();
   SimStruct* S = instance->S;
 
   double nargin = 3.0;

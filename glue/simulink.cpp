@@ -2,8 +2,8 @@
 // flags, and the method routines that drive a block's chart through its ChartInfo.
 #include "glue/simulink.h"
 
-#include "charts/chart_records.h"
-#include "glue/services.h"
+#include "block/chart_records.h"
+#include "block/services.h"
 #include "platform/mex.h"
 #include "platform/sf_runtime.h"
 #include "registry/model_api.h"

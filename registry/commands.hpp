@@ -10,11 +10,11 @@
 #include <cstring>
 #include <limits>
 
+#include "charts/model_state.hpp"
 #include "platform/mex.h"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
 #include "registry/model_charts.hpp"
-#include "registry/model_state.hpp"
 
 namespace registry {
 
@@ -107,7 +107,8 @@ int Commands<Model>::process_command_line_call(int nlhs, mxArray* plhs[], int nr
 
 template <class Model>
 int Commands<Model>::debug_api_query(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  return sf_debug_api(model_state<Model>().debug_instance, nlhs, plhs, nrhs, prhs) != 0 ? 1 : 0;
+  return sf_debug_api(charts::model_state<Model>().debug_instance, nlhs, plhs, nrhs, prhs) != 0 ? 1
+                                                                                                : 0;
 }
 
 template <class Model>

@@ -2,9 +2,9 @@
 // code-generation optimisation info. One instantiation per model.
 #pragma once
 
+#include "charts/model_state.hpp"
 #include "platform/mx.h"
 #include "platform/simstruc.h"
-#include "registry/model_state.hpp"
 
 namespace registry {
 
@@ -13,8 +13,6 @@ struct Lifecycle {
   static void machine_initialize(SimStruct* S);
   static void machine_terminate();
   static void model_debug_initialize(void* debug_instance);
-  static mxArray* load_optimization_info();
-  static void unload_optimization_info();
   static void model_initializer() {}
   static void model_terminator() {}
   static void model_rtw_gen_hook(SimStruct*) {}

@@ -3,12 +3,13 @@
 
 #include "platform/mex.h"
 #include "platform/sf_runtime.h"
+#include "registry/lifecycle.hpp"
 
 namespace registry {
 
 template <class Model>
 void Lifecycle<Model>::machine_initialize(SimStruct* S) {
-  ModelState& m = model_state<Model>();
+  charts::ModelState& m = charts::model_state<Model>();
   const bool rtw_gen = (static_cast<unsigned>(sim_mode_is_rtw_gen(S)) & 0xFFu) != 0;
   // A terminate without a start-up may have held the count at 0; a start-up always
   // counts from there.
@@ -22,7 +23,7 @@ void Lifecycle<Model>::machine_initialize(SimStruct* S) {
 
 template <class Model>
 void Lifecycle<Model>::machine_terminate() {
-  ModelState& m = model_state<Model>();
+  charts::ModelState& m = charts::model_state<Model>();
   // Hold the count at 0: a terminate without a start-up must not make the next
   // start-up skip the creation of the debug instance.
   if (m.machine_use_count <= 0) {
@@ -38,33 +39,11 @@ void Lifecycle<Model>::machine_terminate() {
 
 template <class Model>
 void Lifecycle<Model>::model_debug_initialize(void* debug_instance) {
-  ModelState& m = model_state<Model>();
+  charts::ModelState& m = charts::model_state<Model>();
   m.machine_number = sf_debug_initialize_machine(debug_instance, Model::name, Model::target, 0,
                                                  Model::chart_count, 0, 0, 0);
   sf_debug_set_machine_event_thresholds(debug_instance, m.machine_number, 0, 0);
   sf_debug_set_machine_data_thresholds(debug_instance, m.machine_number, 0);
-}
-
-template <class Model>
-mxArray* Lifecycle<Model>::load_optimization_info() {
-  ModelState& m = model_state<Model>();
-  if (m.optimization_info == nullptr) {
-    mxArray* info = sf_load_rtw_optimization_info(Model::name, Model::name);
-    if (info != nullptr) {
-      mexMakeArrayPersistent(info);
-      m.optimization_info = info;
-    }
-  }
-  return m.optimization_info;
-}
-
-template <class Model>
-void Lifecycle<Model>::unload_optimization_info() {
-  ModelState& m = model_state<Model>();
-  if (m.optimization_info != nullptr) {
-    mxDestroyArray(m.optimization_info);
-    m.optimization_info = nullptr;
-  }
 }
 
 }  // namespace registry

@@ -1,7 +1,6 @@
 // The data a resolved-functions report is built from: the library files that the
 // charts' functions resolve to, and one row per resolved call. Each model keeps its
-// rows in models/<model>/report_rows.hpp; the file table is shared by both models
-// (models/library_files.hpp), with one time-stamp column per model.
+// own files and rows in models/<model>/report_rows.hpp.
 #pragma once
 
 #include <cstddef>
@@ -10,12 +9,12 @@
 
 namespace registry {
 
-// A file of the host's library as the report names it, with its time stamps in each
-// model that resolves to it.
+// A file of the host's library as the report names it, with its time stamps as the
+// model saw them.
 struct LibraryFile {
   const char* text;
-  uint32_t file_time_lo[2];    // per stamp column (see ReportRows::stamp_column)
-  uint32_t m_file_time_lo[2];  // 0 except for the one file that has one
+  uint32_t file_time_lo;
+  uint32_t m_file_time_lo;  // 0 except for a file that has one
 };
 
 // Where a call is made: nothing (the chart's own code), or a library file (1-based
@@ -36,7 +35,6 @@ struct ResolvedRow {
 struct ReportRows {
   std::span<const LibraryFile> files;
   std::span<const ResolvedRow> rows;
-  int stamp_column;  // which time-stamp column of the file table is this model's
 };
 
 // Room for the longest context text: a file text, "!" and a subfunction name.

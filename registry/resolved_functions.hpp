@@ -56,7 +56,6 @@ const mxArray* ResolvedFunctions<Col>::make_time_value(uint32_t value) {
 template <class Col>
 void ResolvedFunctions<Col>::write_rows(const mxArray* report, int first, int end) {
   const mxArray* cells[2 * kStepRows] = {};
-  const int column = data.stamp_column;
   for (int i = first; i < end; ++i) {
     const ResolvedRow& row = data.rows[static_cast<std::size_t>(i)];
     const LibraryFile& resolved = data.files[static_cast<std::size_t>(row.resolved - 1)];
@@ -77,9 +76,9 @@ void ResolvedFunctions<Col>::write_rows(const mxArray* report, int first, int en
     add_text(report, row.name, "name", i);
     add_text(report, row.dominant_type, "dominantType", i);
     add_text(report, resolved.text, "resolved", i);
-    add_time(report, resolved.file_time_lo[column], "fileTimeLo", i);
+    add_time(report, resolved.file_time_lo, "fileTimeLo", i);
     add_time(report, 0u, "fileTimeHi", i);
-    add_time(report, resolved.m_file_time_lo[column], "mFileTimeLo", i);
+    add_time(report, resolved.m_file_time_lo, "mFileTimeLo", i);
     add_time(report, 0u, "mFileTimeHi", i);
     add_empty_cell(report, &cells[2 * (i - first)], "rhs", i);
     add_empty_cell(report, &cells[2 * (i - first) + 1], "lhs", i);

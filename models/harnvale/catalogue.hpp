@@ -6,10 +6,16 @@
 
 namespace harnvale {
 
+struct C1;
+struct C2;
+struct C3;
+
 struct Model {
   static constexpr const char* name = "Harnvale";
   static constexpr const char* target = "sfun";
-  static constexpr int chart_count = 3;
+  // The model's charts, in chart-number order.
+  using Charts = charts::ChartList<C1, C2, C3>;
+  static constexpr int chart_count = Charts::size;
   static constexpr charts::Outside outside = charts::Outside::Extrapolate;
   static constexpr int cv_fcn_last_arg = 62;  // last argument of cv_eml_init_fcn
   // Rows of the resolved-functions report (models/harnvale/report_rows.hpp).

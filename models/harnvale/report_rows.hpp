@@ -1,12 +1,75 @@
-// Rows of the resolved-functions report of every chart of model Harnvale, in report
-// order. A context or resolved file is a key of models/library_files.hpp.
+// The resolved-functions report of every chart of model Harnvale: the library files
+// its charts' functions resolve to, with this model's time stamps, and one row per
+// resolved call, in report order. A row names files by key Lk, the file's 1-based
+// position in library_files.
 #pragma once
 
 #include "models/harnvale/catalogue.hpp"
-#include "models/library_files.hpp"
 #include "registry/report_data.hpp"
 
 namespace harnvale {
+
+inline constexpr registry::LibraryFile library_files[] = {
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/polyfun/interp1.m", 1381850306u, 0u},  // L1
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/assert.m", 1363714556u,
+     0u},                                                                                    // L2
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elmat/length.m", 1303146206u, 0u},           // L3
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/datafun/max.m", 1311255316u, 0u},            // L4
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_min_or_max.m", 1378295984u, 0u},     // L5
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_scalar_eg.m", 1375980688u, 0u},      // L6
+    {"[IXE]$matlabroot$/toolbox/coder/coder/+coder/+internal/scalarEg.p", 1389307920u, 0u},  // L7
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_scalexp_alloc.m", 1375980688u, 0u},  // L8
+    {"[IXE]$matlabroot$/toolbox/coder/coder/+coder/+internal/scalexpAlloc.p", 1389307920u,
+     0u},                                                                                  // L9
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_index_class.m", 1323170578u, 0u},  // L10
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/isBuiltInNumeric.m",
+     1363714556u, 0u},                                                                 // L11
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/strfun/strncmpi.m", 1328857922u, 0u},  // L12
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/strfun/eml_assert_supported_string.m", 1327419110u,
+     0u},                                                                                    // L13
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/strfun/eml_charmax.m", 1327419110u, 0u},     // L14
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elmat/intmax.m", 1362261882u, 0u},           // L15
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_switch_helper.m", 1381850300u, 0u},  // L16
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/datafun/min.m", 1311255318u, 0u},            // L17
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/strfun/lower.m", 1327419110u, 0u},           // L18
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/strfun/eml_string_transform.m", 1327419110u,
+     0u},                                                                                     // L19
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/ops/colon.m", 1378295988u, 0u},               // L20
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elfun/floor.m", 1363713854u, 0u},             // L21
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elfun/eml_scalar_floor.m", 1286818726u, 0u},  // L22
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elmat/intmin.m", 1362261882u, 0u},            // L23
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_isa_uint.m", 1375980688u, 0u},        // L24
+    {"[IXE]$matlabroot$/toolbox/coder/coder/+coder/+internal/isaUint.p", 1389307920u, 0u},    // L25
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_unsigned_class.m", 1375980688u, 0u},  // L26
+    {"[IXE]$matlabroot$/toolbox/coder/coder/+coder/+internal/unsignedClass.p", 1389307922u,
+     0u},                                                                                 // L27
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_index_plus.m", 1372582416u, 0u},  // L28
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/indexPlus.m", 1372583160u,
+     0u},  // L29
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_int_forloop_overflow_check.m", 1375980688u,
+     0u},                                                                          // L30
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/strfun/char.m", 1319729968u, 0u},  // L31
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/prodsize.m", 1360282588u,
+     0u},                                                                            // L32
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elmat/isnan.m", 1363713858u, 0u},    // L33
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_error.m", 1343830358u, 0u},  // L34
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/elmat/flip.m", 1372582414u, 0u},     // L35
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_assert_valid_dim.m", 1372582416u,
+     0u},  // L36
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/assertValidDim.m", 1372583160u,
+     0u},  // L37
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/nan.m", 1362262032u,
+     0u},                                                                                    // L38
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/ops/mrdivide.p", 1388460096u, 1370009886u},  // L39
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/ops/rdivide.m", 1363713880u, 0u},            // L40
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_scalexp_compatible.m", 1286818796u,
+     0u},                                                                                   // L41
+    {"[ILXE]$matlabroot$/toolbox/eml/lib/matlab/eml/eml_div.m", 1375980688u, 0u},           // L42
+    {"[IXE]$matlabroot$/toolbox/coder/coder/+coder/+internal/div.p", 1389307920u, 0u},      // L43
+    {"[IXE]$matlabroot$/toolbox/coder/coder/+coder/+internal/bsearch.p", 1389307920u, 0u},  // L44
+    {"[IXE]$matlabroot$/toolbox/shared/coder/coder/+coder/+internal/narginchk.m", 1363714558u,
+     0u},  // L45
+};
 
 inline constexpr registry::ResolvedRow report_rows[] = {
     {{0, nullptr}, "interp1", "double", 1},                                             // 0
@@ -96,11 +159,10 @@ inline constexpr registry::ResolvedRow report_rows[] = {
 };
 
 struct Model::Report {
-  static constexpr registry::ReportRows data = {models::library_files, report_rows,
-                                                models::kHarnvaleStamps};
+  static constexpr registry::ReportRows data = {library_files, report_rows};
 };
 
 static_assert(std::size(report_rows) == 84);
-static_assert(registry::rows_are_consistent(models::library_files, report_rows));
+static_assert(registry::rows_are_consistent(library_files, report_rows));
 
 }  // namespace harnvale

@@ -6,10 +6,15 @@
 
 namespace quimbrel {
 
+struct C1;
+struct C2;
+
 struct Model {
   static constexpr const char* name = "Quimbrel";
   static constexpr const char* target = "sfun";
-  static constexpr int chart_count = 2;
+  // The model's charts, in chart-number order.
+  using Charts = charts::ChartList<C1, C2>;
+  static constexpr int chart_count = Charts::size;
   static constexpr charts::Outside outside = charts::Outside::NaN;
   static constexpr int cv_fcn_last_arg = 53;  // last argument of cv_eml_init_fcn
   // Rows of the resolved-functions report (models/quimbrel/report_rows.hpp).

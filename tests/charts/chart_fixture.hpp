@@ -13,23 +13,22 @@
 #include <vector>
 
 #include "charts/chart.hpp"
+#include "charts/model_state.hpp"
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
 #include "host/sf_host.hpp"
 #include "host/trace.hpp"
 #include "host/ut_host.hpp"
-#include "models/harnvale/catalogue.hpp"
-#include "models/quimbrel/catalogue.hpp"
+#include "models/list.hpp"
 #include "registry/lifecycle.hpp"
-#include "registry/model_state.hpp"
 
 namespace chart_test {
 
-// The five charts, for typed tests.
+// Every chart of the build's models, for typed tests.
 using harnvale::C1;
-using AllCharts = ::testing::Types<charts::Chart<harnvale::C1>, charts::Chart<harnvale::C2>,
-                                   charts::Chart<harnvale::C3>, charts::Chart<quimbrel::C1>,
-                                   charts::Chart<quimbrel::C2>>;
+template <class... Cols>
+using ChartTypes = ::testing::Types<charts::Chart<Cols>...>;
+using AllCharts = models::AllCharts::as<ChartTypes>;
 
 template <class Chart>
 constexpr bool extrapolates() {
@@ -171,9 +170,9 @@ class ChartTest : public ::testing::Test {
     for (auto& b : blocks_) {
       if (ChartInstance* inst = b->instance()) Chart::chart_terminate(inst);
     }
-    while (registry::model_state<Model>().machine_use_count > 0)
+    while (charts::model_state<Model>().machine_use_count > 0)
       registry::Lifecycle<Model>::machine_terminate();
-    registry::Lifecycle<Model>::unload_optimization_info();
+    charts::unload_optimization_info<Model>();
     host::mex::set_error_returns(false);
     host::sf::set_line_hook({});
     EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
@@ -196,7 +195,7 @@ class ChartTest : public ::testing::Test {
     return b;
   }
 
-  registry::ModelState& model() { return registry::model_state<Model>(); }
+  charts::ModelState& model() { return charts::model_state<Model>(); }
 
   Root root_;
   std::vector<std::unique_ptr<Block>> blocks_;

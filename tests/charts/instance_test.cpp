@@ -166,7 +166,7 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
                  << "mode " << c.mode << " inlinable " << c.inlinable << " generic " << c.generic);
     host::sf::reset();
     generic_calls().clear();
-    registry::Lifecycle<typename TypeParam::Model>::unload_optimization_info();
+    charts::unload_optimization_info<typename TypeParam::Model>();
     host::sf::set_chart_inlinable(c.inlinable);
     host::sf::set_rtw_info_uint_prop("RTWCG", c.rtwcg);
     host::sf::set_rtw_info_uint_prop("gatewayCannotBeInlinedMultipleTimes", 5);
@@ -271,7 +271,7 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
     for (int i = 0; i < 4; ++i)
       EXPECT_EQ(ssGetChecksum(&b.S, i), TypeParam::column.sfun_checksum[i]);
   }
-  registry::Lifecycle<typename TypeParam::Model>::unload_optimization_info();
+  charts::unload_optimization_info<typename TypeParam::Model>();
 }
 
 TYPED_TEST(InstanceTest, OptimisationInfoLoadedOnceDroppedAtCodeGenTerminate) {

@@ -1,4 +1,4 @@
-// Shared pieces of the end-to-end tests: the five charts of the two built plug-ins,
+// Shared pieces of the end-to-end tests: every chart of the built plug-ins,
 // deterministic tables, an independent evaluation of the interpolation, and a
 // fixture that checks the host is left clean.
 #pragma once
@@ -18,13 +18,12 @@
 #include "host/mx_host.hpp"
 #include "host/sf_host.hpp"
 #include "host/ut_host.hpp"
-#include "models/harnvale/catalogue.hpp"
-#include "models/quimbrel/catalogue.hpp"
+#include "models/list.hpp"
 
 namespace e2e {
 
-inline const char* const kHarnvale = HARNVALE_PLUGIN;
-inline const char* const kQuimbrel = QUIMBREL_PLUGIN;
+inline const char* const kHarnvale = models::build_deliverable_path<harnvale::Model>();
+inline const char* const kQuimbrel = models::build_deliverable_path<quimbrel::Model>();
 
 struct ChartCase {
   const char* plugin;  // path of the built deliverable
@@ -41,9 +40,11 @@ ChartCase chart_case(const char* plugin) {
 }
 
 inline std::vector<ChartCase> all_charts() {
-  return {chart_case<harnvale::C1>(kHarnvale), chart_case<harnvale::C2>(kHarnvale),
-          chart_case<harnvale::C3>(kHarnvale), chart_case<quimbrel::C1>(kQuimbrel),
-          chart_case<quimbrel::C2>(kQuimbrel)};
+  std::vector<ChartCase> cases;
+  models::AllCharts::each([&]<class C>() {
+    cases.push_back(chart_case<C>(models::build_deliverable_path<typename C::Model>()));
+  });
+  return cases;
 }
 
 inline std::string case_name(const ChartCase& c) {

@@ -30,11 +30,12 @@ Column column_of() {
 }
 
 Column column(const ChartCase& c) {
-  const bool h = std::string(c.model) == "Harnvale";
-  if (h && c.chart == 1) return column_of<harnvale::C1>();
-  if (h && c.chart == 2) return column_of<harnvale::C2>();
-  if (h) return column_of<harnvale::C3>();
-  return c.chart == 1 ? column_of<quimbrel::C1>() : column_of<quimbrel::C2>();
+  Column found{};
+  models::AllCharts::each([&]<class C>() {
+    if (std::string(c.model) == C::Model::name && c.chart == C::column.number)
+      found = column_of<C>();
+  });
+  return found;
 }
 
 // What a life cycle saw: the outputs it produced and the first error, if any.

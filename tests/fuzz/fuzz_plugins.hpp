@@ -1,4 +1,4 @@
-// The two built plug-ins, loaded once for the whole fuzzing process, and arbitrary
+// The built plug-ins, loaded once for the whole fuzzing process, and arbitrary
 // host arrays made from the fuzzer's bytes.
 #pragma once
 
@@ -7,6 +7,7 @@
 
 #include "host/engine.hpp"
 #include "host/mex_host.hpp"
+#include "models/list.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
 
 namespace fuzz {
@@ -18,8 +19,15 @@ struct ModelCase {
 };
 
 inline const std::vector<ModelCase>& models() {
-  static const std::vector<ModelCase> m = {{HARNVALE_PLUGIN, "Harnvale", {2402, 401, 243}},
-                                           {QUIMBREL_PLUGIN, "Quimbrel", {2722, 390}}};
+  static const std::vector<ModelCase> m = [] {
+    std::vector<ModelCase> all;
+    models::All::each([&]<class Model>() {
+      ModelCase c{models::build_deliverable_path<Model>(), Model::name, {}};
+      models::ChartsOf<Model>::each([&]<class Col>() { c.table_length.push_back(Col::column.N); });
+      all.push_back(c);
+    });
+    return all;
+  }();
   return m;
 }
 

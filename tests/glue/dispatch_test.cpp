@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "charts/chart_records.h"
+#include "block/chart_records.h"
 #include "glue/simulink.h"
 #include "host/mex_host.hpp"
 #include "host/sf_host.hpp"

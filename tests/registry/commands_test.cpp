@@ -17,9 +17,8 @@
 #include "registry/commands.hpp"
 #include "tests/registry/support.hpp"
 
-#ifdef SF_PLUGIN_DIR
 #include "host/engine.hpp"
-#endif
+#include "models/list.hpp"
 
 namespace {
 
@@ -47,33 +46,35 @@ Mx call_direct(std::vector<const mxArray*>& args) {
   return Mx(out[0]);
 }
 
-int direct_harnvale_id, direct_quimbrel_id;
+// Stands for the direct template's plug-in, whose lock no unlock can release.
+template <class Model>
+int direct_id;
 
-#ifdef SF_PLUGIN_DIR
 host::engine::Engine& engine() {
   static host::engine::Engine e;
   return e;
 }
 host::engine::Plugin& plugin(const std::string& model) {
-  return engine().load(std::string(SF_PLUGIN_DIR) + "/" + model + "_sfun" + SF_PLUGIN_SUFFIX);
+  return engine().load(std::string(models::kBuildDeliverableDir) + "/" + model + "_sfun" +
+                       models::kDeliverableSuffix);
 }
-#endif
 
+// Every model twice: its registry template called directly, and its built plug-in.
 std::vector<Target> targets() {
-  std::vector<Target> t = {
-      {"direct_Harnvale", "Harnvale", &call_direct<harnvale::Model>, &direct_harnvale_id},
-      {"direct_Quimbrel", "Quimbrel", &call_direct<quimbrel::Model>, &direct_quimbrel_id},
-  };
-#ifdef SF_PLUGIN_DIR
-  for (const char* model : {"Harnvale", "Quimbrel"}) {
-    t.push_back({std::string("plugin_") + model, model,
+  std::vector<Target> t;
+  models::All::each([&]<class Model>() {
+    t.push_back({std::string("direct_") + Model::name, Model::name, &call_direct<Model>,
+                 &direct_id<Model>});
+  });
+  models::All::each([&]<class Model>() {
+    const std::string model = Model::name;
+    t.push_back({"plugin_" + model, model,
                  [model](std::vector<const mxArray*>& args) {
                    auto out = plugin(model).call_matlab(1, args);
                    return Mx(out.at(0).release());
                  },
                  plugin(model).id()});
-  }
-#endif
+  });
   return t;
 }
 
@@ -445,7 +446,6 @@ TEST_P(ChartQueryTest, UnlockReleasesEveryLock) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, ChartQueryTest, ::testing::ValuesIn(target_labels()));
 
-#ifdef SF_PLUGIN_DIR
 // Both plug-ins in one process, each answering a call that asks for no output with
 // its own model's words.
 TEST(Plugins, ZeroOutputCallsAnswerSideBySide) {
@@ -459,6 +459,5 @@ TEST(Plugins, ZeroOutputCallsAnswerSideBySide) {
     EXPECT_EQ(host::mx::live_count(), before);
   }
 }
-#endif
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "host/sf_host.hpp"
 #include "host/trace.hpp"
 #include "models/harnvale/model.hpp"
+#include "models/list.hpp"
 #include "models/quimbrel/model.hpp"
 #include "platform/simstruc.h"
 #include "registry/commands.hpp"
@@ -35,8 +36,8 @@ std::string dbg(const void* debug_instance) {
 }
 
 template <class Model>
-registry::ModelState& state() {
-  return registry::model_state<Model>();
+charts::ModelState& state() {
+  return charts::model_state<Model>();
 }
 
 SimStruct block(SsSimMode mode) {
@@ -59,7 +60,7 @@ class LifecycleTest : public ::testing::Test {
   void TearDown() override {
     while (state<Model>().machine_use_count > 0)
       L::machine_terminate();
-    L::unload_optimization_info();
+    charts::unload_optimization_info<Model>();
     host::sf::set_optimization_info_available(true);
     EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
   }
@@ -79,12 +80,12 @@ class LifecycleTest : public ::testing::Test {
   std::size_t live_before_ = 0;
 };
 
-using Models = ::testing::Types<harnvale::Model, quimbrel::Model>;
+using Models = models::All::as<::testing::Types>;
 TYPED_TEST_SUITE(LifecycleTest, Models);
 
 TYPED_TEST(LifecycleTest, TwoBlocksShareOneDebugInstanceAndOneRegistration) {
   using L = typename TestFixture::L;
-  registry::ModelState& m = state<TypeParam>();
+  charts::ModelState& m = state<TypeParam>();
   SimStruct a = block(SS_SIM_NORMAL), b = block(SS_SIM_NORMAL);
 
   host::trace::Collector rec;
@@ -137,7 +138,7 @@ TYPED_TEST(LifecycleTest, TwoBlocksShareOneDebugInstanceAndOneRegistration) {
 
 TYPED_TEST(LifecycleTest, CodeGenerationStartUpMakesAnInstanceButRegistersNoMachine) {
   using L = typename TestFixture::L;
-  registry::ModelState& m = state<TypeParam>();
+  charts::ModelState& m = state<TypeParam>();
   const unsigned number_before = m.machine_number;
   SimStruct gen = block(SS_SIM_RTW_GEN), plain = block(SS_SIM_NORMAL);
 
@@ -164,7 +165,7 @@ TYPED_TEST(LifecycleTest, CodeGenerationStartUpMakesAnInstanceButRegistersNoMach
 
 TYPED_TEST(LifecycleTest, ExternalModeStartUpRegistersTheMachine) {
   using L = typename TestFixture::L;
-  registry::ModelState& m = state<TypeParam>();
+  charts::ModelState& m = state<TypeParam>();
   SimStruct ext = block(SS_SIM_EXTERNAL);
   host::trace::Collector rec;
   L::machine_initialize(&ext);
@@ -174,7 +175,7 @@ TYPED_TEST(LifecycleTest, ExternalModeStartUpRegistersTheMachine) {
 
 TYPED_TEST(LifecycleTest, TerminateWithoutStartUpHoldsTheCountAtZero) {
   using L = typename TestFixture::L;
-  registry::ModelState& m = state<TypeParam>();
+  charts::ModelState& m = state<TypeParam>();
   host::trace::Collector rec;
   L::machine_terminate();
   L::machine_terminate();
@@ -192,13 +193,12 @@ TYPED_TEST(LifecycleTest, TerminateWithoutStartUpHoldsTheCountAtZero) {
 }
 
 TYPED_TEST(LifecycleTest, OptimisationInfoIsLoadedOnceKeptAndLoadedAgainAfterUnload) {
-  using L = typename TestFixture::L;
-  registry::ModelState& m = state<TypeParam>();
+  charts::ModelState& m = state<TypeParam>();
   const std::string name = std::string("\"") + TypeParam::name + "\"";
   const unsigned loads = host::sf::optimization_info_loads();
 
   host::trace::Collector rec;
-  mxArray* info = L::load_optimization_info();
+  mxArray* info = charts::load_optimization_info<TypeParam>();
   ASSERT_NE(info, nullptr);
   EXPECT_TRUE(host::mx::is_persistent(info));
   EXPECT_EQ(m.optimization_info, info);
@@ -207,38 +207,37 @@ TYPED_TEST(LifecycleTest, OptimisationInfoIsLoadedOnceKeptAndLoadedAgainAfterUnl
   EXPECT_EQ(rec.calls()[1].op, "mexMakeArrayPersistent");
 
   rec.clear();
-  EXPECT_EQ(L::load_optimization_info(), info);
+  EXPECT_EQ(charts::load_optimization_info<TypeParam>(), info);
   EXPECT_EQ(lines(rec), Lines{});
   EXPECT_EQ(host::sf::optimization_info_loads(), loads + 1);
 
-  L::unload_optimization_info();
+  charts::unload_optimization_info<TypeParam>();
   EXPECT_EQ(m.optimization_info, nullptr);
   ASSERT_EQ(rec.calls().size(), 1u);
   EXPECT_EQ(rec.calls()[0].op, "mxDestroyArray");
 
   // Nothing cached: nothing to do.
   rec.clear();
-  L::unload_optimization_info();
+  charts::unload_optimization_info<TypeParam>();
   EXPECT_EQ(lines(rec), Lines{});
 
-  EXPECT_NE(L::load_optimization_info(), nullptr);
+  EXPECT_NE(charts::load_optimization_info<TypeParam>(), nullptr);
   EXPECT_EQ(host::sf::optimization_info_loads(), loads + 2);
 }
 
 TYPED_TEST(LifecycleTest, MissingOptimisationInfoIsNotCached) {
-  using L = typename TestFixture::L;
   const unsigned loads = host::sf::optimization_info_loads();
   host::sf::set_optimization_info_available(false);
   host::trace::Collector rec;
-  EXPECT_EQ(L::load_optimization_info(), nullptr);
-  EXPECT_EQ(L::load_optimization_info(), nullptr);
+  EXPECT_EQ(charts::load_optimization_info<TypeParam>(), nullptr);
+  EXPECT_EQ(charts::load_optimization_info<TypeParam>(), nullptr);
   EXPECT_EQ(host::sf::optimization_info_loads(), loads + 2);
   for (const host::trace::Call& c : rec.calls())
     EXPECT_NE(c.op, "mexMakeArrayPersistent");
   EXPECT_EQ(state<TypeParam>().optimization_info, nullptr);
 
   host::sf::set_optimization_info_available(true);
-  EXPECT_NE(L::load_optimization_info(), nullptr);
+  EXPECT_NE(charts::load_optimization_info<TypeParam>(), nullptr);
   EXPECT_EQ(host::sf::optimization_info_loads(), loads + 3);
 }
 
@@ -247,8 +246,8 @@ TEST(Lifecycle, BothModelsKeepTheirOwnState) {
   SimStruct h = block(SS_SIM_NORMAL), q = block(SS_SIM_NORMAL);
   registry::Lifecycle<harnvale::Model>::machine_initialize(&h);
   registry::Lifecycle<quimbrel::Model>::machine_initialize(&q);
-  registry::ModelState& hm = state<harnvale::Model>();
-  registry::ModelState& qm = state<quimbrel::Model>();
+  charts::ModelState& hm = state<harnvale::Model>();
+  charts::ModelState& qm = state<quimbrel::Model>();
   EXPECT_NE(hm.debug_instance, qm.debug_instance);
   EXPECT_NE(hm.machine_number, qm.machine_number);
   EXPECT_EQ(hm.machine_use_count, 1);

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "host/mex_host.hpp"
 #include "host/os.hpp"
-#include "models/harnvale/catalogue.hpp"
-#include "models/quimbrel/catalogue.hpp"
+#include "models/list.hpp"
 #include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
 
@@ -15,21 +15,27 @@ namespace sfsim {
 namespace fs = std::filesystem;
 
 const std::vector<ModelInfo>& models() {
-  static const std::vector<ModelInfo> all = {
-      {harnvale::Model::name,
-       {harnvale::C1::column.N, harnvale::C2::column.N, harnvale::C3::column.N},
-       std::to_array(harnvale::Model::checksums.none)},
-      {quimbrel::Model::name,
-       {quimbrel::C1::column.N, quimbrel::C2::column.N},
-       std::to_array(quimbrel::Model::checksums.none)},
-  };
+  static const std::vector<ModelInfo> all = [] {
+    std::vector<ModelInfo> list;
+    models::All::each([&]<class Model>() {
+      ModelInfo info{
+          Model::name, {}, std::to_array(Model::checksums.none), models::deliverable_file<Model>()};
+      models::ChartsOf<Model>::each(
+          [&]<class Col>() { info.table_length.push_back(Col::column.N); });
+      list.push_back(std::move(info));
+    });
+    return list;
+  }();
   return all;
 }
 
 const ModelInfo& find_model(const std::string& name) {
-  for (const auto& m : models())
+  std::string known;
+  for (const auto& m : models()) {
     if (m.name == name) return m;
-  throw InputError("unknown model '" + name + "' (known: Harnvale, Quimbrel)");
+    known += (known.empty() ? "" : ", ") + m.name;
+  }
+  throw InputError("unknown model '" + name + "' (known: " + known + ")");
 }
 
 int table_length(const ModelInfo& model, int chart) {
@@ -42,7 +48,7 @@ int table_length(const ModelInfo& model, int chart) {
 std::string plugin_path(const ModelInfo& model, const std::string& given) {
   // The engine loads the file named, never one the loader searches for.
   if (!given.empty()) return given;
-  const std::string file = model.name == "Harnvale" ? SFSIM_HARNVALE_FILE : SFSIM_QUIMBREL_FILE;
+  const std::string& file = model.file;
   std::error_code ec;
   const fs::path self = host::os::executable_path();
   std::vector<fs::path> candidates;
@@ -50,7 +56,7 @@ std::string plugin_path(const ModelInfo& model, const std::string& given) {
     candidates.push_back(self.parent_path() / file);
     candidates.push_back(self.parent_path() / ".." / "lib" / file);
   }
-  candidates.push_back(fs::path(SFSIM_BUILD_LIB_DIR) / file);
+  candidates.push_back(fs::path(models::kBuildDeliverableDir) / file);
   for (const auto& c : candidates)
     if (fs::is_regular_file(c, ec)) return c.lexically_normal().string();
   std::string tried;

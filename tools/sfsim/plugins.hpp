@@ -1,4 +1,5 @@
-// The two models sfsim knows, their charts, and where their plug-ins are found.
+// The models sfsim knows (the build's list of models), their charts, and where
+// their plug-ins are found.
 #pragma once
 
 #include <array>
@@ -14,6 +15,7 @@ struct ModelInfo {
   std::string name;                       // "Harnvale"
   std::vector<int> table_length;          // N of chart 1, 2, ...
   std::array<std::uint32_t, 4> checksum;  // what sf_get_check_sum answers without arguments
+  std::string file;                       // the deliverable's file name
   int chart_count() const { return static_cast<int>(table_length.size()); }
 };
 

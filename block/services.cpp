@@ -1,21 +1,21 @@
 // Small services on the block's SimStruct: posting an error, the fatal-error dialog,
 // the checked read of an input signal, the writer of a code-generation pair and the
 // block-handle query.
-#include "glue/services.h"
+#include "block/services.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
-#include "glue/services_internal.hpp"
+#include "block/services_internal.hpp"
 #include "platform/mex.h"
 
-namespace glue::detail {
+namespace block::detail {
 
 MessageAllocFn message_alloc = &std::malloc;
 
-}  // namespace glue::detail
+}  // namespace block::detail
 
 namespace {
 
@@ -76,7 +76,7 @@ void report_bad_port_access(SimStruct* S, int port) {
   if (length < 0) return;
   const std::size_t size = static_cast<std::size_t>(length) + 1;
   // Freed on every way out, a host error raised by the dialog included.
-  std::unique_ptr<char, FreeBuffer> buffer(static_cast<char*>(glue::detail::message_alloc(size)));
+  std::unique_ptr<char, FreeBuffer> buffer(static_cast<char*>(block::detail::message_alloc(size)));
   if (buffer == nullptr) return;
   format(buffer.get(), size);
 

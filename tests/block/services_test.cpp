@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "glue/services.h"
-#include "glue/services_internal.hpp"
+#include "block/services.h"
+#include "block/services_internal.hpp"
 #include "host/mex_host.hpp"
 
 namespace {
@@ -40,7 +40,7 @@ class GlueServices : public ::testing::Test {
   void SetUp() override { host::mex::clear_dialogs(); }
   void TearDown() override {
     host::mex::clear_dialogs();
-    glue::detail::message_alloc = &std::malloc;
+    block::detail::message_alloc = &std::malloc;
   }
   TestBlock b;
   host::mex::CallContext call{kPluginTag};
@@ -161,7 +161,7 @@ TEST_F(GlueServices, LongNamesAreShownWhole) {
 }
 
 TEST_F(GlueServices, RefusedMessageBufferReturnsNullWithoutReporting) {
-  glue::detail::message_alloc = [](std::size_t) -> void* { return nullptr; };
+  block::detail::message_alloc = [](std::size_t) -> void* { return nullptr; };
   EXPECT_EQ(safe_input_port_signal(&b.S, 5), nullptr);
   EXPECT_TRUE(host::mex::dialogs().empty());
   EXPECT_EQ(b.info.stop_requested, 0);
@@ -169,7 +169,7 @@ TEST_F(GlueServices, RefusedMessageBufferReturnsNullWithoutReporting) {
 
 TEST_F(GlueServices, MessageBufferIsSizedForTheText) {
   static std::size_t requested = 0;
-  glue::detail::message_alloc = [](std::size_t size) {
+  block::detail::message_alloc = [](std::size_t size) {
     requested = size;
     return std::malloc(size);
   };

@@ -5,7 +5,7 @@
 
 #include <tuple>
 
-#include "charts/chart_records.h"
+#include "block/chart_records.h"
 #include "tests/e2e/e2e.hpp"
 
 namespace {

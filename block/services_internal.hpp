@@ -1,13 +1,13 @@
-// Seams of the glue services that only the glue's own tests reach.
+// Seams of the block services that only their own tests reach.
 #pragma once
 
 #include <cstddef>
 
-namespace glue::detail {
+namespace block::detail {
 
 // Allocator of the message buffer of safe_input_port_signal; the buffer is released
 // with std::free. Defaults to std::malloc.
 using MessageAllocFn = void* (*)(std::size_t size);
 extern MessageAllocFn message_alloc;
 
-}  // namespace glue::detail
+}  // namespace block::detail

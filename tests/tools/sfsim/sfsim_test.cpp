@@ -19,8 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "models/harnvale/catalogue.hpp"
-#include "models/quimbrel/catalogue.hpp"
+#include "models/list.hpp"
 
 namespace {
 
@@ -729,7 +728,7 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
   file("one.json", R"({"class":"double","size":[1,1],"data":[1]})");
   fs::create_directories(path("folder"));
   fs::create_directories(path("out/Quimbrel_c2.svg"));
-  const std::string quimbrel = QUIMBREL_PLUGIN;
+  const std::string quimbrel = models::build_deliverable_path<quimbrel::Model>();
   const std::vector<std::string> c3 = {"run", "--model", "Harnvale", "--chart", "3"};
   auto run3 = [&](std::vector<std::string> more) {
     auto a = c3;

@@ -1,0 +1,64 @@
+# The include folders of each layer (cmake/layers.txt). For every folder F of the
+# table, ${SF_LAYER_ROOT}/F holds one link per folder that F may include, pointing
+# at the source folder; a target of folder F searches only there, so an include of
+# any other folder does not compile.
+
+set(SF_LAYER_TABLE ${CMAKE_CURRENT_LIST_DIR}/layers.txt)
+set(SF_LAYER_ROOT ${PROJECT_BINARY_DIR}/layers)
+# Generated headers (the list of models, each model's registry view).
+set(SF_GENERATED_INCLUDE ${PROJECT_BINARY_DIR}/generated)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${SF_LAYER_TABLE})
+
+file(STRINGS ${SF_LAYER_TABLE} _sf_layer_lines REGEX "^[a-z_]+:")
+set(SF_LAYERS "")
+foreach(line IN LISTS _sf_layer_lines)
+  string(REGEX MATCH "^([a-z_]+):(.*)$" _ ${line})
+  set(folder ${CMAKE_MATCH_1})
+  string(REGEX MATCHALL "[a-z_]+" uses "${CMAKE_MATCH_2}")
+  foreach(used IN LISTS uses)
+    if(NOT used IN_LIST SF_LAYERS)
+      message(FATAL_ERROR "${SF_LAYER_TABLE}: ${folder} uses ${used}, which is not declared above it")
+    endif()
+  endforeach()
+  list(APPEND SF_LAYERS ${folder})
+  set(SF_LAYER_USES_${folder} ${folder} ${uses})
+  file(REMOVE_RECURSE ${SF_LAYER_ROOT}/${folder})
+  file(MAKE_DIRECTORY ${SF_LAYER_ROOT}/${folder})
+  foreach(visible IN LISTS SF_LAYER_USES_${folder})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${visible} ${SF_LAYER_ROOT}/${folder}/${visible} SYMBOLIC)
+  endforeach()
+endforeach()
+
+# sf_layer(<target> <folder>): the target's sources are folder's code.
+function(sf_layer target folder)
+  if(NOT folder IN_LIST SF_LAYERS)
+    message(FATAL_ERROR "sf_layer(${target}): ${folder} is not a layer of ${SF_LAYER_TABLE}")
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    set(scope INTERFACE)
+  else()
+    set(scope PRIVATE)
+  endif()
+  target_include_directories(${target} ${scope} ${SF_LAYER_ROOT}/${folder})
+  if(NOT folder MATCHES "^(platform|block|charts|registry|glue|host)$")
+    target_include_directories(${target} ${scope} ${SF_GENERATED_INCLUDE})
+  endif()
+endfunction()
+
+# sf_check_headers(<folder>): compile every header of the folder alone with only the
+# folder's include list, so that a header-only layer cannot include upward either
+# (its own targets never compile it by itself), and every header stands alone.
+function(sf_check_headers folder)
+  file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/${folder}
+       ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.hpp)
+  set(sources "")
+  foreach(header IN LISTS headers)
+    string(MAKE_C_IDENTIFIER ${header} id)
+    set(source ${PROJECT_BINARY_DIR}/header_checks/${folder}/${id}.cpp)
+    file(CONFIGURE OUTPUT ${source} CONTENT "#include \"${folder}/${header}\"\n")
+    list(APPEND sources ${source})
+  endforeach()
+  add_library(${folder}_header_check OBJECT ${sources})
+  sf_layer(${folder}_header_check ${folder})
+endfunction()
