@@ -1,8 +1,11 @@
 # A Windows plug-in as the host expects it: a PE32+ DLL whose export table holds
-# mexFunction alone and whose import table names the five host DLLs and the
+# mexFunction alone and whose import table names the host DLLs and the
 # system's own DLLs, nothing else (no compiler runtime DLL).
-# cmake -DOBJDUMP=... -DFILE=Harnvale_sfun.mexw64 -P check_pe.cmake
+# cmake -DOBJDUMP=... -DFILE=Harnvale_sfun.mexw64 "-DHOST_DLLS=libmx;..." -P check_pe.cmake
 cmake_minimum_required(VERSION 3.25)
+if(NOT HOST_DLLS)
+  message(FATAL_ERROR "no host DLLs given (-DHOST_DLLS)")
+endif()
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${FILE} failed (${rc})")
@@ -22,7 +25,7 @@ foreach(n IN LISTS names)
   string(REGEX REPLACE "DLL Name: " "" n "${n}")
   list(APPEND imports ${n})
 endforeach()
-set(host libmx.dll libmex.dll libut.dll libmwmathutil.dll sf_runtime.dll)
+list(TRANSFORM HOST_DLLS APPEND ".dll" OUTPUT_VARIABLE host)
 set(system KERNEL32.dll msvcrt.dll)
 foreach(dll IN LISTS imports)
   string(TOLOWER ${dll} lower)
