@@ -185,10 +185,10 @@ struct Step {
   // One output call: the engine writes the flag and the time, the plug-in reads the
   // flag and runs the step under the method wrapper.
   static void run(const Call& c, double time) {
-    mxGetPr(c.flag)[0] = 104.0;
+    mxGetPr(c.flag)[0] = SS_METHOD_OUTPUTS;
     mxGetPr(c.time)[0] = time;
     if (!mxIsDouble(c.flag) || mxIsEmpty(c.flag)) return;
-    if (static_cast<int>(mxGetPr(c.flag)[0]) != 104) return;
+    if (static_cast<int>(mxGetPr(c.flag)[0]) != SS_METHOD_OUTPUTS) return;
     callMdlMethodAndReportError(&body, c.S);
   }
 };

@@ -19,13 +19,13 @@ template <class Col>
 void Chart<Col>::method_dispatcher(SimStruct* S, int method, void* data) {
   (void)data;
   switch (method) {
-    case 111:
+    case SS_METHOD_SET_WORK_WIDTHS:
       chart_set_work_widths(S);
       break;
-    case 117:
+    case SS_METHOD_START:
       chart_start(S);
       break;
-    case 118:
+    case SS_METHOD_PROCESS_PARAMETERS:
       chart_process_parameters(S);
       break;
     default:

@@ -12,6 +12,7 @@
 #include "platform/mathutil.h"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
+#include "platform/truncate.h"
 
 namespace charts {
 
@@ -21,8 +22,9 @@ namespace detail {
 // A value without a 32-bit integer part (NaN, out of range) becomes 0, which the
 // bounds check then reports as outside the table.
 inline int32_t truncate_index(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;
-  return static_cast<int32_t>(v);
+  int32_t index = 0;
+  truncate_to_int32(v, &index);
+  return index;
 }
 
 inline constexpr char kNaNinX[] = "MATLAB:interp1:NaNinX";

@@ -6,14 +6,10 @@
 #include "block/services.h"
 #include "platform/mex.h"
 #include "platform/sf_runtime.h"
+#include "platform/truncate.h"
 #include "registry/model_api.h"
 
 namespace {
-
-// Method codes that the chart runtime dispatches to the model's charts.
-constexpr int kMethodSetWorkWidths = 111;
-constexpr int kMethodStart = 117;
-constexpr int kMethodProcessParameters = 118;
 
 constexpr double kInheritedPeriod = -1.0;
 constexpr double kContinuousPeriod = 0.0;
@@ -72,7 +68,7 @@ void start_body(SimStruct* S) {
   ssSetOptions(S, ssGetOptions(S) | SS_OPTION_CALL_TERMINATE_ON_EXIT);
   S->user_data = nullptr;
   machine_initialize(S);
-  call_sf_machine_global_method_dispatcher(S, kMethodStart, 0, machine_dispatch_callback);
+  call_sf_machine_global_method_dispatcher(S, SS_METHOD_START, 0, machine_dispatch_callback);
   if (!mexIsLocked()) mexLock();
 }
 
@@ -173,10 +169,9 @@ CallShape read_direct_call(mxArray* plhs[], int nrhs, const mxArray* prhs[], Sim
   if (flag_array == nullptr || !mxIsDouble(flag_array) || mxIsEmpty(flag_array)) {
     return CallShape::kInvalidFlag;
   }
-  const double value = mxGetPr(flag_array)[0];
-  // Both bounds exclusive: everything strictly between them truncates into int32.
-  if (!(value > -2147483649.0 && value < 2147483648.0)) return CallShape::kInvalidFlag;
-  *flag = static_cast<int>(value);
+  int32_t value = 0;
+  if (!truncate_to_int32(mxGetPr(flag_array)[0], &value)) return CallShape::kInvalidFlag;
+  *flag = value;
   return CallShape::kValid;
 }
 
@@ -200,13 +195,13 @@ void install_method_slots(SimStruct* S) {
 // The hook's part of a direct call: nonzero when it answered the call.
 int hook_direct_call(SimStruct* S, int flag) {
   switch (flag) {
-    case kMethodStart:
+    case SS_METHOD_START:
       install_method_slots(S);
       return 0;
-    case kMethodSetWorkWidths:
+    case SS_METHOD_SET_WORK_WIDTHS:
       sfun_set_work_widths(S);
       return 1;
-    case kMethodProcessParameters:
+    case SS_METHOD_PROCESS_PARAMETERS:
       sfun_process_parameters(S);
       return 1;
     default:
@@ -262,119 +257,119 @@ void dispatch_flag(SimStruct* S, int flag) {
   const bool dims_methods = (ssGetFlags(S) & SS_FLAG_PORT_DIMS_METHODS) != 0;
 
   switch (flag) {
-    case 101:
+    case SS_METHOD_INITIALIZE_SAMPLE_TIMES:
       sfun_initialize_sample_times(S);
       break;
-    case 102:
+    case SS_METHOD_INITIALIZE_CONDITIONS:
       if (m.initialize_conditions != nullptr) {
         sfun_initialize_conditions(S);
       } else {
         set_error_status(S, kUnexpectedInitializeConditions);
       }
       break;
-    case 103:
+    case SS_METHOD_GET_TIME_OF_NEXT_VAR_HIT:
       sfun_get_time_of_next_var_hit(S);
       break;
-    case 104:
+    case SS_METHOD_OUTPUTS:
       sfun_outputs(S);
       break;
-    case 106:
+    case SS_METHOD_DERIVATIVES:
       if (m.derivatives != nullptr) {
         sfun_derivatives(S);
       } else {
         set_error_status(S, kUnexpectedDerivatives);
       }
       break;
-    case 107:
+    case SS_METHOD_TERMINATE:
       sfun_terminate(S);
       break;
-    case 108:
+    case SS_METHOD_FLAG108:
       sfun_flag108(S);
       break;
-    case 112:
+    case SS_METHOD_CHECK_PARAMETERS:
       call_slot(S, m.check_parameters, kUnexpectedCheckParameters);
       break;
-    case 113:
+    case SS_METHOD_SET_INPUT_PORT_DATA_TYPE:
       call_slot(S, m.set_input_port_data_type, kUnexpectedInputPortDataType, port, args.int_arg);
       break;
-    case 114:
+    case SS_METHOD_SET_OUTPUT_PORT_DATA_TYPE:
       call_slot(S, m.set_output_port_data_type, kUnexpectedOutputPortDataType, port, args.int_arg);
       break;
-    case 115:
+    case SS_METHOD_SET_INPUT_PORT_WIDTH:
       call_slot(S, dims_methods ? nullptr : m.input_port_shape.width, kUnexpectedInputPortWidth,
                 port, args.int_arg);
       break;
-    case 116:
+    case SS_METHOD_SET_OUTPUT_PORT_WIDTH:
       call_slot(S, dims_methods ? nullptr : m.output_port_shape.width, kUnexpectedOutputPortWidth,
                 port, args.int_arg);
       break;
-    case 117:
+    case SS_METHOD_START:
       sfun_start(S);
       break;
-    case 119:
+    case SS_METHOD_RTW:
       call_slot(S, m.rtw, kUnexpectedRtw);
       break;
-    case 120:
+    case SS_METHOD_SET_INPUT_PORT_COMPLEX_SIGNAL:
       call_slot(S, m.set_input_port_complex_signal, kUnexpectedInputPortComplexSignal, port,
                 args.int_arg);
       break;
-    case 121:
+    case SS_METHOD_SET_OUTPUT_PORT_COMPLEX_SIGNAL:
       call_slot(S, m.set_output_port_complex_signal, kUnexpectedOutputPortComplexSignal, port,
                 args.int_arg);
       break;
-    case 122:
+    case SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME:
       call_slot(S, m.set_input_port_sample_time, kUnexpectedInputPortSampleTime, port,
                 args.time_arg0, args.time_arg1);
       break;
-    case 123:
+    case SS_METHOD_SET_OUTPUT_PORT_SAMPLE_TIME:
       call_slot(S, m.set_output_port_sample_time, kUnexpectedOutputPortSampleTime, port,
                 args.time_arg0, args.time_arg1);
       break;
-    case 126:
+    case SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO:
       call_slot(S, dims_methods ? m.input_port_shape.dims : nullptr,
                 kUnexpectedInputPortDimensionInfo, port, args.ptr_arg);
       break;
-    case 127:
+    case SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO:
       call_slot(S, dims_methods ? m.output_port_shape.dims : nullptr,
                 kUnexpectedOutputPortDimensionInfo, port, args.ptr_arg);
       break;
-    case 128:
+    case SS_METHOD_SET_INPUT_PORT_FRAME_DATA:
       call_slot(S, ext.set_input_port_frame_data, kUnexpectedInputPortFrameData, port,
                 args.int_arg);
       break;
-    case 131:
+    case SS_METHOD_SET_DEFAULT_PORT_DIMENSION_INFO:
       call_slot(S, ext.set_default_port_dimension_info, kUnexpectedDefaultPortDimensionInfo);
       break;
-    case 132:
+    case SS_METHOD_SET_DEFAULT_PORT_DATA_TYPES:
       call_slot(S, ext.set_default_port_data_types, kUnexpectedDefaultPortDataTypes);
       break;
-    case 133:
+    case SS_METHOD_SET_DEFAULT_PORT_COMPLEX_SIGNALS:
       call_slot(S, ext.set_default_port_complex_signals, kUnexpectedDefaultPortComplexSignals);
       break;
-    case 134:
+    case SS_METHOD_EXT_MODE_EXEC:
       call_slot(S, ext.ext_mode_exec, kUnexpectedExtModeExec);
       break;
-    case 139:
+    case SS_METHOD_ENABLE:
       if (ext.enable != nullptr) {
         sfun_enable(S);
       } else {
         set_error_status(S, kUnexpectedEnable);
       }
       break;
-    case 140:
+    case SS_METHOD_DISABLE:
       if (ext.disable != nullptr) {
         sfun_disable(S);
       } else {
         set_error_status(S, kUnexpectedDisable);
       }
       break;
-    case 142:
+    case SS_METHOD_INITIALIZE_PROPAGATION_PASS:
       call_slot(S, ext.initialize_propagation_pass, kUnexpectedInitializePropagationPass, port);
       break;
-    case 144:
+    case SS_METHOD_GET_SIM_STATE:
       get_sim_state_call(S);
       break;
-    case 145:
+    case SS_METHOD_SET_SIM_STATE:
       set_sim_state_call(S);
       break;
     default:
@@ -416,7 +411,8 @@ void sfun_flag108(SimStruct* S) {
 }
 
 void sfun_set_work_widths(SimStruct* S) {
-  call_sf_machine_global_method_dispatcher(S, kMethodSetWorkWidths, 1, machine_dispatch_callback);
+  call_sf_machine_global_method_dispatcher(S, SS_METHOD_SET_WORK_WIDTHS, 1,
+                                           machine_dispatch_callback);
 }
 
 void sfun_start(SimStruct* S) {
@@ -424,7 +420,7 @@ void sfun_start(SimStruct* S) {
 }
 
 void sfun_process_parameters(SimStruct* S) {
-  call_sf_machine_global_method_dispatcher(S, kMethodProcessParameters, 0,
+  call_sf_machine_global_method_dispatcher(S, SS_METHOD_PROCESS_PARAMETERS, 0,
                                            machine_dispatch_callback);
 }
 

@@ -98,15 +98,15 @@ class Block {
   // outputs (104) of a started block are refused unless its chart recorded input
   // widths equal to the ports': otherwise the chart could read past its inputs.
   CallResult call(double flag);
-  CallResult set_work_widths() { return call(111); }
-  CallResult process_parameters() { return call(118); }
-  CallResult start() { return call(117); }
-  CallResult initialize() { return call(102); }
-  CallResult outputs() { return call(104); }
-  CallResult enable() { return call(139); }
-  CallResult disable() { return call(140); }
-  CallResult rtw() { return call(119); }
-  CallResult terminate() { return call(107); }
+  CallResult set_work_widths() { return call(SS_METHOD_SET_WORK_WIDTHS); }
+  CallResult process_parameters() { return call(SS_METHOD_PROCESS_PARAMETERS); }
+  CallResult start() { return call(SS_METHOD_START); }
+  CallResult initialize() { return call(SS_METHOD_INITIALIZE_CONDITIONS); }
+  CallResult outputs() { return call(SS_METHOD_OUTPUTS); }
+  CallResult enable() { return call(SS_METHOD_ENABLE); }
+  CallResult disable() { return call(SS_METHOD_DISABLE); }
+  CallResult rtw() { return call(SS_METHOD_RTW); }
+  CallResult terminate() { return call(SS_METHOD_TERMINATE); }
   // Flag 144: the saved state (owned by the caller) or null with the error in `result`.
   MxPtr get_sim_state(CallResult* result = nullptr);
   // Flag 145 with the given saved state (not consumed).

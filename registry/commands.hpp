@@ -14,6 +14,7 @@
 #include "platform/mex.h"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
+#include "platform/truncate.h"
 #include "registry/model_charts.hpp"
 
 namespace registry {
@@ -28,11 +29,9 @@ inline constexpr int kIdentifierBuffer = 64;
 // The chart number of a numeric argument, truncated toward zero. A value that no int
 // can hold (NaN, infinite, too large) gives 0, which names no chart.
 inline int chart_number_of(const mxArray* argument) {
-  const double value = mxGetScalar(argument);
-  constexpr double kBelow = static_cast<double>(std::numeric_limits<int>::min()) - 1.0;
-  constexpr double kAbove = static_cast<double>(std::numeric_limits<int>::max()) + 1.0;
-  if (!(value > kBelow && value < kAbove)) return 0;
-  return static_cast<int>(value);
+  int32_t number = 0;
+  truncate_to_int32(mxGetScalar(argument), &number);
+  return number;
 }
 
 // Reads a text argument into buf, cut to fit. True when the whole text fitted; a

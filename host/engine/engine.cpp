@@ -13,6 +13,7 @@
 #include "host/mx_host.hpp"
 #include "host/os.hpp"
 #include "host/sf_host.hpp"
+#include "platform/truncate.h"
 
 namespace host::engine {
 
@@ -20,11 +21,6 @@ namespace {
 
 constexpr int kNumInputPorts = 3;
 constexpr int kNumOutputPorts = 2;
-constexpr int kFlagGetSimState = 144;
-constexpr int kFlagSetSimState = 145;
-constexpr int kFlagStart = 117;
-constexpr int kFlagTerminate = 107;
-constexpr int kFlagOutputs = 104;
 constexpr unsigned kFirstChartNumber = 101;
 
 std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S);
@@ -113,14 +109,14 @@ void Block::set_inputs(const double* x, const double* y, double z) {
 // The method a flag names, read as the plug-in reads it (cut towards zero); a flag
 // outside the int range (-1 here) goes to the plug-in as it is, which refuses it.
 static int method_of(double flag) {
-  const bool in_range = flag > static_cast<double>(INT_MIN) - 1.0 && flag < INT_MAX + 1.0;
-  return in_range ? static_cast<int>(flag) : -1;
+  int32_t method = 0;
+  return truncate_to_int32(flag, &method) ? method : -1;
 }
 
 CallResult Block::call(double flag) {
   Engine& e = *engine_;
   const int method = method_of(flag);
-  if (method == kFlagOutputs && started_ && !widths_ok_) {
+  if (method == SS_METHOD_OUTPUTS && started_ && !widths_ok_) {
     CallResult refused;
     refused.ok = false;
     refused.refused = true;
@@ -136,14 +132,14 @@ CallResult Block::call(double flag) {
   // The method's arguments in the model information. A state that an earlier
   // mdlGetSimState handed back and nobody took is the engine's to destroy; a
   // mdlSetSimState needs a state (set_sim_state gives it).
-  if (method == kFlagSetSimState && !e.mdl_info_.ptr_arg) {
+  if (method == SS_METHOD_SET_SIM_STATE && !e.mdl_info_.ptr_arg) {
     CallResult refused;
     refused.ok = false;
     refused.refused = true;
     refused.error = "mdlSetSimState of " + path_ + " refused: no state given";
     return refused;
   }
-  if (method == kFlagGetSimState) {
+  if (method == SS_METHOD_GET_SIM_STATE) {
     if (sim_state_slot_) mxDestroyArray(sim_state_slot_);
     sim_state_slot_ = nullptr;
     e.mdl_info_.ptr_arg = &sim_state_slot_;
@@ -152,7 +148,7 @@ CallResult Block::call(double flag) {
   e.root_.error_status = nullptr;
   e.mdl_info_.flags |= SS_MDLINFO_ERROR_FLAG;
   std::vector<std::array<unsigned, 3>> registered;
-  if (method == kFlagStart) registered = registrations_of(&S_);
+  if (method == SS_METHOD_START) registered = registrations_of(&S_);
 
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S_)};
   const mxArray* prhs[4] = {e.t_arg_, e.x_arg_, e.u_arg_, e.flag_};
@@ -163,24 +159,25 @@ CallResult Block::call(double flag) {
     host::mex::CallContext context(plugin_->id());
     plugin_->entry()(-1, plhs, 4, prhs);
     // Everything made during the call goes, except a saved state handed back.
-    mxArray* keep = method == kFlagGetSimState ? sim_state_slot_ : nullptr;
+    mxArray* keep = method == SS_METHOD_GET_SIM_STATE ? sim_state_slot_ : nullptr;
     context.close(&keep, keep ? 1 : 0);
   } catch (const host::HostError& err) {
     // A host error raised outside the runtime's method wrapper: the block's error.
     result.ok = false;
     result.error = err.what();
     result.identifier = err.identifier;
-    if (method == kFlagGetSimState) sim_state_slot_ = nullptr;  // destroyed with the call
+    if (method == SS_METHOD_GET_SIM_STATE) sim_state_slot_ = nullptr;  // destroyed with the call
   }
   e.current_ = outer;
-  if (method == kFlagGetSimState || method == kFlagSetSimState) e.mdl_info_.ptr_arg = nullptr;
+  if (method == SS_METHOD_GET_SIM_STATE || method == SS_METHOD_SET_SIM_STATE)
+    e.mdl_info_.ptr_arg = nullptr;
 
-  if (method == kFlagStart) {
+  if (method == SS_METHOD_START) {
     started_ = true;
     widths_ok_ = false;
     chart_widths_.clear();
   }
-  if (method == kFlagTerminate) started_ = false;
+  if (method == SS_METHOD_TERMINATE) started_ = false;
 
   if (result.ok && e.root_.error_status) {
     result.ok = false;
@@ -189,12 +186,12 @@ CallResult Block::call(double flag) {
     const auto& caught = host::sf::last_error();
     if (caught && result.error == caught->message) result.identifier = caught->identifier;
   }
-  if (method == kFlagStart && result.ok) result = Engine::check_widths(*this, registered);
+  if (method == SS_METHOD_START && result.ok) result = Engine::check_widths(*this, registered);
   return result;
 }
 
 MxPtr Block::get_sim_state(CallResult* result) {
-  CallResult r = call(kFlagGetSimState);
+  CallResult r = call(SS_METHOD_GET_SIM_STATE);
   MxPtr state(std::exchange(sim_state_slot_, nullptr));
   if (!r) state.reset();
   if (r && !state) {
@@ -207,7 +204,7 @@ MxPtr Block::get_sim_state(CallResult* result) {
 
 CallResult Block::set_sim_state(const mxArray* state) {
   engine_->mdl_info_.ptr_arg = const_cast<mxArray*>(state);
-  return call(kFlagSetSimState);
+  return call(SS_METHOD_SET_SIM_STATE);
 }
 
 // ---------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "host/mex_host.hpp"
 #include "host/mx/mx_internal.hpp"
+#include "host/mx_classes.hpp"
 
 using host::mx::detail::check;
 using host::mx::detail::misuse;
@@ -17,24 +18,6 @@ namespace {
 
 std::uint16_t* chars(mxArray* a) {
   return static_cast<std::uint16_t*>(a->data);
-}
-
-bool is_numeric_class(mxClassID c) {
-  switch (c) {
-    case mxDOUBLE_CLASS:
-    case mxSINGLE_CLASS:
-    case mxINT8_CLASS:
-    case mxUINT8_CLASS:
-    case mxINT16_CLASS:
-    case mxUINT16_CLASS:
-    case mxINT32_CLASS:
-    case mxUINT32_CLASS:
-    case mxINT64_CLASS:
-    case mxUINT64_CLASS:
-      return true;
-    default:
-      return false;
-  }
 }
 
 template <class T>
@@ -147,7 +130,7 @@ mxArray* mxCreateCharMatrixFromStrings_700(int m, const char** texts) {
 mxArray* mxCreateNumericMatrix_700(int m, int n, mxClassID class_id, mxComplexity complexity) {
   static const char* const op = "mxCreateNumericMatrix_700";
   HOST_MX_RECORD(op, m, n, std::string(detail::class_name(class_id)), static_cast<int>(complexity));
-  if (!is_numeric_class(class_id)) {
+  if (!host::mx_classes::is_numeric(class_id)) {
     throw host::HostError(
         "", std::string(op) + ": class " + detail::class_name(class_id) + " is not numeric");
   }
@@ -258,7 +241,7 @@ const char* mxGetClassName(const mxArray* array) {
 
 HOST_MX_CLASS_TEST(mxIsChar, a->class_id == mxCHAR_CLASS)
 HOST_MX_CLASS_TEST(mxIsDouble, a->class_id == mxDOUBLE_CLASS)
-HOST_MX_CLASS_TEST(mxIsNumeric, is_numeric_class(a->class_id))
+HOST_MX_CLASS_TEST(mxIsNumeric, host::mx_classes::is_numeric(a->class_id))
 HOST_MX_CLASS_TEST(mxIsLogical, a->class_id == mxLOGICAL_CLASS)
 HOST_MX_CLASS_TEST(mxIsUint8, a->class_id == mxUINT8_CLASS)
 HOST_MX_CLASS_TEST(mxIsUint32, a->class_id == mxUINT32_CLASS)
@@ -285,32 +268,11 @@ double mxGetScalar(const mxArray* array) {
   const mxArray* a = check(array, "mxGetScalar");
   HOST_MX_RECORD("mxGetScalar", describe(a));
   if (a->data == nullptr) return 0.0;  // empty, struct, cell
-  switch (a->class_id) {
-    case mxDOUBLE_CLASS:
-      return first_as_double<double>(a);
-    case mxSINGLE_CLASS:
-      return first_as_double<float>(a);
-    case mxINT8_CLASS:
-      return first_as_double<std::int8_t>(a);
-    case mxUINT8_CLASS:
-    case mxLOGICAL_CLASS:
-      return first_as_double<std::uint8_t>(a);
-    case mxINT16_CLASS:
-      return first_as_double<std::int16_t>(a);
-    case mxUINT16_CLASS:
-    case mxCHAR_CLASS:
-      return first_as_double<std::uint16_t>(a);
-    case mxINT32_CLASS:
-      return first_as_double<std::int32_t>(a);
-    case mxUINT32_CLASS:
-      return first_as_double<std::uint32_t>(a);
-    case mxINT64_CLASS:
-      return first_as_double<std::int64_t>(a);
-    case mxUINT64_CLASS:
-      return first_as_double<std::uint64_t>(a);
-    default:
-      return 0.0;
-  }
+  double value = 0.0;
+  host::mx_classes::with_element_type(a->class_id, [&](auto element) {
+    value = first_as_double<typename decltype(element)::type>(a);
+  });
+  return value;
 }
 
 int mxGetString_700(const mxArray* array, char* buf, int buflen) {

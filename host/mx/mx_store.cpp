@@ -7,6 +7,7 @@
 
 #include "host/mex_host.hpp"
 #include "host/mx/mx_internal.hpp"
+#include "host/mx_classes.hpp"
 #include "host/ut_host.hpp"
 
 namespace host::mx {
@@ -26,26 +27,7 @@ void misuse(const char* op, const std::string& what) {
 }
 
 std::size_t element_size(mxClassID c) {
-  switch (c) {
-    case mxDOUBLE_CLASS:
-    case mxINT64_CLASS:
-    case mxUINT64_CLASS:
-      return 8;
-    case mxSINGLE_CLASS:
-    case mxINT32_CLASS:
-    case mxUINT32_CLASS:
-      return 4;
-    case mxINT16_CLASS:
-    case mxUINT16_CLASS:
-    case mxCHAR_CLASS:
-      return 2;
-    case mxINT8_CLASS:
-    case mxUINT8_CLASS:
-    case mxLOGICAL_CLASS:
-      return 1;
-    default:
-      return 0;
-  }
+  return mx_classes::element_size(c);
 }
 
 bool has_elements(mxClassID c) {
@@ -53,42 +35,7 @@ bool has_elements(mxClassID c) {
 }
 
 const char* class_name(mxClassID c) {
-  switch (c) {
-    case mxCELL_CLASS:
-      return "cell";
-    case mxSTRUCT_CLASS:
-      return "struct";
-    case mxLOGICAL_CLASS:
-      return "logical";
-    case mxCHAR_CLASS:
-      return "char";
-    case mxVOID_CLASS:
-      return "void";
-    case mxDOUBLE_CLASS:
-      return "double";
-    case mxSINGLE_CLASS:
-      return "single";
-    case mxINT8_CLASS:
-      return "int8";
-    case mxUINT8_CLASS:
-      return "uint8";
-    case mxINT16_CLASS:
-      return "int16";
-    case mxUINT16_CLASS:
-      return "uint16";
-    case mxINT32_CLASS:
-      return "int32";
-    case mxUINT32_CLASS:
-      return "uint32";
-    case mxINT64_CLASS:
-      return "int64";
-    case mxUINT64_CLASS:
-      return "uint64";
-    case mxFUNCTION_CLASS:
-      return "function_handle";
-    default:
-      return "unknown";
-  }
+  return mx_classes::class_name(c);
 }
 
 namespace {

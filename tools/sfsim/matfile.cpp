@@ -13,6 +13,7 @@
 #include <memory>
 #include <system_error>
 
+#include "host/mx_classes.hpp"
 #include "tools/sfsim/inputs.hpp"
 
 namespace sfsim::mat {
@@ -55,7 +56,44 @@ struct VarFree {
 using MatPtr = std::unique_ptr<mat_t, MatClose>;
 using VarPtr = std::unique_ptr<matvar_t, VarFree>;
 
+// The numeric classes as matio stores them; the element sizes and the names come
+// from the shared class table.
+struct ClassPair {
+  matio_classes mat;
+  matio_types type;
+  mxClassID host;
+  std::size_t bytes() const { return host::mx_classes::element_size(host); }
+};
+constexpr ClassPair kNumeric[] = {
+    {MAT_C_DOUBLE, MAT_T_DOUBLE, mxDOUBLE_CLASS}, {MAT_C_SINGLE, MAT_T_SINGLE, mxSINGLE_CLASS},
+    {MAT_C_INT8, MAT_T_INT8, mxINT8_CLASS},       {MAT_C_UINT8, MAT_T_UINT8, mxUINT8_CLASS},
+    {MAT_C_INT16, MAT_T_INT16, mxINT16_CLASS},    {MAT_C_UINT16, MAT_T_UINT16, mxUINT16_CLASS},
+    {MAT_C_INT32, MAT_T_INT32, mxINT32_CLASS},    {MAT_C_UINT32, MAT_T_UINT32, mxUINT32_CLASS},
+    {MAT_C_INT64, MAT_T_INT64, mxINT64_CLASS},    {MAT_C_UINT64, MAT_T_UINT64, mxUINT64_CLASS}};
+
+constexpr bool covers_numeric_classes() {
+  std::size_t numeric = 0;
+  for (const host::mx_classes::ClassInfo& c : host::mx_classes::kClasses)
+    numeric += c.numeric ? 1 : 0;
+  for (const ClassPair& p : kNumeric)
+    if (!host::mx_classes::is_numeric(p.host)) return false;
+  return numeric == std::size(kNumeric);
+}
+static_assert(covers_numeric_classes(), "one matio pair per numeric class");
+
+const ClassPair* numeric_of(matio_classes c) {
+  for (const ClassPair& p : kNumeric)
+    if (p.mat == c) return &p;
+  return nullptr;
+}
+const ClassPair* numeric_of(mxClassID c) {
+  for (const ClassPair& p : kNumeric)
+    if (p.host == c) return &p;
+  return nullptr;
+}
+
 const char* class_text(matio_classes c) {
+  if (const ClassPair* p = numeric_of(c)) return host::mx_classes::class_name(p->host);
   switch (c) {
     case MAT_C_CELL:
       return "cell";
@@ -67,26 +105,6 @@ const char* class_text(matio_classes c) {
       return "char";
     case MAT_C_SPARSE:
       return "sparse";
-    case MAT_C_DOUBLE:
-      return "double";
-    case MAT_C_SINGLE:
-      return "single";
-    case MAT_C_INT8:
-      return "int8";
-    case MAT_C_UINT8:
-      return "uint8";
-    case MAT_C_INT16:
-      return "int16";
-    case MAT_C_UINT16:
-      return "uint16";
-    case MAT_C_INT32:
-      return "int32";
-    case MAT_C_UINT32:
-      return "uint32";
-    case MAT_C_INT64:
-      return "int64";
-    case MAT_C_UINT64:
-      return "uint64";
     case MAT_C_FUNCTION:
       return "function";
     case MAT_C_OPAQUE:
@@ -322,34 +340,6 @@ int host_size(std::size_t n, const std::string& path, const std::string& where) 
   return static_cast<int>(n);
 }
 
-struct ClassPair {
-  matio_classes mat;
-  matio_types type;
-  mxClassID host;
-  std::size_t bytes;
-};
-constexpr ClassPair kNumeric[] = {{MAT_C_DOUBLE, MAT_T_DOUBLE, mxDOUBLE_CLASS, 8},
-                                  {MAT_C_SINGLE, MAT_T_SINGLE, mxSINGLE_CLASS, 4},
-                                  {MAT_C_INT8, MAT_T_INT8, mxINT8_CLASS, 1},
-                                  {MAT_C_UINT8, MAT_T_UINT8, mxUINT8_CLASS, 1},
-                                  {MAT_C_INT16, MAT_T_INT16, mxINT16_CLASS, 2},
-                                  {MAT_C_UINT16, MAT_T_UINT16, mxUINT16_CLASS, 2},
-                                  {MAT_C_INT32, MAT_T_INT32, mxINT32_CLASS, 4},
-                                  {MAT_C_UINT32, MAT_T_UINT32, mxUINT32_CLASS, 4},
-                                  {MAT_C_INT64, MAT_T_INT64, mxINT64_CLASS, 8},
-                                  {MAT_C_UINT64, MAT_T_UINT64, mxUINT64_CLASS, 8}};
-
-const ClassPair* numeric_of(matio_classes c) {
-  for (const ClassPair& p : kNumeric)
-    if (p.mat == c) return &p;
-  return nullptr;
-}
-const ClassPair* numeric_of(mxClassID c) {
-  for (const ClassPair& p : kNumeric)
-    if (p.host == c) return &p;
-  return nullptr;
-}
-
 host::engine::MxPtr to_host(const matvar_t* v, const std::string& path, const std::string& where) {
   require_real_full(v, path, where);
   if (v->rank != 2) fail_variable(path, where, "only 2-D values are accepted, got " + describe(v));
@@ -362,11 +352,11 @@ host::engine::MxPtr to_host(const matvar_t* v, const std::string& path, const st
   }
   if (const ClassPair* p = numeric_of(v->class_type)) {
     if (count > 0 &&
-        (v->data == nullptr || v->data_type != p->type || v->nbytes < count * p->bytes)) {
+        (v->data == nullptr || v->data_type != p->type || v->nbytes < count * p->bytes())) {
       fail_variable(path, where, "its data cannot be read as " + std::string(class_text(p->mat)));
     }
     host::engine::MxPtr a(mxCreateNumericMatrix_700(m, n, p->host, mxREAL));
-    if (count > 0) std::memcpy(mxGetData(a.get()), v->data, count * p->bytes);
+    if (count > 0) std::memcpy(mxGetData(a.get()), v->data, count * p->bytes());
     return a;
   }
   switch (v->class_type) {

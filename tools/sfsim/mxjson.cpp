@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "host/mx_classes.hpp"
 #include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
 
@@ -136,40 +137,9 @@ struct Reader {
     const Json& data = list(v, "data", m * n, where);
     MxPtr a(id == mxDOUBLE_CLASS ? mxCreateDoubleMatrix_700(int(m), int(n), mxREAL)
                                  : mxCreateNumericMatrix_700(int(m), int(n), id, mxREAL));
-    switch (id) {
-      case mxDOUBLE_CLASS:
-        fill<double>(a.get(), data, where);
-        break;
-      case mxSINGLE_CLASS:
-        fill<float>(a.get(), data, where);
-        break;
-      case mxINT8_CLASS:
-        fill<std::int8_t>(a.get(), data, where);
-        break;
-      case mxUINT8_CLASS:
-        fill<std::uint8_t>(a.get(), data, where);
-        break;
-      case mxINT16_CLASS:
-        fill<std::int16_t>(a.get(), data, where);
-        break;
-      case mxUINT16_CLASS:
-        fill<std::uint16_t>(a.get(), data, where);
-        break;
-      case mxINT32_CLASS:
-        fill<std::int32_t>(a.get(), data, where);
-        break;
-      case mxUINT32_CLASS:
-        fill<std::uint32_t>(a.get(), data, where);
-        break;
-      case mxINT64_CLASS:
-        fill<std::int64_t>(a.get(), data, where);
-        break;
-      case mxUINT64_CLASS:
-        fill<std::uint64_t>(a.get(), data, where);
-        break;
-      default:
-        fail(where, "unsupported class");
-    }
+    if (!host::mx_classes::is_numeric(id)) fail(where, "unsupported class");
+    host::mx_classes::with_element_type(
+        id, [&](auto element) { fill<typename decltype(element)::type>(a.get(), data, where); });
     return a;
   }
 
@@ -273,13 +243,8 @@ struct Reader {
     const Json& c = member(v, "class", where);
     if (!c.is_string()) fail(where, "\"class\" must be a string");
     const auto& name = c.get_ref<const std::string&>();
-    static const std::pair<const char*, mxClassID> numeric_classes[] = {
-        {"double", mxDOUBLE_CLASS}, {"single", mxSINGLE_CLASS}, {"int8", mxINT8_CLASS},
-        {"uint8", mxUINT8_CLASS},   {"int16", mxINT16_CLASS},   {"uint16", mxUINT16_CLASS},
-        {"int32", mxINT32_CLASS},   {"uint32", mxUINT32_CLASS}, {"int64", mxINT64_CLASS},
-        {"uint64", mxUINT64_CLASS}};
-    for (auto& [cls, id] : numeric_classes)
-      if (name == cls) return numeric(id, v, where);
+    const host::mx_classes::ClassInfo* info = host::mx_classes::find(name);
+    if (info != nullptr && info->numeric) return numeric(info->id, v, where);
     if (name == "logical") return logical(v, where);
     if (name == "char") return text(v, where);
     if (name == "struct") return structure(v, where);
@@ -335,49 +300,19 @@ Json to_json(const mxArray* a) {
   }
   j["class"] = mxGetClassName(a);
   j["size"] = size_of(a);
-  switch (id) {
-    case mxLOGICAL_CLASS: {
-      // One byte per element, any nonzero byte true.
-      Json data = Json::array();
-      const auto* p = static_cast<const unsigned char*>(mxGetData(a));
-      for (std::size_t i = 0; i < mxGetNumberOfElements(a); ++i)
-        data.push_back(p[i] != 0);
-      j["data"] = data;
-      break;
-    }
-    case mxDOUBLE_CLASS:
-      j["data"] = numbers<double>(a);
-      break;
-    case mxSINGLE_CLASS:
-      j["data"] = numbers<float>(a);
-      break;
-    case mxINT8_CLASS:
-      j["data"] = numbers<std::int8_t>(a);
-      break;
-    case mxUINT8_CLASS:
-      j["data"] = numbers<std::uint8_t>(a);
-      break;
-    case mxINT16_CLASS:
-      j["data"] = numbers<std::int16_t>(a);
-      break;
-    case mxUINT16_CLASS:
-      j["data"] = numbers<std::uint16_t>(a);
-      break;
-    case mxINT32_CLASS:
-      j["data"] = numbers<std::int32_t>(a);
-      break;
-    case mxUINT32_CLASS:
-      j["data"] = numbers<std::uint32_t>(a);
-      break;
-    case mxINT64_CLASS:
-      j["data"] = numbers<std::int64_t>(a);
-      break;
-    case mxUINT64_CLASS:
-      j["data"] = numbers<std::uint64_t>(a);
-      break;
-    default:
-      throw std::runtime_error(std::string("arrays of class ") + mxGetClassName(a) +
-                               " cannot be written as JSON");
+  if (id == mxLOGICAL_CLASS) {
+    // One byte per element, any nonzero byte true.
+    Json data = Json::array();
+    const auto* p = static_cast<const unsigned char*>(mxGetData(a));
+    for (std::size_t i = 0; i < mxGetNumberOfElements(a); ++i)
+      data.push_back(p[i] != 0);
+    j["data"] = data;
+  } else if (host::mx_classes::is_numeric(id)) {
+    host::mx_classes::with_element_type(
+        id, [&](auto element) { j["data"] = numbers<typename decltype(element)::type>(a); });
+  } else {
+    throw std::runtime_error(std::string("arrays of class ") + mxGetClassName(a) +
+                             " cannot be written as JSON");
   }
   return j;
 }
