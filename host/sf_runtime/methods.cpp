@@ -7,7 +7,7 @@
 
 #include "host/sf_runtime/runtime.hpp"
 
-using namespace sfrt;
+using namespace host::sf_runtime::detail;
 
 namespace {
 
@@ -80,7 +80,7 @@ extern "C" void callMdlMethodAndReportError(SfMdlMethodFn body, SimStruct* S) {
   } catch (const host::HostError& e) {
     abandon_scopes(depth);
     --rt.method_depth;
-    rt.last_error = host::sf::ErrorRecord{e.identifier, e.what()};
+    rt.last_error = host::sf_runtime::ErrorRecord{e.identifier, e.what()};
     post_error(S, g_method_message, e.what());
     return;
   } catch (...) {
@@ -137,7 +137,7 @@ extern "C" double sf_get_time(SimStruct* S) {
   return *info->t;
 }
 
-namespace host::sf {
+namespace host::sf_runtime {
 
 const std::optional<ErrorRecord>& last_error() {
   return runtime().last_error;
@@ -155,4 +155,4 @@ void reset() {
   rt.codegen_calls.clear();
 }
 
-}  // namespace host::sf
+}  // namespace host::sf_runtime

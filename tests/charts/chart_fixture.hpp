@@ -15,7 +15,7 @@
 #include "charts/chart.hpp"
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "host/ut_host.hpp"
 #include "models/harnvale/catalogue.hpp"
@@ -159,7 +159,7 @@ class ChartTest : public ::testing::Test {
   static constexpr int N = Chart::N;
 
   void SetUp() override {
-    host::sf::reset();
+    host::sf_runtime::reset();
     host::mex::set_error_returns(false);
     generic_calls().clear();
     block_handles().clear();
@@ -175,7 +175,7 @@ class ChartTest : public ::testing::Test {
       registry::Lifecycle<Model>::machine_terminate();
     registry::Lifecycle<Model>::unload_optimization_info();
     host::mex::set_error_returns(false);
-    host::sf::set_line_hook({});
+    host::sf_runtime::set_line_hook({});
     EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
     EXPECT_EQ(host::ut::outstanding_blocks(), blocks_before_) << "host heap blocks left";
   }

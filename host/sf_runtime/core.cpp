@@ -19,9 +19,9 @@
 #include "host/sf_runtime/runtime.hpp"
 #include "host/sf_runtime/values.hpp"
 
-namespace sfrt {
+namespace host::sf_runtime::detail {
 
-namespace hs = host::sf;
+namespace hs = host::sf_runtime;
 
 constinit Runtime* g_runtime = nullptr;
 
@@ -246,9 +246,9 @@ void reset_debugger() {
   rt.line_hook = nullptr;
 }
 
-}  // namespace sfrt
+}  // namespace host::sf_runtime::detail
 
-using namespace sfrt;
+using namespace host::sf_runtime::detail;
 
 // --- Machine --------------------------------------------------------------------
 
@@ -762,7 +762,7 @@ extern "C" int32_t sf_debug_eml_data_array_bounds_error_check(
 
 // --- Host-side view -------------------------------------------------------------
 
-namespace host::sf {
+namespace host::sf_runtime {
 
 int debug_instance_id(const void* debug_instance) {
   const DebugInstance* inst = find_instance(debug_instance);
@@ -853,4 +853,4 @@ void set_line_hook(LineHook hook) {
   runtime().line_hook = std::move(hook);
 }
 
-}  // namespace host::sf
+}  // namespace host::sf_runtime
