@@ -143,16 +143,4 @@ const std::optional<ErrorRecord>& last_error() {
   return runtime().last_error;
 }
 
-void reset() {
-  Runtime& rt = runtime();
-  reset_debugger();
-  rt.method_depth = 0;
-  rt.last_error.reset();
-  rt.optimization_info_available = true;
-  rt.optimization_info_loads = 0;
-  rt.chart_inlinable = 0;
-  rt.rtw_uint_props.clear();
-  rt.codegen_calls.clear();
-}
-
 }  // namespace host::sf_runtime

@@ -1,5 +1,6 @@
 // Private state of the chart runtime's debugger, checks, method wrapping and
-// code-generation answers. One process-wide Runtime; the host serialises every call.
+// code-generation answers, shared by the runtime's files. One process-wide Runtime;
+// the host serialises every call.
 #pragma once
 
 #include <cstdint>
@@ -139,6 +140,10 @@ inline DebugInstance& checked_instance(const void* handle, const char* op) {
   return check_instance(handle, op);
 }
 
+// The debug instance behind a handle, terminated or not; null when the handle was
+// not made by this runtime.
+DebugInstance* find_instance(const void* handle);
+
 // Registered records; each raises naming `op` when the record does not exist.
 host::sf_runtime::MachineRecord& checked_machine(DebugInstance& inst, unsigned machine_number,
                                                  const char* op);
@@ -148,6 +153,18 @@ host::sf_runtime::ChartInstanceRecord& checked_chart_instance(host::sf_runtime::
                                                               unsigned instance_number,
                                                               const char* op);
 
+// The chart instance that a step hook or a declaration names; raises as the look-ups
+// above do.
+inline host::sf_runtime::ChartInstanceRecord& instance_of(void* debug_instance,
+                                                          unsigned machine_number,
+                                                          unsigned chart_number,
+                                                          unsigned instance_number,
+                                                          const char* op) {
+  DebugInstance& inst = checked_instance(debug_instance, op);
+  host::sf_runtime::ChartRecord& chart = checked_chart(inst, machine_number, chart_number, op);
+  return checked_chart_instance(chart, instance_number, op);
+}
+
 // Drops the scopes pushed inside callMdlMethodAndReportError bodies at nesting level
 // `depth` or deeper (their step ended with an error).
 void abandon_scopes(unsigned depth);
@@ -156,7 +173,6 @@ void abandon_scopes(unsigned depth);
 // host that this runtime runs in but not a host::HostError (GNU Octave's own
 // errors); nothing for any other exception. host_errors.cpp of each host.
 std::optional<host::sf_runtime::ErrorRecord> foreign_host_error();
-void reset_debugger();
 
 // Recorder arguments of our own: a debug instance ("dbg#1"), an array (its
 // description), a callback (its address), a dimension list ("[2402]"), lists of
