@@ -12,7 +12,7 @@
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
 #include "host/os.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "platform/truncate.h"
 
 namespace host::engine {
@@ -183,7 +183,7 @@ CallResult Block::call(double flag) {
     result.ok = false;
     result.error = e.root_.error_status;
     // The runtime's method wrapper keeps the identifier of the error it posted.
-    const auto& caught = host::sf::last_error();
+    const auto& caught = host::sf_runtime::last_error();
     if (caught && result.error == caught->message) result.identifier = caught->identifier;
   }
   if (method == SS_METHOD_START && result.ok) result = Engine::check_widths(*this, registered);
@@ -351,7 +351,8 @@ namespace {
 // count of registrations) of every instance record made with its SimStruct.
 std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S) {
   std::vector<std::array<unsigned, 3>> found;
-  for (unsigned n = kFirstChartNumber; const host::sf::ChartRecord* c = host::sf::chart(n); ++n) {
+  for (unsigned n = kFirstChartNumber;
+       const host::sf_runtime::ChartRecord* c = host::sf_runtime::chart(n); ++n) {
     for (const auto& instance : c->instances) {
       if (instance.simstruct == S)
         found.push_back({n, instance.instance_number, instance.registrations});
@@ -368,10 +369,10 @@ std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S) {
 // start counts (`before` lists those made earlier). Each input port must be found
 // there, with the width the block gave it.
 CallResult Engine::check_widths(Block& b, const std::vector<std::array<unsigned, 3>>& before) {
-  const host::sf::ChartInstanceRecord* record = nullptr;
+  const host::sf_runtime::ChartInstanceRecord* record = nullptr;
   for (const auto& now : registrations_of(&b.S_)) {
     if (std::find(before.begin(), before.end(), now) == before.end())
-      record = host::sf::chart_instance(now[0], now[1]);
+      record = host::sf_runtime::chart_instance(now[0], now[1]);
   }
   CallResult result;
   auto refuse = [&](const std::string& why) {

@@ -9,11 +9,11 @@
 #include "host/mex_host.hpp"
 #include "host/sf_runtime/runtime.hpp"
 
-std::optional<host::sf::ErrorRecord> sfrt::foreign_host_error() {
+std::optional<host::sf_runtime::ErrorRecord> host::sf_runtime::detail::foreign_host_error() {
   try {
     throw;
   } catch (const octave::execution_exception& e) {
-    return host::sf::ErrorRecord{e.identifier(), e.message()};
+    return host::sf_runtime::ErrorRecord{e.identifier(), e.message()};
   } catch (...) {
     return std::nullopt;
   }

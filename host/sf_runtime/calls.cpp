@@ -10,7 +10,7 @@
 #include "platform/mex.h"
 #include "platform/sf_runtime.h"
 
-namespace sfrt::values {
+namespace host::sf_runtime::detail::values {
 namespace {
 
 // Recorder argument: the inputs of a call, "[double[1x1],char[1x3]]".
@@ -34,9 +34,9 @@ std::vector<mxArray*> output_slots(int nlhs) {
 }
 
 }  // namespace
-}  // namespace sfrt::values
+}  // namespace host::sf_runtime::detail::values
 
-using namespace sfrt::values;
+using namespace host::sf_runtime::detail::values;
 
 extern "C" {
 
@@ -62,7 +62,8 @@ const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name
       inputs.push_back(const_cast<mxArray*>(va_arg(args, const mxArray*)));
     }
   }
-  trace_call("sf_mex_call_debug", sfrt::Dbg{debug_instance}, name, nlhs, nrhs, Inputs{&inputs});
+  trace_call("sf_mex_call_debug", host::sf_runtime::detail::Dbg{debug_instance}, name, nlhs, nrhs,
+             Inputs{&inputs});
   host::trace::Mute mute;
   std::vector<mxArray*> outputs = output_slots(nlhs);
   mexCallMATLAB(nlhs, outputs.data(), nrhs, inputs.data(), name);

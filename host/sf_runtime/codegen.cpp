@@ -6,7 +6,7 @@
 
 #include "host/sf_runtime/runtime.hpp"
 
-using namespace sfrt;
+using namespace host::sf_runtime::detail;
 
 namespace {
 
@@ -79,7 +79,7 @@ extern "C" void sf_clear_rtw_identifier(SimStruct* S) {
   log_call("sf_clear_rtw_identifier", addr(S));
 }
 
-namespace host::sf {
+namespace host::sf_runtime {
 
 void set_optimization_info_available(bool available) {
   runtime().optimization_info_available = available;
@@ -101,4 +101,4 @@ const std::vector<trace::Call>& codegen_calls() {
   return runtime().codegen_calls;
 }
 
-}  // namespace host::sf
+}  // namespace host::sf_runtime

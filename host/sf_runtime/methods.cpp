@@ -7,7 +7,7 @@
 
 #include "host/sf_runtime/runtime.hpp"
 
-using namespace sfrt;
+using namespace host::sf_runtime::detail;
 
 namespace {
 
@@ -80,7 +80,7 @@ extern "C" void callMdlMethodAndReportError(SfMdlMethodFn body, SimStruct* S) {
   } catch (const host::HostError& e) {
     abandon_scopes(depth);
     --rt.method_depth;
-    rt.last_error = host::sf::ErrorRecord{e.identifier, e.what()};
+    rt.last_error = host::sf_runtime::ErrorRecord{e.identifier, e.what()};
     post_error(S, g_method_message, e.what());
     return;
   } catch (...) {
@@ -137,22 +137,10 @@ extern "C" double sf_get_time(SimStruct* S) {
   return *info->t;
 }
 
-namespace host::sf {
+namespace host::sf_runtime {
 
 const std::optional<ErrorRecord>& last_error() {
   return runtime().last_error;
 }
 
-void reset() {
-  Runtime& rt = runtime();
-  reset_debugger();
-  rt.method_depth = 0;
-  rt.last_error.reset();
-  rt.optimization_info_available = true;
-  rt.optimization_info_loads = 0;
-  rt.chart_inlinable = 0;
-  rt.rtw_uint_props.clear();
-  rt.codegen_calls.clear();
-}
-
-}  // namespace host::sf
+}  // namespace host::sf_runtime

@@ -1,5 +1,6 @@
 // Private state of the chart runtime's debugger, checks, method wrapping and
-// code-generation answers. One process-wide Runtime; the host serialises every call.
+// code-generation answers, shared by the runtime's files. One process-wide Runtime;
+// the host serialises every call.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +14,11 @@
 
 #include "host/attributes.hpp"
 #include "host/mex_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "platform/sf_runtime.h"
 
-namespace sfrt {
+namespace host::sf_runtime::detail {
 
 // Identifiers of the errors raised by the debugger and the checks.
 inline constexpr const char* kIdNotInteger = "Stateflow:Runtime:IndexNotInteger";
@@ -49,7 +50,7 @@ struct Scope {
   const char** names = nullptr;
   void* scratch = nullptr;
   unsigned method_depth = 0;  // callMdlMethodAndReportError nesting when pushed
-  std::vector<host::sf::Symbol> symbols;
+  std::vector<host::sf_runtime::Symbol> symbols;
 };
 
 struct DebugInstance {
@@ -76,18 +77,18 @@ struct Runtime {
   std::unordered_map<const void*, std::unique_ptr<DebugInstance>> instances;
   int next_instance_id = 1;
 
-  std::map<unsigned, host::sf::MachineRecord> machines;
+  std::map<unsigned, host::sf_runtime::MachineRecord> machines;
   unsigned next_machine_number = 1;
 
-  std::map<unsigned, host::sf::ChartRecord> charts;  // by chart number
+  std::map<unsigned, host::sf_runtime::ChartRecord> charts;  // by chart number
   unsigned next_chart_number = 101;
 
   std::map<RangeKey, std::pair<double, double>> ranges;
 
-  host::sf::LineHook line_hook;
+  host::sf_runtime::LineHook line_hook;
 
   unsigned method_depth = 0;
-  std::optional<host::sf::ErrorRecord> last_error;
+  std::optional<host::sf_runtime::ErrorRecord> last_error;
 
   bool optimization_info_available = true;
   unsigned optimization_info_loads = 0;
@@ -139,13 +140,30 @@ inline DebugInstance& checked_instance(const void* handle, const char* op) {
   return check_instance(handle, op);
 }
 
+// The debug instance behind a handle, terminated or not; null when the handle was
+// not made by this runtime.
+DebugInstance* find_instance(const void* handle);
+
 // Registered records; each raises naming `op` when the record does not exist.
-host::sf::MachineRecord& checked_machine(DebugInstance& inst, unsigned machine_number,
-                                         const char* op);
-host::sf::ChartRecord& checked_chart(DebugInstance& inst, unsigned machine_number,
-                                     unsigned chart_number, const char* op);
-host::sf::ChartInstanceRecord& checked_chart_instance(host::sf::ChartRecord& chart,
-                                                      unsigned instance_number, const char* op);
+host::sf_runtime::MachineRecord& checked_machine(DebugInstance& inst, unsigned machine_number,
+                                                 const char* op);
+host::sf_runtime::ChartRecord& checked_chart(DebugInstance& inst, unsigned machine_number,
+                                             unsigned chart_number, const char* op);
+host::sf_runtime::ChartInstanceRecord& checked_chart_instance(host::sf_runtime::ChartRecord& chart,
+                                                              unsigned instance_number,
+                                                              const char* op);
+
+// The chart instance that a step hook or a declaration names; raises as the look-ups
+// above do.
+inline host::sf_runtime::ChartInstanceRecord& instance_of(void* debug_instance,
+                                                          unsigned machine_number,
+                                                          unsigned chart_number,
+                                                          unsigned instance_number,
+                                                          const char* op) {
+  DebugInstance& inst = checked_instance(debug_instance, op);
+  host::sf_runtime::ChartRecord& chart = checked_chart(inst, machine_number, chart_number, op);
+  return checked_chart_instance(chart, instance_number, op);
+}
 
 // Drops the scopes pushed inside callMdlMethodAndReportError bodies at nesting level
 // `depth` or deeper (their step ended with an error).
@@ -154,8 +172,7 @@ void abandon_scopes(unsigned depth);
 // Called inside a catch block: the error being handled, when it is an error of the
 // host that this runtime runs in but not a host::HostError (GNU Octave's own
 // errors); nothing for any other exception. host_errors.cpp of each host.
-std::optional<host::sf::ErrorRecord> foreign_host_error();
-void reset_debugger();
+std::optional<host::sf_runtime::ErrorRecord> foreign_host_error();
 
 // Recorder arguments of our own: a debug instance ("dbg#1"), an array (its
 // description), a callback (its address), a dimension list ("[2402]"), lists of
@@ -218,4 +235,4 @@ inline void record(const char* op, const A&... a) {
   if (host::trace::enabled()) record_now(op, a...);
 }
 
-}  // namespace sfrt
+}  // namespace host::sf_runtime::detail

@@ -12,7 +12,7 @@
 #include "platform/mex.h"
 #include "platform/sf_runtime.h"
 
-namespace sfrt::values {
+namespace host::sf_runtime::detail::values {
 
 std::string vformat(const char* fmt, std::va_list args) {
   std::va_list copy;
@@ -157,9 +157,9 @@ std::string identifier_path(const SfMsgIdentifier* id) {
 }
 
 }  // namespace
-}  // namespace sfrt::values
+}  // namespace host::sf_runtime::detail::values
 
-using namespace sfrt::values;
+using namespace host::sf_runtime::detail::values;
 
 extern "C" {
 

@@ -11,7 +11,7 @@
 #include "host/trace.hpp"
 #include "platform/mx.h"
 
-namespace sfrt::values {
+namespace host::sf_runtime::detail::values {
 
 // Ends a va_list when it goes out of scope, also when reading it raised.
 class VaListEnd {
@@ -92,4 +92,4 @@ mxArray* text_row(const char* text, std::size_t n);
 // True for a real 1x1 array of the given class.
 bool is_real_scalar(const mxArray* array, mxClassID class_id);
 
-}  // namespace sfrt::values
+}  // namespace host::sf_runtime::detail::values

@@ -19,7 +19,7 @@
 #include "host/trace.hpp"
 #include "platform/sf_runtime.h"
 
-namespace sfrt::values {
+namespace host::sf_runtime::detail::values {
 namespace {
 
 constexpr long long kMaxElements = 1000000;
@@ -190,14 +190,16 @@ class Decoder {
 };
 
 }  // namespace
-}  // namespace sfrt::values
+}  // namespace host::sf_runtime::detail::values
 
 extern "C" mxArray* sf_mex_decode_encoded_mx_struct_array(const char** texts, int a0, int a1) {
   const char* text = texts != nullptr ? texts[0] : nullptr;
-  sfrt::values::trace_call("sf_mex_decode_encoded_mx_struct_array", text, a0, a1);
+  host::sf_runtime::detail::values::trace_call("sf_mex_decode_encoded_mx_struct_array", text, a0,
+                                               a1);
   host::trace::Mute mute;
   if (text == nullptr) {
-    sfrt::values::raise(sfrt::values::kIdDecode, "Malformed encoded struct array: no text given.");
+    host::sf_runtime::detail::values::raise(host::sf_runtime::detail::values::kIdDecode,
+                                            "Malformed encoded struct array: no text given.");
   }
-  return sfrt::values::Decoder(text).decode();
+  return host::sf_runtime::detail::values::Decoder(text).decode();
 }

@@ -16,7 +16,7 @@
 #include "charts/model_state.hpp"
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "host/ut_host.hpp"
 #include "models/list.hpp"
@@ -158,7 +158,7 @@ class ChartTest : public ::testing::Test {
   static constexpr int N = Chart::N;
 
   void SetUp() override {
-    host::sf::reset();
+    host::sf_runtime::reset();
     host::mex::set_error_returns(false);
     generic_calls().clear();
     block_handles().clear();
@@ -174,7 +174,7 @@ class ChartTest : public ::testing::Test {
       registry::Lifecycle<Model>::machine_terminate();
     charts::unload_optimization_info<Model>();
     host::mex::set_error_returns(false);
-    host::sf::set_line_hook({});
+    host::sf_runtime::set_line_hook({});
     EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
     EXPECT_EQ(host::ut::outstanding_blocks(), blocks_before_) << "host heap blocks left";
   }

@@ -139,8 +139,8 @@ TYPED_TEST(InstanceTest, SetWorkWidthsInPlainSimulation) {
     EXPECT_EQ(ssGetChecksum(&b.S, i), TypeParam::column.sfun_checksum[i]);
   EXPECT_EQ(b.S.methods.derivatives, nullptr);
   EXPECT_TRUE(generic_calls().empty());
-  EXPECT_EQ(host::sf::optimization_info_loads(), 0u);
-  EXPECT_TRUE(host::sf::codegen_calls().empty());
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), 0u);
+  EXPECT_TRUE(host::sf_runtime::codegen_calls().empty());
   for (const SsPort& p : b.in)
     EXPECT_EQ(p.attributes, 0u);
   // With the host's block data present, one call with code 197 and a true value.
@@ -164,12 +164,12 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
         CodeGenCase{SS_SIM_RTW_GEN, 1, 1, false}}) {
     SCOPED_TRACE(::testing::Message()
                  << "mode " << c.mode << " inlinable " << c.inlinable << " generic " << c.generic);
-    host::sf::reset();
+    host::sf_runtime::reset();
     generic_calls().clear();
     charts::unload_optimization_info<typename TypeParam::Model>();
-    host::sf::set_chart_inlinable(c.inlinable);
-    host::sf::set_rtw_info_uint_prop("RTWCG", c.rtwcg);
-    host::sf::set_rtw_info_uint_prop("gatewayCannotBeInlinedMultipleTimes", 5);
+    host::sf_runtime::set_chart_inlinable(c.inlinable);
+    host::sf_runtime::set_rtw_info_uint_prop("RTWCG", c.rtwcg);
+    host::sf_runtime::set_rtw_info_uint_prop("gatewayCannotBeInlinedMultipleTimes", 5);
     Block b(this->root_, TypeParam::N, c.mode);
     SsModelInfo info = this->root_.info;
     if (!c.generic) info.generic_fcn = nullptr;
@@ -218,7 +218,7 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
       expected_ops.push_back("sf_mark_chart_reusable_outputs");
     }
     expected_ops.push_back("sf_set_rtw_dwork_info");
-    const auto& calls = host::sf::codegen_calls();
+    const auto& calls = host::sf_runtime::codegen_calls();
     std::vector<std::string> got_ops = ops(calls);
     got_ops.erase(std::remove(got_ops.begin(), got_ops.end(), "sf_load_rtw_optimization_info"),
                   got_ops.end());
@@ -245,7 +245,7 @@ TYPED_TEST(InstanceTest, SetWorkWidthsForCodeGenerationAndExternalMode) {
       EXPECT_EQ(marks[0].args.at(4), "3");
       EXPECT_EQ(marks[1].args.at(4), "1");
     }
-    EXPECT_EQ(host::sf::optimization_info_loads(), 1u);
+    EXPECT_EQ(host::sf_runtime::optimization_info_loads(), 1u);
 
     std::vector<GenericCall> expected_generic;
     if (c.generic) {
@@ -279,7 +279,7 @@ TYPED_TEST(InstanceTest, OptimisationInfoLoadedOnceDroppedAtCodeGenTerminate) {
   Block& b = this->add_block(SS_SIM_RTW_GEN);
   TypeParam::chart_set_work_widths(&b.S);
   TypeParam::chart_set_work_widths(&b.S);
-  EXPECT_EQ(host::sf::optimization_info_loads(), 1u);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), 1u);
   ASSERT_NE(this->model().optimization_info, nullptr);
   TypeParam::chart_start(&b.S);
   host::trace::Collector rec;
@@ -287,7 +287,7 @@ TYPED_TEST(InstanceTest, OptimisationInfoLoadedOnceDroppedAtCodeGenTerminate) {
   EXPECT_EQ(this->model().optimization_info, nullptr);
   EXPECT_EQ(only(rec.calls(), {"sf_clear_rtw_identifier"}).size(), 1u);
   TypeParam::chart_set_work_widths(&b.S);
-  EXPECT_EQ(host::sf::optimization_info_loads(), 2u);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), 2u);
   // A plain terminate keeps the cache.
   TypeParam::chart_start(&plain.S);
   TypeParam::chart_terminate(plain.instance());
@@ -469,7 +469,7 @@ TYPED_TEST(InstanceTest, RtwWritesTheChartTypeOnlyForCodeGeneration) {
 
 // Blocks of different charts of both models live side by side.
 TEST(ChartsTogether, DifferentChartsAndModels) {
-  host::sf::reset();
+  host::sf_runtime::reset();
   const std::size_t live = host::mx::live_count();
   const long heap = host::ut::outstanding_blocks();
   using H1 = charts::Chart<harnvale::C1>;

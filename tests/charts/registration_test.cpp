@@ -70,7 +70,7 @@ TYPED_TEST(RegistrationTest, FirstBlockDeclaresTheChart) {
   const ChartInstance* inst = b.instance();
   ASSERT_NE(inst->chart_number, 0u);
   ASSERT_NE(inst->instance_number, 0u);
-  const host::sf::ChartRecord* chart = host::sf::chart(inst->chart_number);
+  const host::sf_runtime::ChartRecord* chart = host::sf_runtime::chart(inst->chart_number);
   ASSERT_NE(chart, nullptr);
   EXPECT_EQ(chart->file_number, static_cast<unsigned>(TypeParam::column.number));
   EXPECT_EQ(chart->machine_number, this->model().machine_number);
@@ -86,8 +86,8 @@ TYPED_TEST(RegistrationTest, FirstBlockDeclaresTheChart) {
   EXPECT_EQ(chart->state_info, (std::array<unsigned, 3>{0, 0, 2}));
   EXPECT_EQ(chart->disable_implicit_casting, 1u);
 
-  const host::sf::ChartInstanceRecord* rec_inst =
-      host::sf::chart_instance(inst->chart_number, inst->instance_number);
+  const host::sf_runtime::ChartInstanceRecord* rec_inst =
+      host::sf_runtime::chart_instance(inst->chart_number, inst->instance_number);
   ASSERT_NE(rec_inst, nullptr);
   ASSERT_EQ(rec_inst->compiled.size(), 4u);
   EXPECT_EQ(rec_inst->compiled[0].dims, std::vector<unsigned>{unsigned(N)});
@@ -183,8 +183,8 @@ TYPED_TEST(RegistrationTest, SecondBlockOfTheSameChartSkipsTheDeclaration) {
   const ChartInstance* b = second.instance();
   EXPECT_EQ(a->chart_number, b->chart_number);
   EXPECT_NE(a->instance_number, b->instance_number);
-  const auto* rb = host::sf::chart_instance(b->chart_number, b->instance_number);
-  const auto* ra = host::sf::chart_instance(a->chart_number, a->instance_number);
+  const auto* rb = host::sf_runtime::chart_instance(b->chart_number, b->instance_number);
+  const auto* ra = host::sf_runtime::chart_instance(a->chart_number, a->instance_number);
   ASSERT_NE(ra, nullptr);
   ASSERT_NE(rb, nullptr);
   EXPECT_EQ(rb->value_ptrs[0], second.x.data());
@@ -203,7 +203,8 @@ TYPED_TEST(RegistrationTest, LaterInitialisationsOnlyReset) {
   ASSERT_EQ(ops(calls), std::vector<std::string>{"sf_debug_reset_current_state_configuration"});
   EXPECT_EQ(calls[0].args.at(2), std::to_string(inst->chart_number));
   EXPECT_EQ(calls[0].args.at(3), std::to_string(inst->instance_number));
-  EXPECT_EQ(host::sf::chart_instance(inst->chart_number, inst->instance_number)->reset_count, 1u);
+  EXPECT_EQ(
+      host::sf_runtime::chart_instance(inst->chart_number, inst->instance_number)->reset_count, 1u);
 }
 
 // Initialising a started block: one debugger call, the reset, with the numbers
@@ -212,7 +213,7 @@ TYPED_TEST(RegistrationTest, ChartInitializeMakesOnlyTheReset) {
   Block& b = this->add_block();
   TypeParam::chart_start(&b.S);
   const ChartInstance* inst = b.instance();
-  const std::size_t charts_declared = host::sf::chart(inst->chart_number)->data.size();
+  const std::size_t charts_declared = host::sf_runtime::chart(inst->chart_number)->data.size();
   host::trace::Collector rec;
   TypeParam::chart_initialize(b.instance());
   const auto calls = debugger_calls(rec.calls());
@@ -220,7 +221,7 @@ TYPED_TEST(RegistrationTest, ChartInitializeMakesOnlyTheReset) {
   EXPECT_EQ(calls[0].args.at(1), std::to_string(this->model().machine_number));
   EXPECT_EQ(calls[0].args.at(2), std::to_string(inst->chart_number));
   EXPECT_EQ(calls[0].args.at(3), std::to_string(inst->instance_number));
-  EXPECT_EQ(host::sf::chart(inst->chart_number)->data.size(), charts_declared);
+  EXPECT_EQ(host::sf_runtime::chart(inst->chart_number)->data.size(), charts_declared);
 }
 
 TYPED_TEST(RegistrationTest, NoRegistrationBitOnTheRootOnlyResets) {

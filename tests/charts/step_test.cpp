@@ -213,11 +213,11 @@ TYPED_TEST(StepAllTest, DescendingTableReachesTheKernelAsPrivateCopies) {
   const std::vector<double> x0 = b.x, y0 = b.y;
   b.z = 10.0 * N - 5.0;  // between the first two breakpoints, given descending
   std::vector<double> seen_x, seen_y;
-  host::sf::set_line_hook([&](const host::sf::LineCall& line) {
+  host::sf_runtime::set_line_hook([&](const host::sf_runtime::LineCall& line) {
     if (line.line_code != -3) return;
     // The debugger-visible locals after the kernel: still in the block's order.
     for (const char* name : {"x", "y"}) {
-      const mxArray* shown = host::sf::show_symbol(line.debug_instance, name);
+      const mxArray* shown = host::sf_runtime::show_symbol(line.debug_instance, name);
       const double* pr = mxGetPr(shown);
       (name[0] == 'x' ? seen_x : seen_y).assign(pr, pr + mxGetNumberOfElements(shown));
       mxDestroyArray(const_cast<mxArray*>(shown));
@@ -234,13 +234,13 @@ TYPED_TEST(StepAllTest, DescendingTableReachesTheKernelAsPrivateCopies) {
 TYPED_TEST(StepAllTest, EditOfY1BetweenTheLineCallsReachesTheOutput) {
   Block& b = this->started_block();
   b.z = 3.0;
-  host::sf::set_line_hook([&](const host::sf::LineCall& line) {
+  host::sf_runtime::set_line_hook([&](const host::sf_runtime::LineCall& line) {
     if (line.line_code != -3) return;
-    host::sf::edit_symbol(line.debug_instance, "y1", mxCreateDoubleScalar(-12.5));
+    host::sf_runtime::edit_symbol(line.debug_instance, "y1", mxCreateDoubleScalar(-12.5));
   });
   TypeParam::chart_step(b.instance());
   EXPECT_EQ(b.y1, -12.5);
-  host::sf::set_line_hook({});
+  host::sf_runtime::set_line_hook({});
   TypeParam::chart_step(b.instance());
   EXPECT_EQ(b.y1, 6.0);
 }

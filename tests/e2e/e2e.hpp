@@ -16,7 +16,7 @@
 #include "host/engine.hpp"
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/ut_host.hpp"
 #include "models/list.hpp"
 
@@ -170,7 +170,7 @@ inline ::testing::AssertionResult ok(const host::engine::CallResult& r) {
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    host::sf::reset();
+    host::sf_runtime::reset();
     live_before_ = host::mx::live_count();
     persistent_before_ = host::mx::persistent_count();
     ut_before_ = host::ut::outstanding_blocks();

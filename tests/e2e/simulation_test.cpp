@@ -192,7 +192,7 @@ TEST_P(StepError, IsTheBlocksErrorAndTheNextGoodStepWorks) {
     // The debugger's symbol scopes of the failed step are not left open.
     const ChartInfo* info = chart_info_of(block.simstruct());
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(host::sf::scope_depth(info->debug_instance), 0u);
+    EXPECT_EQ(host::sf_runtime::scope_depth(info->debug_instance), 0u);
 
     block.set_inputs(good.x.data(), good.y.data(), good.x[7]);
     engine.set_time(2 * kStepSize, true);

@@ -132,7 +132,7 @@ class AllocationFailure : public HostTest, public ::testing::WithParamInterface<
     const ChartCase& c = GetParam();
     const Table t = make_table(c.N, 7);
     Outcome out;
-    host::sf::reset();  // a fresh chart runtime: its records do not pile up over the runs
+    host::sf_runtime::reset();  // a fresh chart runtime: its records do not pile up over the runs
     {
       Engine engine;
       auto& plugin = engine.load(c.plugin);

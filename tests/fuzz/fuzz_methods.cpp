@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "tests/fuzz/fuzz_plugins.hpp"
 
 namespace {
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::keeper();
   // A fresh chart runtime (every block of the last input has been terminated): its
   // records of charts registered by earlier inputs do not pile up.
-  host::sf::reset();
+  host::sf_runtime::reset();
   fuzz::Bytes in(data, size);
   const fuzz::HostAccount account;
   {

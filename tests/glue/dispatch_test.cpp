@@ -10,7 +10,7 @@
 #include "block/chart_records.h"
 #include "glue/simulink.h"
 #include "host/mex_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "platform/mex.h"
 #include "platform/mx.h"
@@ -821,9 +821,9 @@ TEST_F(Dispatch, HostErrorInAWrappedBodyBecomesTheBlockError) {
   chart().step = slot_raise;
   EXPECT_NO_THROW(call(104));
   EXPECT_EQ(g_log, (Log{"raise"}));
-  ASSERT_TRUE(host::sf::last_error().has_value());
-  EXPECT_EQ(host::sf::last_error()->message, "the chart failed");
-  EXPECT_EQ(host::sf::last_error()->identifier, "Fake:chart:failure");
+  ASSERT_TRUE(host::sf_runtime::last_error().has_value());
+  EXPECT_EQ(host::sf_runtime::last_error()->message, "the chart failed");
+  EXPECT_EQ(host::sf_runtime::last_error()->identifier, "Fake:chart:failure");
   ASSERT_NE(root.error_status, nullptr);
   EXPECT_NE(std::string(root.error_status).find("the chart failed"), std::string::npos);
 }

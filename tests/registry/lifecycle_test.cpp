@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/mx_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "models/harnvale/model.hpp"
 #include "models/list.hpp"
@@ -32,7 +32,7 @@ Lines lines(const host::trace::Collector& rec) {
 }
 
 std::string dbg(const void* debug_instance) {
-  return "dbg#" + std::to_string(host::sf::debug_instance_id(debug_instance));
+  return "dbg#" + std::to_string(host::sf_runtime::debug_instance_id(debug_instance));
 }
 
 template <class Model>
@@ -61,7 +61,7 @@ class LifecycleTest : public ::testing::Test {
     while (state<Model>().machine_use_count > 0)
       L::machine_terminate();
     charts::unload_optimization_info<Model>();
-    host::sf::set_optimization_info_available(true);
+    host::sf_runtime::set_optimization_info_available(true);
     EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
   }
 
@@ -94,12 +94,12 @@ TYPED_TEST(LifecycleTest, TwoBlocksShareOneDebugInstanceAndOneRegistration) {
   void* const first = m.debug_instance;
   EXPECT_EQ(lines(rec), TestFixture::registration(first, m.machine_number));
   EXPECT_EQ(m.machine_use_count, 1);
-  const host::sf::MachineRecord* machine = host::sf::machine(m.machine_number);
+  const host::sf_runtime::MachineRecord* machine = host::sf_runtime::machine(m.machine_number);
   ASSERT_NE(machine, nullptr);
   EXPECT_EQ(machine->name, TypeParam::name);
   EXPECT_EQ(machine->target, "sfun");
   EXPECT_EQ(machine->chart_count, static_cast<unsigned>(TypeParam::chart_count));
-  EXPECT_EQ(machine->debug_instance, host::sf::debug_instance_id(first));
+  EXPECT_EQ(machine->debug_instance, host::sf_runtime::debug_instance_id(first));
 
   // The second block only asks for its mode and counts itself in.
   rec.clear();
@@ -114,7 +114,7 @@ TYPED_TEST(LifecycleTest, TwoBlocksShareOneDebugInstanceAndOneRegistration) {
   EXPECT_EQ(lines(rec), Lines{});
   EXPECT_EQ(m.machine_use_count, 1);
   EXPECT_EQ(m.debug_instance, first);
-  EXPECT_FALSE(host::sf::debug_instance_terminated(first));
+  EXPECT_FALSE(host::sf_runtime::debug_instance_terminated(first));
 
   const unsigned number = m.machine_number;
   rec.clear();
@@ -122,7 +122,7 @@ TYPED_TEST(LifecycleTest, TwoBlocksShareOneDebugInstanceAndOneRegistration) {
   EXPECT_EQ(lines(rec), (Lines{"sf_debug_terminate " + dbg(first)}));
   EXPECT_EQ(m.machine_use_count, 0);
   EXPECT_EQ(m.debug_instance, nullptr);
-  EXPECT_TRUE(host::sf::debug_instance_terminated(first));
+  EXPECT_TRUE(host::sf_runtime::debug_instance_terminated(first));
   EXPECT_EQ(m.machine_number, number) << "the machine number outlives the shut-down";
 
   // A later first start-up makes a new instance and registers the model again.
@@ -195,7 +195,7 @@ TYPED_TEST(LifecycleTest, TerminateWithoutStartUpHoldsTheCountAtZero) {
 TYPED_TEST(LifecycleTest, OptimisationInfoIsLoadedOnceKeptAndLoadedAgainAfterUnload) {
   charts::ModelState& m = state<TypeParam>();
   const std::string name = std::string("\"") + TypeParam::name + "\"";
-  const unsigned loads = host::sf::optimization_info_loads();
+  const unsigned loads = host::sf_runtime::optimization_info_loads();
 
   host::trace::Collector rec;
   mxArray* info = charts::load_optimization_info<TypeParam>();
@@ -209,7 +209,7 @@ TYPED_TEST(LifecycleTest, OptimisationInfoIsLoadedOnceKeptAndLoadedAgainAfterUnl
   rec.clear();
   EXPECT_EQ(charts::load_optimization_info<TypeParam>(), info);
   EXPECT_EQ(lines(rec), Lines{});
-  EXPECT_EQ(host::sf::optimization_info_loads(), loads + 1);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), loads + 1);
 
   charts::unload_optimization_info<TypeParam>();
   EXPECT_EQ(m.optimization_info, nullptr);
@@ -222,23 +222,23 @@ TYPED_TEST(LifecycleTest, OptimisationInfoIsLoadedOnceKeptAndLoadedAgainAfterUnl
   EXPECT_EQ(lines(rec), Lines{});
 
   EXPECT_NE(charts::load_optimization_info<TypeParam>(), nullptr);
-  EXPECT_EQ(host::sf::optimization_info_loads(), loads + 2);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), loads + 2);
 }
 
 TYPED_TEST(LifecycleTest, MissingOptimisationInfoIsNotCached) {
-  const unsigned loads = host::sf::optimization_info_loads();
-  host::sf::set_optimization_info_available(false);
+  const unsigned loads = host::sf_runtime::optimization_info_loads();
+  host::sf_runtime::set_optimization_info_available(false);
   host::trace::Collector rec;
   EXPECT_EQ(charts::load_optimization_info<TypeParam>(), nullptr);
   EXPECT_EQ(charts::load_optimization_info<TypeParam>(), nullptr);
-  EXPECT_EQ(host::sf::optimization_info_loads(), loads + 2);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), loads + 2);
   for (const host::trace::Call& c : rec.calls())
     EXPECT_NE(c.op, "mexMakeArrayPersistent");
   EXPECT_EQ(state<TypeParam>().optimization_info, nullptr);
 
-  host::sf::set_optimization_info_available(true);
+  host::sf_runtime::set_optimization_info_available(true);
   EXPECT_NE(charts::load_optimization_info<TypeParam>(), nullptr);
-  EXPECT_EQ(host::sf::optimization_info_loads(), loads + 3);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), loads + 3);
 }
 
 // Both models in one process keep their own state and registration.
@@ -252,16 +252,16 @@ TEST(Lifecycle, BothModelsKeepTheirOwnState) {
   EXPECT_NE(hm.machine_number, qm.machine_number);
   EXPECT_EQ(hm.machine_use_count, 1);
   EXPECT_EQ(qm.machine_use_count, 1);
-  ASSERT_NE(host::sf::machine(hm.machine_number), nullptr);
-  ASSERT_NE(host::sf::machine(qm.machine_number), nullptr);
-  EXPECT_EQ(host::sf::machine(hm.machine_number)->name, "Harnvale");
-  EXPECT_EQ(host::sf::machine(qm.machine_number)->name, "Quimbrel");
+  ASSERT_NE(host::sf_runtime::machine(hm.machine_number), nullptr);
+  ASSERT_NE(host::sf_runtime::machine(qm.machine_number), nullptr);
+  EXPECT_EQ(host::sf_runtime::machine(hm.machine_number)->name, "Harnvale");
+  EXPECT_EQ(host::sf_runtime::machine(qm.machine_number)->name, "Quimbrel");
 
   void* const q_instance = qm.debug_instance;
   registry::Lifecycle<harnvale::Model>::machine_terminate();
   EXPECT_EQ(hm.debug_instance, nullptr);
   EXPECT_EQ(qm.debug_instance, q_instance);
-  EXPECT_FALSE(host::sf::debug_instance_terminated(q_instance));
+  EXPECT_FALSE(host::sf_runtime::debug_instance_terminated(q_instance));
   registry::Lifecycle<quimbrel::Model>::machine_terminate();
   EXPECT_EQ(qm.debug_instance, nullptr);
 }

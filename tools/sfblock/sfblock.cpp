@@ -31,7 +31,7 @@
 
 #include "host/engine.hpp"
 #include "host/os.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "platform/mex.h"
 
 namespace {
@@ -247,7 +247,7 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
   // Every block of the run has terminated, and no other code in Octave starts
   // blocks: the runtime's records of the run (debug instances, machines, charts)
   // go, or they would pile up over the calls of a session.
-  host::sf::reset();
+  host::sf_runtime::reset();
   if (failure) {
     mxDestroyArray(y1);
     if (state != nullptr) mxDestroyArray(state);

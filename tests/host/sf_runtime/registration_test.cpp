@@ -3,11 +3,11 @@
 #include <functional>
 #include <string>
 
-#include "tests/sfrt/test_runtime_support.hpp"
+#include "tests/host/sf_runtime/runtime_support.hpp"
 
 namespace {
 
-using sfrt_test::RuntimeTest;
+using sf_runtime_test::RuntimeTest;
 
 SimStruct block_a{}, block_b{}, block_c{};
 
@@ -20,23 +20,23 @@ TEST_F(RuntimeTest, DebugInstancesAndMachinesAreNumberedInOrder) {
   void* d1 = sf_debug_create_debug_instance_struct();
   void* d2 = sf_debug_create_debug_instance_struct();
   EXPECT_NE(d1, d2);
-  EXPECT_EQ(host::sf::debug_instance_id(d1), 1);
-  EXPECT_EQ(host::sf::debug_instance_id(d2), 2);
+  EXPECT_EQ(host::sf_runtime::debug_instance_id(d1), 1);
+  EXPECT_EQ(host::sf_runtime::debug_instance_id(d2), 2);
   int other = 0;
-  EXPECT_EQ(host::sf::debug_instance_id(&other), 0);
+  EXPECT_EQ(host::sf_runtime::debug_instance_id(&other), 0);
 
   EXPECT_EQ(sf_debug_initialize_machine(d1, "Harnvale", "sfun", 0, 3, 0, 0, 0), 1u);
   EXPECT_EQ(sf_debug_initialize_machine(d2, "Quimbrel", "sfun", 0, 2, 5, 6, 7), 2u);
   sf_debug_set_machine_event_thresholds(d2, 2, 8, 9);
   sf_debug_set_machine_data_thresholds(d2, 2, 10);
 
-  const host::sf::MachineRecord* m1 = host::sf::machine(1);
+  const host::sf_runtime::MachineRecord* m1 = host::sf_runtime::machine(1);
   ASSERT_NE(m1, nullptr);
   EXPECT_EQ(m1->name, "Harnvale");
   EXPECT_EQ(m1->debug_instance, 1);
   EXPECT_FALSE(m1->event_thresholds.has_value());
   EXPECT_FALSE(m1->data_threshold.has_value());
-  const host::sf::MachineRecord* m2 = host::sf::machine(2);
+  const host::sf_runtime::MachineRecord* m2 = host::sf_runtime::machine(2);
   ASSERT_NE(m2, nullptr);
   EXPECT_EQ(m2->name, "Quimbrel");
   EXPECT_EQ(m2->target, "sfun");
@@ -47,19 +47,19 @@ TEST_F(RuntimeTest, DebugInstancesAndMachinesAreNumberedInOrder) {
   EXPECT_EQ(m2->reserved, 7u);
   EXPECT_EQ(m2->event_thresholds, (std::array<unsigned, 2>{8, 9}));
   EXPECT_EQ(m2->data_threshold, 10u);
-  EXPECT_EQ(host::sf::machine(3), nullptr);
+  EXPECT_EQ(host::sf_runtime::machine(3), nullptr);
 
   // The machine counter is process-wide and goes on after a terminate.
   sf_debug_terminate(d1);
-  EXPECT_TRUE(host::sf::debug_instance_terminated(d1));
+  EXPECT_TRUE(host::sf_runtime::debug_instance_terminated(d1));
   void* d3 = sf_debug_create_debug_instance_struct();
-  EXPECT_EQ(host::sf::debug_instance_id(d3), 3);
+  EXPECT_EQ(host::sf_runtime::debug_instance_id(d3), 3);
   EXPECT_EQ(sf_debug_initialize_machine(d3, "Harnvale", "sfun", 0, 3, 0, 0, 0), 3u);
 
   // reset() starts every counter again.
-  host::sf::reset();
+  host::sf_runtime::reset();
   void* d4 = sf_debug_create_debug_instance_struct();
-  EXPECT_EQ(host::sf::debug_instance_id(d4), 1);
+  EXPECT_EQ(host::sf_runtime::debug_instance_id(d4), 1);
   EXPECT_EQ(sf_debug_initialize_machine(d4, "Harnvale", "sfun", 0, 3, 0, 0, 0), 1u);
 }
 
@@ -82,9 +82,9 @@ TEST_F(RuntimeTest, ChartNumbersAndInstanceNumbersAcrossBlocksAndInstances) {
   EXPECT_EQ(register_chart(1, &block_a, &chart, &instance), 1u);
   EXPECT_EQ(chart, 101u);
   EXPECT_EQ(instance, 1u);
-  EXPECT_EQ(host::sf::chart_instance(101, 1)->registrations, 2u);
-  EXPECT_EQ(host::sf::chart_instance(101, 2)->registrations, 1u);
-  EXPECT_EQ(host::sf::chart(101)->instances.size(), 2u);
+  EXPECT_EQ(host::sf_runtime::chart_instance(101, 1)->registrations, 2u);
+  EXPECT_EQ(host::sf_runtime::chart_instance(101, 2)->registrations, 1u);
+  EXPECT_EQ(host::sf_runtime::chart(101)->instances.size(), 2u);
 
   // Another machine on the same instance declares its chart 1 afresh.
   const unsigned other = sf_debug_initialize_machine(dbg_, "Quimbrel", "sfun", 0, 2, 0, 0, 0);
@@ -102,9 +102,9 @@ TEST_F(RuntimeTest, ChartNumbersAndInstanceNumbersAcrossBlocksAndInstances) {
   EXPECT_EQ(register_chart(1, &block_a, &chart, &instance), 0u);
   EXPECT_EQ(chart, 104u);
   EXPECT_EQ(instance, 1u);
-  EXPECT_EQ(host::sf::chart_of(dbg_, machine_, 1)->chart_number, 104u);
-  EXPECT_EQ(host::sf::chart_of(old, 1, 1)->chart_number, 101u);
-  EXPECT_EQ(host::sf::chart_of(dbg_, 1, 1), nullptr);
+  EXPECT_EQ(host::sf_runtime::chart_of(dbg_, machine_, 1)->chart_number, 104u);
+  EXPECT_EQ(host::sf_runtime::chart_of(old, 1, 1)->chart_number, 101u);
+  EXPECT_EQ(host::sf_runtime::chart_of(dbg_, 1, 1), nullptr);
 }
 
 TEST_F(RuntimeTest, DeclarationsAreKeptForReadBack) {
@@ -130,7 +130,7 @@ TEST_F(RuntimeTest, DeclarationsAreKeptForReadBack) {
   sf_debug_cv_init_chart(dbg_, machine_, chart, instance, 0, 0, 0, 0);
   cv_eml_init_fcn(dbg_, machine_, chart, instance, 0, 0, "eML_blk_kernel", 0, -1, 62);
 
-  const host::sf::ChartRecord* c = host::sf::chart(chart);
+  const host::sf_runtime::ChartRecord* c = host::sf_runtime::chart(chart);
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->file_number, 3u);
   EXPECT_EQ(c->machine_number, machine_);
@@ -149,7 +149,8 @@ TEST_F(RuntimeTest, DeclarationsAreKeptForReadBack) {
   EXPECT_EQ(c->data[3].name, "y1");
   EXPECT_EQ(c->data[3].is_output, 1u);
 
-  const host::sf::ChartInstanceRecord* ci = host::sf::chart_instance(chart, instance);
+  const host::sf_runtime::ChartInstanceRecord* ci =
+      host::sf_runtime::chart_instance(chart, instance);
   ASSERT_NE(ci, nullptr);
   EXPECT_EQ(ci->simstruct, &block_a);
   EXPECT_EQ(ci->compiled[0].dims, std::vector<unsigned>{243});
@@ -310,9 +311,9 @@ TEST_F(RuntimeTest, RecordsSurviveTheTerminateOfTheirInstance) {
   unsigned chart = 0, instance = 0;
   register_chart(1, &block_a, &chart, &instance);
   sf_debug_terminate(dbg_);
-  ASSERT_NE(host::sf::chart(chart), nullptr);
-  EXPECT_EQ(host::sf::chart_instance(chart, instance)->simstruct, &block_a);
-  EXPECT_EQ(host::sf::machine(machine_)->name, "Harnvale");
+  ASSERT_NE(host::sf_runtime::chart(chart), nullptr);
+  EXPECT_EQ(host::sf_runtime::chart_instance(chart, instance)->simstruct, &block_a);
+  EXPECT_EQ(host::sf_runtime::machine(machine_)->name, "Harnvale");
   // sf_debug_api takes any handle: the model may have no live block.
   EXPECT_EQ(sf_debug_api(dbg_, 0, nullptr, 0, nullptr), 0u);
   EXPECT_EQ(sf_debug_api(nullptr, 0, nullptr, 0, nullptr), 0u);

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "host/mex_host.hpp"
-#include "tests/sfrt/test_runtime_support.hpp"
+#include "tests/host/sf_runtime/runtime_support.hpp"
 
 namespace {
 
-using sfrt_test::RuntimeTest;
+using sf_runtime_test::RuntimeTest;
 
 // Callbacks of the kind a chart hands over: show makes a new double scalar, edit
 // reads one and consumes it.
@@ -74,42 +74,42 @@ TEST_F(ScopesTest, PushAddFindShowAndPop) {
   unsigned scratch[2];
   const char* names[] = {"a", "b"};
   sf_debug_symbol_scope_push(dbg_, 0, 0);
-  EXPECT_EQ(host::sf::scope_depth(dbg_), 1u);
+  EXPECT_EQ(host::sf_runtime::scope_depth(dbg_), 1u);
   sf_debug_symbol_scope_push_eml(dbg_, 0, 2, 2, names, scratch);
   sf_debug_symbol_scope_add_eml(dbg_, &a, 0, show_double);
   sf_debug_symbol_scope_add_eml_importable(dbg_, &b, 1, show_double, edit_double, 0);
-  EXPECT_EQ(host::sf::scope_depth(dbg_), 2u);
+  EXPECT_EQ(host::sf_runtime::scope_depth(dbg_), 2u);
 
-  const host::sf::Symbol* sa = host::sf::find_symbol(dbg_, "a");
+  const host::sf_runtime::Symbol* sa = host::sf_runtime::find_symbol(dbg_, "a");
   ASSERT_NE(sa, nullptr);
   EXPECT_EQ(sa->index, 0u);
   EXPECT_EQ(sa->address, &a);
   EXPECT_EQ(sa->from_mx, nullptr);
-  EXPECT_EQ(host::sf::find_symbol(dbg_, "c"), nullptr);
+  EXPECT_EQ(host::sf_runtime::find_symbol(dbg_, "c"), nullptr);
 
   int chart_instance = 0;
-  const mxArray* shown = host::sf::show_symbol(dbg_, "a", &chart_instance);
+  const mxArray* shown = host::sf_runtime::show_symbol(dbg_, "a", &chart_instance);
   EXPECT_EQ(g_seen_instance, &chart_instance);
   EXPECT_EQ(mxGetScalar(shown), 1.5);
   mxDestroyArray(const_cast<mxArray*>(shown));
 
-  host::sf::edit_symbol(dbg_, "b", mxCreateDoubleScalar(7.25));
+  host::sf_runtime::edit_symbol(dbg_, "b", mxCreateDoubleScalar(7.25));
   EXPECT_EQ(b, 7.25);
   EXPECT_EQ(g_edits, std::vector<std::string>{"b"});
 
   // A view-only symbol is not edited and the value stays the caller's.
   mxArray* value = mxCreateDoubleScalar(1.0);
-  EXPECT_HOST_ERROR(host::sf::edit_symbol(dbg_, "a", value), "Stateflow:Runtime:SymbolNotEditable",
-                    "Symbol 'a' is view only.");
+  EXPECT_HOST_ERROR(host::sf_runtime::edit_symbol(dbg_, "a", value),
+                    "Stateflow:Runtime:SymbolNotEditable", "Symbol 'a' is view only.");
   mxDestroyArray(value);
   EXPECT_EQ(a, 1.5);
 
   sf_debug_symbol_scope_pop(dbg_);
-  EXPECT_EQ(host::sf::find_symbol(dbg_, "a"), nullptr);
-  EXPECT_HOST_ERROR(host::sf::show_symbol(dbg_, "a"), "Stateflow:Runtime:UnknownSymbol",
+  EXPECT_EQ(host::sf_runtime::find_symbol(dbg_, "a"), nullptr);
+  EXPECT_HOST_ERROR(host::sf_runtime::show_symbol(dbg_, "a"), "Stateflow:Runtime:UnknownSymbol",
                     "No open symbol scope has a symbol 'a'.");
   sf_debug_symbol_scope_pop(dbg_);
-  EXPECT_EQ(host::sf::scope_depth(dbg_), 0u);
+  EXPECT_EQ(host::sf_runtime::scope_depth(dbg_), 0u);
 }
 
 TEST_F(ScopesTest, InnerScopesHideOuterSymbolsOfTheSameName) {
@@ -119,12 +119,12 @@ TEST_F(ScopesTest, InnerScopesHideOuterSymbolsOfTheSameName) {
   sf_debug_symbol_scope_add_eml(dbg_, &outer, 0, show_double);
   sf_debug_symbol_scope_push_eml(dbg_, 0, 1, 1, names, nullptr);
   sf_debug_symbol_scope_add_eml(dbg_, &inner, 0, show_double);
-  EXPECT_EQ(host::sf::find_symbol(dbg_, "v")->address, &inner);
+  EXPECT_EQ(host::sf_runtime::find_symbol(dbg_, "v")->address, &inner);
   sf_debug_symbol_scope_pop(dbg_);
-  EXPECT_EQ(host::sf::find_symbol(dbg_, "v")->address, &outer);
+  EXPECT_EQ(host::sf_runtime::find_symbol(dbg_, "v")->address, &outer);
   // Adding the same index again replaces the symbol.
   sf_debug_symbol_scope_add_eml(dbg_, &inner, 0, show_double);
-  EXPECT_EQ(host::sf::find_symbol(dbg_, "v")->address, &inner);
+  EXPECT_EQ(host::sf_runtime::find_symbol(dbg_, "v")->address, &inner);
   sf_debug_symbol_scope_pop(dbg_);
 }
 
@@ -149,14 +149,14 @@ TEST_F(ScopesTest, ScopeMisuseRaises) {
   EXPECT_HOST_ERROR(sf_debug_symbol_scope_push_eml(dbg_, 0, 2, 2, nullptr, nullptr),
                     "Stateflow:Runtime:InvalidArgument",
                     "sf_debug_symbol_scope_push_eml: 2 symbols announced but no names given.");
-  EXPECT_EQ(host::sf::scope_depth(dbg_), 2u);
+  EXPECT_EQ(host::sf_runtime::scope_depth(dbg_), 2u);
   sf_debug_symbol_scope_pop(dbg_);
   sf_debug_symbol_scope_pop(dbg_);
 }
 
 TEST_F(ScopesTest, TheLineHookCanEditY1BetweenTheLineCalls) {
   std::vector<int> lines;
-  host::sf::set_line_hook([&](const host::sf::LineCall& call) {
+  host::sf_runtime::set_line_hook([&](const host::sf_runtime::LineCall& call) {
     lines.push_back(call.line_code);
     EXPECT_EQ(call.debug_instance, dbg_);
     EXPECT_EQ(call.machine_number, machine_);
@@ -165,25 +165,25 @@ TEST_F(ScopesTest, TheLineHookCanEditY1BetweenTheLineCalls) {
     EXPECT_EQ(call.current_event, -1);
     EXPECT_EQ(call.time, 0.5);
     // After the computation, the debugger overwrites the result.
-    if (call.line_code == -3) host::sf::edit_symbol(dbg_, "y1", mxCreateDoubleScalar(42.0));
+    if (call.line_code == -3) host::sf_runtime::edit_symbol(dbg_, "y1", mxCreateDoubleScalar(42.0));
   });
   EXPECT_EQ(step(3.0, twice), 42.0);
   EXPECT_EQ(lines, (std::vector<int>{3, -3}));
   EXPECT_EQ(g_edits, std::vector<std::string>{"y1"});
-  EXPECT_EQ(host::sf::chart_instance(chart_, instance_)->line_calls, 2u);
+  EXPECT_EQ(host::sf_runtime::chart_instance(chart_, instance_)->line_calls, 2u);
 
   // Without the hook the computed value stands.
-  host::sf::set_line_hook(nullptr);
+  host::sf_runtime::set_line_hook(nullptr);
   EXPECT_EQ(step(3.0, twice), 6.0);
-  EXPECT_EQ(host::sf::scope_depth(dbg_), 0u);
+  EXPECT_EQ(host::sf_runtime::scope_depth(dbg_), 0u);
 }
 
 TEST_F(ScopesTest, TheLineHookCanReadTheInputsThroughTheShowCallbacks) {
   std::vector<double> seen;
-  host::sf::set_line_hook([&](const host::sf::LineCall& call) {
+  host::sf_runtime::set_line_hook([&](const host::sf_runtime::LineCall& call) {
     if (call.line_code != 3) return;
     for (const char* name : {"nargin", "nargout", "z"}) {
-      const mxArray* v = host::sf::show_symbol(dbg_, name);
+      const mxArray* v = host::sf_runtime::show_symbol(dbg_, name);
       seen.push_back(mxGetScalar(v));
       mxDestroyArray(const_cast<mxArray*>(v));
     }
@@ -210,9 +210,9 @@ TEST_F(ScopesTest, AFailedMethodLeavesNoScopeOpen) {
   sf_debug_symbol_scope_push(dbg_, 0, 0);  // opened outside the method
   g_fixture = this;
   callMdlMethodAndReportError(failing_body, &root);
-  ASSERT_TRUE(host::sf::last_error().has_value());
-  EXPECT_EQ(host::sf::last_error()->message, "the computation failed");
-  EXPECT_EQ(host::sf::scope_depth(dbg_), 1u);
+  ASSERT_TRUE(host::sf_runtime::last_error().has_value());
+  EXPECT_EQ(host::sf_runtime::last_error()->message, "the computation failed");
+  EXPECT_EQ(host::sf_runtime::scope_depth(dbg_), 1u);
   sf_debug_symbol_scope_pop(dbg_);
 }
 

@@ -12,7 +12,7 @@
 #include "host/trace.hpp"
 #include "platform/mx.h"
 
-namespace sfrt::values {
+namespace host::sf_runtime::detail::values {
 namespace {
 
 constexpr const char* kBlockHandle = "blockHandle";
@@ -217,4 +217,4 @@ void sfprivate(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[]) {
 }();
 
 }  // namespace
-}  // namespace sfrt::values
+}  // namespace host::sf_runtime::detail::values

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "host/trace.hpp"
-#include "tests/sfrt/test_runtime_support.hpp"
+#include "tests/host/sf_runtime/runtime_support.hpp"
 
 namespace {
 
-using sfrt_test::RuntimeTest;
+using sf_runtime_test::RuntimeTest;
 
 struct Op {
   const char* name;
@@ -60,7 +60,7 @@ TEST_P(FastPathTest, ATerminatedOrForgottenHandleIsRefused) {
   sf_debug_terminate(dbg_);
   EXPECT_HOST_ERROR(call(dbg_), "Stateflow:Runtime:InvalidDebugInstance",
                     message(": debug instance dbg#1 has been terminated."));
-  host::sf::reset();
+  host::sf_runtime::reset();
   EXPECT_HOST_ERROR(call(dbg_), "Stateflow:Runtime:InvalidDebugInstance",
                     message(": the handle is not a debug instance of this runtime."));
 }
@@ -121,14 +121,14 @@ class FastRangeTest : public RuntimeTest {
 TEST_F(FastRangeTest, ARangeSetAfterTheWarmUpIsChecked) {
   range_check(5.0);
   range_check(5.0);
-  host::sf::set_data_range(machine_, chart_, 1, 0.0, 1.0);
+  host::sf_runtime::set_data_range(machine_, chart_, 1, 0.0, 1.0);
   EXPECT_HOST_ERROR(range_check(5.0), "Stateflow:Runtime:DataOutOfRange",
                     "Data #1 of chart 101 has the value 5, outside its range [0, 1].");
   EXPECT_NO_THROW(range_check(1.0));
-  host::sf::clear_data_ranges();
+  host::sf_runtime::clear_data_ranges();
   range_check(5.0);
   range_check(5.0);
-  host::sf::set_data_range(machine_, chart_, 1, 0.0, 1.0);
+  host::sf_runtime::set_data_range(machine_, chart_, 1, 0.0, 1.0);
   EXPECT_HOST_ERROR(range_check(-0.5), "Stateflow:Runtime:DataOutOfRange",
                     "Data #1 of chart 101 has the value -0.5, outside its range [0, 1].");
 }

@@ -10,20 +10,20 @@
 
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
-#include "host/sf_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "platform/sf_runtime.h"
 
-namespace sfrt_test {
+namespace sf_runtime_test {
 
 class RuntimeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     host::mx::set_misuse_mode(host::mx::MisuseMode::Throw);
-    host::sf::reset();
+    host::sf_runtime::reset();
     baseline_ = host::mx::live_count();
   }
   void TearDown() override {
-    host::sf::reset();
+    host::sf_runtime::reset();
     EXPECT_EQ(host::mx::live_count(), baseline_) << "arrays leaked or destroyed too often";
   }
 
@@ -44,7 +44,7 @@ class RuntimeTest : public ::testing::Test {
   std::size_t baseline_ = 0;
 };
 
-}  // namespace sfrt_test
+}  // namespace sf_runtime_test
 
 #define EXPECT_HOST_ERROR(statement, id, text)                                          \
   EXPECT_THAT([&] { statement; },                                                       \

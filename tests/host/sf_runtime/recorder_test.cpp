@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "host/trace.hpp"
-#include "tests/sfrt/test_runtime_support.hpp"
+#include "tests/host/sf_runtime/runtime_support.hpp"
 #include "tests/support/heap_counter.hpp"
 
 namespace {
 
-using sfrt_test::RuntimeTest;
+using sf_runtime_test::RuntimeTest;
 
 std::vector<std::string> lines(const host::trace::Collector& c) {
   std::vector<std::string> out;
@@ -131,7 +131,7 @@ TEST_F(RecorderTest, AWarmStepWithRecordingOffAllocatesNothing) {
   for (int i = 0; i < 100; ++i)
     step_calls();
   EXPECT_EQ(test_support::heap_allocations(), before);
-  EXPECT_EQ(host::sf::chart_instance(chart_, instance_)->debug_calls, 202u);
+  EXPECT_EQ(host::sf_runtime::chart_instance(chart_, instance_)->debug_calls, 202u);
 }
 #endif
 
@@ -146,9 +146,9 @@ TEST_F(RuntimeTest, CodeGenerationAnswersAreSetAndCallsLogged) {
 
   EXPECT_EQ(sf_is_chart_inlinable("id1", info, 1), 0u);
   EXPECT_EQ(sf_rtw_info_uint_prop("id1", info, 1, "RTWCG"), 0u);
-  host::sf::set_chart_inlinable(1);
-  host::sf::set_rtw_info_uint_prop("RTWCG", 1);
-  host::sf::set_rtw_info_uint_prop("gatewayCannotBeInlinedMultipleTimes", 7);
+  host::sf_runtime::set_chart_inlinable(1);
+  host::sf_runtime::set_rtw_info_uint_prop("RTWCG", 1);
+  host::sf_runtime::set_rtw_info_uint_prop("gatewayCannotBeInlinedMultipleTimes", 7);
   EXPECT_EQ(sf_is_chart_inlinable("id1", info, 1), 1u);
   EXPECT_EQ(sf_rtw_info_uint_prop("id1", info, 1, "RTWCG"), 1u);
   EXPECT_EQ(sf_rtw_info_uint_prop("id1", info, 1, "gatewayCannotBeInlinedMultipleTimes"), 7u);
@@ -160,16 +160,16 @@ TEST_F(RuntimeTest, CodeGenerationAnswersAreSetAndCallsLogged) {
   sf_clear_rtw_identifier(&S);
   mxDestroyArray(info);
 
-  host::sf::set_optimization_info_available(false);
+  host::sf_runtime::set_optimization_info_available(false);
   EXPECT_EQ(sf_load_rtw_optimization_info("Quimbrel", "Quimbrel"), nullptr);
-  EXPECT_EQ(host::sf::optimization_info_loads(), 2u);
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), 2u);
   EXPECT_HOST_ERROR(sf_rtw_info_uint_prop("id1", nullptr, 1, nullptr),
                     "Stateflow:Runtime:InvalidArgument",
                     "sf_rtw_info_uint_prop: no property name.");
 
   const std::string s = host::trace::arg(static_cast<const void*>(&S));
   std::vector<std::string> got;
-  for (const auto& c : host::sf::codegen_calls())
+  for (const auto& c : host::sf_runtime::codegen_calls())
     got.push_back(c.line());
   EXPECT_EQ(got, (std::vector<std::string>{
                      "sf_load_rtw_optimization_info \"Harnvale\" \"Harnvale\"",

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "host/mex_host.hpp"
-#include "tests/sfrt/test_runtime_support.hpp"
+#include "tests/host/sf_runtime/runtime_support.hpp"
 
 namespace {
 
-using sfrt_test::RuntimeTest;
+using sf_runtime_test::RuntimeTest;
 
 // A root SimStruct with its model information and one block below it.
 class MethodsTest : public RuntimeTest {
@@ -109,18 +109,18 @@ TEST_F(MethodsTest, AHostErrorInTheBodyBecomesTheBlocksErrorAndTheCallReturns) {
   callMdlMethodAndReportError(good_body, &block_);
   EXPECT_EQ(g_body_runs, 1);
   EXPECT_EQ(root_.error_status, nullptr);
-  EXPECT_FALSE(host::sf::last_error().has_value());
+  EXPECT_FALSE(host::sf_runtime::last_error().has_value());
 
   EXPECT_NO_THROW(callMdlMethodAndReportError(raising_body, &block_));
   EXPECT_EQ(g_body_runs, 2);
   EXPECT_EQ(error(), "NaN values in X are not allowed.");
   EXPECT_FALSE(error_flag_set());
-  ASSERT_TRUE(host::sf::last_error().has_value());
-  EXPECT_EQ(host::sf::last_error()->identifier, "MATLAB:interp1:NaNinX");
-  EXPECT_EQ(host::sf::last_error()->message, "NaN values in X are not allowed.");
+  ASSERT_TRUE(host::sf_runtime::last_error().has_value());
+  EXPECT_EQ(host::sf_runtime::last_error()->identifier, "MATLAB:interp1:NaNinX");
+  EXPECT_EQ(host::sf_runtime::last_error()->message, "NaN values in X are not allowed.");
 
   sf_clear_error_manager_info();
-  EXPECT_FALSE(host::sf::last_error().has_value());
+  EXPECT_FALSE(host::sf_runtime::last_error().has_value());
   // Other exceptions are not host errors: they pass through untouched.
   root_.error_status = nullptr;
   EXPECT_THROW(callMdlMethodAndReportError(other_exception_body, &block_), std::logic_error);
@@ -132,7 +132,7 @@ TEST_F(MethodsTest, ALongErrorIsCutInThePostedTextButKeptWhole) {
   callMdlMethodAndReportError([](SimStruct*) { throw host::HostError("Id:long", long_text); },
                               &block_);
   EXPECT_EQ(std::string(root_.error_status).size(), 8191u);
-  EXPECT_EQ(host::sf::last_error()->message, long_text);
+  EXPECT_EQ(host::sf_runtime::last_error()->message, long_text);
 }
 
 TEST_F(MethodsTest, DirectCallIsRefusedOnTheRoot) {

@@ -12,7 +12,7 @@
 #include "host/mx_host.hpp"
 #include "platform/mx.h"
 
-namespace sfrt_test {
+namespace sf_runtime_test {
 
 struct MxFree {
   void operator()(const mxArray* a) const {
@@ -56,4 +56,4 @@ inline void expect_host_error(const std::function<void()>& fn, const std::string
   }
 }
 
-}  // namespace sfrt_test
+}  // namespace sf_runtime_test

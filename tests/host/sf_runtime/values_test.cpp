@@ -12,14 +12,14 @@
 #include "host/mx_host.hpp"
 #include "host/trace.hpp"
 #include "platform/sf_runtime.h"
-#include "tests/sfrt/test_values_support.hpp"
+#include "tests/host/sf_runtime/values_support.hpp"
 
 namespace {
 
-using sfrt_test::expect_host_error;
-using sfrt_test::LeakCheckedTest;
-using sfrt_test::Owned;
-using sfrt_test::text_of;
+using sf_runtime_test::expect_host_error;
+using sf_runtime_test::LeakCheckedTest;
+using sf_runtime_test::Owned;
+using sf_runtime_test::text_of;
 
 class ValuesTest : public LeakCheckedTest {};
 

@@ -18,7 +18,7 @@
 #include "host/trace.hpp"
 #include "platform/sf_runtime.h"
 
-namespace host::sf {
+namespace host::sf_runtime {
 
 // Clears every record of the runtime: debug instances (handles held elsewhere become
 // unknown and are refused), machines, charts, ranges, scopes, answers, hooks, the
@@ -176,4 +176,4 @@ void set_rtw_info_uint_prop(const std::string& property, unsigned answer);
 // recording is on or not.
 const std::vector<trace::Call>& codegen_calls();
 
-}  // namespace host::sf
+}  // namespace host::sf_runtime

@@ -6,11 +6,11 @@
 #include <limits>
 #include <string>
 
-#include "tests/sfrt/test_runtime_support.hpp"
+#include "tests/host/sf_runtime/runtime_support.hpp"
 
 namespace {
 
-using sfrt_test::RuntimeTest;
+using sf_runtime_test::RuntimeTest;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -136,7 +136,7 @@ TEST_F(ChecksTest, RangeChecksPassEverythingByDefault) {
 }
 
 TEST_F(ChecksTest, ARangeSetForOneDataChecksThatDataOnly) {
-  host::sf::set_data_range(machine_, chart_, 3, -1.0, 2.0);
+  host::sf_runtime::set_data_range(machine_, chart_, 3, -1.0, 2.0);
   EXPECT_NO_THROW(range_check(3, -1.0));
   EXPECT_NO_THROW(range_check(3, 2.0));
   EXPECT_NO_THROW(range_check(3, 0.5));
@@ -149,16 +149,16 @@ TEST_F(ChecksTest, ARangeSetForOneDataChecksThatDataOnly) {
                     "Data 'y1' (#3) of chart 101 has the value -Inf, outside its range [-1, 2].");
 
   // A data without declared properties is named by its number.
-  host::sf::set_data_range(machine_, chart_, 2, 0.0, 0.0);
+  host::sf_runtime::set_data_range(machine_, chart_, 2, 0.0, 0.0);
   EXPECT_HOST_ERROR(range_check(2, 1e-9), "Stateflow:Runtime:DataOutOfRange",
                     "Data #2 of chart 101 has the value 1e-09, outside its range [0, 0].");
 
-  host::sf::clear_data_ranges();
+  host::sf_runtime::clear_data_ranges();
   EXPECT_NO_THROW(range_check(3, 2.5));
 }
 
 TEST_F(ChecksTest, ChecksRefuseAnUnknownDebugInstance) {
-  host::sf::set_data_range(machine_, chart_, 3, 0.0, 1.0);
+  host::sf_runtime::set_data_range(machine_, chart_, 3, 0.0, 1.0);
   EXPECT_HOST_ERROR(sf_debug_data_range_wrapper(nullptr, machine_, chart_, instance_, 3, 0.5),
                     "Stateflow:Runtime:InvalidDebugInstance",
                     "sf_debug_data_range_wrapper: no debug instance (null).");
