@@ -23,7 +23,8 @@ count() {
   sed -n 's/.*Collected : \([0-9]*\).*/\1/p' <<<"$out"
 }
 
-charts=("Harnvale c1 2402" "Harnvale c2 401" "Harnvale c3 243" "Quimbrel c1 2722" "Quimbrel c2 390")
+mapfile -t charts < <("$bin/step_run" --charts)
+[ "${#charts[@]}" -gt 0 ] || { echo "count.sh: step_run lists no chart" >&2; exit 1; }
 printf '%-12s %5s %10s %11s %11s %11s\n' chart N calls/step instr/step instr/call floor/call
 for i in "${!charts[@]}"; do
   read -r model chart n <<<"${charts[$i]}"

@@ -1,14 +1,21 @@
 // Runs STEPS output steps of one chart, as step_bench does, and nothing else:
 // step_run INDEX Z STEPS (INDEX into bench::kCharts, Z the query of every step).
-// `make bench-count` counts its instructions under callgrind.
+// `make bench-count` counts its instructions under callgrind; `step_run --charts`
+// lists the charts, one "MODEL cNUMBER N" line per index.
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "bench/chart_block.hpp"
 #include "bench/inputs.hpp"
 #include "host/engine.hpp"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--charts") {
+    for (const bench::ChartCase& c : bench::kCharts)
+      std::printf("%s c%d %d\n", c.model, c.chart, c.N);
+    return 0;
+  }
   if (argc != 4) {
     std::fprintf(stderr, "usage: step_run INDEX Z STEPS\n");
     return 2;

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "charts/model_state.hpp"
 #include "platform/mex.h"

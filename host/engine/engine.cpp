@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <utility>

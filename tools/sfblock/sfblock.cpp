@@ -3,8 +3,8 @@
 //   y1 = sfblock(model, chart, x, y, z)
 //   [y1, state] = sfblock(model, chart, x, y, z, name, value, ...)
 //
-// runs one block (or several) of chart `chart` of `model` ('Harnvale' or
-// 'Quimbrel') on the table (x, y) over the queries z, one major step of 0.01 s
+// runs one block (or several) of chart `chart` of `model` (a model of the build,
+// 'Harnvale' say) on the table (x, y) over the queries z, one major step of 0.01 s
 // per query, exactly as sfsim does, and returns y1 in the shape of z. Options:
 //   'rate'   'inherited' (default), 'continuous' or 'discrete'
 //   'blocks' the number of blocks fed the same inputs (they must agree)
@@ -32,6 +32,7 @@
 #include "host/engine.hpp"
 #include "host/os.hpp"
 #include "host/sf_runtime_host.hpp"
+#include "models/list.hpp"
 #include "platform/mex.h"
 
 namespace {
@@ -46,9 +47,29 @@ struct Model {
   std::vector<int> table_length;  // N of chart 1, 2, ...
 };
 
+// The build's models, from their catalogues.
 const std::vector<Model>& models() {
-  static const std::vector<Model> all = {{"Harnvale", {2402, 401, 243}}, {"Quimbrel", {2722, 390}}};
+  static const std::vector<Model> all = [] {
+    std::vector<Model> list;
+    models::All::each([&]<class M>() {
+      Model m{M::name, {}};
+      models::ChartsOf<M>::each([&]<class Col>() { m.table_length.push_back(Col::column.N); });
+      list.push_back(m);
+    });
+    return list;
+  }();
   return all;
+}
+
+// "the model must be 'A' or 'B'", for every model of the build.
+std::string model_choice() {
+  std::string text = "the model must be ";
+  const auto& all = models();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) text += i + 1 == all.size() ? " or " : ", ";
+    text += std::string("'") + all[i].name + "'";
+  }
+  return text;
 }
 
 // An error to raise once everything of the run has been released.
@@ -115,7 +136,7 @@ Request parse(int nrhs, const mxArray* prhs[]) {
   const std::string model = text_of(prhs[0]);
   for (const Model& m : models())
     if (model == m.name) r.model = &m;
-  if (r.model == nullptr) bad("sfblock:model", "the model must be 'Harnvale' or 'Quimbrel'");
+  if (r.model == nullptr) bad("sfblock:model", model_choice());
   const int charts = static_cast<int>(r.model->table_length.size());
   const std::optional<int> chart = count_of(prhs[1]);
   if (!chart || *chart > charts) {

@@ -8,7 +8,7 @@ namespace sfsim {
 Table builtin_table(const ModelInfo& model, int chart) {
   const int n = table_length(model, chart);
   // Each chart gets its own frequency and phase, so that the plots differ.
-  const int index = chart + (model.name == "Harnvale" ? 0 : 3);
+  const int index = chart_index(model, chart);
   const double frequency = 0.6 + 0.25 * index;
   const double phase = 0.5 * index;
   Table t;

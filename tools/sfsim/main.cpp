@@ -1,4 +1,4 @@
-// sfsim: runs the charts of the Harnvale_sfun and Quimbrel_sfun plug-ins on the
+// sfsim: runs the charts of the built plug-ins (the build's list of models) on the
 // stand-in host, and makes MATLAB-level calls of them.
 #include <CLI/CLI.hpp>
 #include <chrono>
@@ -415,10 +415,11 @@ int help(int code) {
 
 int main_(int argc, char** argv) {
   CLI::App app{
-      "sfsim: runs the charts of the Harnvale_sfun and Quimbrel_sfun plug-ins on the stand-in "
-      "host.\nWithout a command: every chart of both plug-ins on its built-in table, with z "
-      "sweeping past both ends; writes DIR/<Model>_c<n>.csv and .svg and prints a summary.\n"
-      "Exit status: 0 success, 1 a host error, 2 a usage or input error.",
+      "sfsim: runs the charts of the " + model_names(" and ", "_sfun") +
+          " plug-ins on the stand-in "
+          "host.\nWithout a command: every chart of every plug-in on its built-in table, with z "
+          "sweeping past both ends; writes DIR/<Model>_c<n>.csv and .svg and prints a summary.\n"
+          "Exit status: 0 success, 1 a host error, 2 a usage or input error.",
       "sfsim"};
   app.require_subcommand(0, 1);
   // An option's value given empty is an error, never the option's default.
@@ -439,8 +440,8 @@ int main_(int argc, char** argv) {
       "numbered from 0). With --blocks K every block must give the same y1; the CSV rows and the "
       "saved state are those of block 1, a restored state goes to every block. Every step is a "
       "major step, whatever the rate.");
-  run->add_option("--model", ra.model, "Harnvale or Quimbrel")->required()->check(not_empty);
-  run->add_option("--chart", ra.chart, "chart number (Harnvale 1..3, Quimbrel 1..2)")
+  run->add_option("--model", ra.model, model_names(" or "))->required()->check(not_empty);
+  run->add_option("--chart", ra.chart, "chart number (" + chart_ranges() + ")")
       ->required()
       ->check(not_empty);
   run->add_option("--plugin", ra.plugin,
@@ -501,7 +502,7 @@ int main_(int argc, char** argv) {
       "call writes none). An ARG that reads as a number is a double scalar, any other is text; "
       "the prefixes str: and num: force either. When an ARG begins with '-' (other than a negative "
       "number), put -- before the first ARG.");
-  query->add_option("--model", q_model, "Harnvale or Quimbrel")->required()->check(not_empty);
+  query->add_option("--model", q_model, model_names(" or "))->required()->check(not_empty);
   query->add_option("--plugin", q_plugin, "the plug-in file")->check(not_empty);
   query->add_option("ARG", q_args, "the command and its arguments")->required();
 

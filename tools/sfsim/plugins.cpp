@@ -29,6 +29,32 @@ const std::vector<ModelInfo>& models() {
   return all;
 }
 
+std::string model_names(const char* last, const char* suffix) {
+  std::string text;
+  const auto& all = models();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) text += i + 1 == all.size() ? last : ", ";
+    text += all[i].name + suffix;
+  }
+  return text;
+}
+
+std::string chart_ranges() {
+  std::string text;
+  for (const auto& m : models())
+    text += (text.empty() ? "" : ", ") + m.name + " 1.." + std::to_string(m.chart_count());
+  return text;
+}
+
+int chart_index(const ModelInfo& model, int chart) {
+  int before = 0;
+  for (const auto& m : models()) {
+    if (&m == &model) break;
+    before += m.chart_count();
+  }
+  return before + chart;
+}
+
 const ModelInfo& find_model(const std::string& name) {
   std::string known;
   for (const auto& m : models()) {
@@ -103,8 +129,8 @@ host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::strin
     if (answered && words == other.checksum)
       throw InputError(path + ": holds the plug-in of model " + other.name + ", not " + model.name);
   }
-  throw InputError(path + ": not a plug-in of Harnvale or Quimbrel (it does not answer their " +
-                   "checksum)");
+  throw InputError(path + ": not a plug-in of " + model_names(" or ") +
+                   " (it does not answer their checksum)");
 }
 
 }  // namespace sfsim

@@ -21,6 +21,14 @@ struct ModelInfo {
 
 const std::vector<ModelInfo>& models();
 
+// The models' names joined for a sentence: "A or B", "A, B or C" (`last` is the
+// last joiner, " or " or " and "); each name followed by `suffix`.
+std::string model_names(const char* last, const char* suffix = "");
+// The models' chart ranges, "A 1..3, B 1..2".
+std::string chart_ranges();
+// A chart's position among every chart of every model, from 1.
+int chart_index(const ModelInfo& model, int chart);
+
 // The model of that name; InputError for any other.
 const ModelInfo& find_model(const std::string& name);
 
