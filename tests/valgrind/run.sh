@@ -38,6 +38,7 @@ awk 'BEGIN{print "x,y"; for(i=0;i<401;i++) printf "%g,%g\n", i/10, i/10}' >"$wor
   --save-state "$work/state2.json" >/dev/null
 
 check e2e-tests 0 "$build/bin/e2e_tests" --gtest_brief=1
+check engine-tests 0 "$build/bin/engine_tests" --gtest_brief=1
 check sfsim-default 0 "$sfsim" --out-dir "$work/out"
 check sfsim-save-restore 0 "$sfsim" run --model Harnvale --chart 3 --table "$work/table.csv" \
   --z-range 0:4:3 --save-state "$work/state3.json"
