@@ -73,17 +73,20 @@ constexpr const ClassInfo* find(std::string_view name) {
   return nullptr;
 }
 
+// (By index rather than through find(): a pointer compared with null is not a
+// constant expression in GCC's sanitizer builds.)
+constexpr bool in_table(mxClassID id) {
+  const auto i = static_cast<std::size_t>(id);
+  return i >= 1 && i <= std::size(kClasses);
+}
 constexpr const char* class_name(mxClassID id) {
-  const ClassInfo* c = find(id);
-  return c != nullptr ? c->name : "unknown";
+  return in_table(id) ? kClasses[static_cast<std::size_t>(id) - 1].name : "unknown";
 }
 constexpr std::size_t element_size(mxClassID id) {
-  const ClassInfo* c = find(id);
-  return c != nullptr ? c->element_size : 0;
+  return in_table(id) ? kClasses[static_cast<std::size_t>(id) - 1].element_size : 0;
 }
 constexpr bool is_numeric(mxClassID id) {
-  const ClassInfo* c = find(id);
-  return c != nullptr && c->numeric;
+  return in_table(id) && kClasses[static_cast<std::size_t>(id) - 1].numeric;
 }
 
 // Calls f(std::type_identity<T>{}) with the element type T of the class and
