@@ -17,6 +17,7 @@
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
 #include "platform/simstruc.h"
+#include "platform/truncate.h"
 
 namespace bench::floor {
 
@@ -51,7 +52,8 @@ struct Step {
     const Block& b = g_block;
     const double v = sf_debug_integer_check(b.debug_instance, b.machine_number, b.chart_number,
                                             b.instance_number, "", static_cast<double>(k));
-    const int32_t t = (v > -2147483649.0 && v < 2147483648.0) ? static_cast<int32_t>(v) : 0;
+    int32_t t = 0;
+    truncate_to_int32(v, &t);
     int32_t index = sf_debug_eml_data_array_bounds_error_check(
         b.debug_instance, b.machine_number, b.chart_number, b.instance_number, "", t, 1, N, 1, 0);
     if (index < 1) index = 1;

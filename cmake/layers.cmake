@@ -34,20 +34,17 @@ foreach(line IN LISTS _sf_layer_lines)
   endforeach()
 endforeach()
 
-# sf_layer(<target> <folder>): the target's sources are folder's code.
+# sf_layer(<target> <folder>): the target's sources are folder's code. The include
+# folders are the target's own (PRIVATE): a header-only layer (charts, registry)
+# hands none to the targets that use it, which search their own folder's list; its
+# headers are compiled alone by sf_check_headers instead.
 function(sf_layer target folder)
   if(NOT folder IN_LIST SF_LAYERS)
     message(FATAL_ERROR "sf_layer(${target}): ${folder} is not a layer of ${SF_LAYER_TABLE}")
   endif()
-  get_target_property(type ${target} TYPE)
-  if(type STREQUAL "INTERFACE_LIBRARY")
-    set(scope INTERFACE)
-  else()
-    set(scope PRIVATE)
-  endif()
-  target_include_directories(${target} ${scope} ${SF_LAYER_ROOT}/${folder})
+  target_include_directories(${target} PRIVATE ${SF_LAYER_ROOT}/${folder})
   if(NOT folder MATCHES "^(platform|block|charts|registry|glue|host)$")
-    target_include_directories(${target} ${scope} ${SF_GENERATED_INCLUDE})
+    target_include_directories(${target} PRIVATE ${SF_GENERATED_INCLUDE})
   endif()
 endfunction()
 

@@ -1,5 +1,6 @@
-// What the S-function glue calls of the model it is linked with. Each deliverable
-// defines these once, over its own model (models/<model>/model.cpp).
+// The model interface: what the S-function glue calls of the model it is linked
+// with. Each deliverable defines these once, over its own model (the code generated
+// from models/model.cpp.in).
 #pragma once
 
 #include "platform/mx.h"

@@ -1,7 +1,7 @@
 // The charts of a model as the registry sees them: one entry per chart number, in
 // chart-number order, holding the chart's named method dispatcher and the chart
-// operations that the command-line queries hand out. Each model specialises
-// ModelCharts<Model> in models/<model>/model.hpp.
+// operations that the command-line queries hand out. Each model's generated
+// model.hpp (from models/model.hpp.in) specialises ModelCharts<Model>.
 #pragma once
 
 #include <span>

@@ -1,4 +1,4 @@
-// Glue services: error posting, the fatal-error dialog, the checked input-signal read,
+// Block services: error posting, the fatal-error dialog, the checked input-signal read,
 // the code-generation pair writer and the block-handle query.
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ struct TestBlock {
   }
 };
 
-class GlueServices : public ::testing::Test {
+class BlockServices : public ::testing::Test {
  protected:
   void SetUp() override { host::mex::clear_dialogs(); }
   void TearDown() override {
@@ -48,7 +48,7 @@ class GlueServices : public ::testing::Test {
 
 // ---- set_error_status ----
 
-TEST_F(GlueServices, ErrorIsPostedOnTheRootWithTheErrorBitClearedAndOtherBitsKept) {
+TEST_F(BlockServices, ErrorIsPostedOnTheRootWithTheErrorBitClearedAndOtherBitsKept) {
   static const char kMessage[] = "first";
   b.info.flags = 0xFFFFFFFFu;
   set_error_status(&b.S, kMessage);
@@ -57,7 +57,7 @@ TEST_F(GlueServices, ErrorIsPostedOnTheRootWithTheErrorBitClearedAndOtherBitsKep
   EXPECT_EQ(b.info.flags, 0xFFFFEFFFu);
 }
 
-TEST_F(GlueServices, SecondErrorReplacesTheFirst) {
+TEST_F(BlockServices, SecondErrorReplacesTheFirst) {
   static const char kFirst[] = "first";
   static const char kSecond[] = "second";
   set_error_status(&b.S, kFirst);
@@ -65,7 +65,7 @@ TEST_F(GlueServices, SecondErrorReplacesTheFirst) {
   EXPECT_EQ(b.root.error_status, kSecond);
 }
 
-TEST_F(GlueServices, ASimStructWithoutRootIsItsOwnRoot) {
+TEST_F(BlockServices, ASimStructWithoutRootIsItsOwnRoot) {
   static const char kMessage[] = "own";
   b.S.root = nullptr;
   b.info.flags = SS_MDLINFO_ERROR_FLAG;
@@ -76,7 +76,7 @@ TEST_F(GlueServices, ASimStructWithoutRootIsItsOwnRoot) {
 
 // ---- show_fatal_error ----
 
-TEST_F(GlueServices, FatalErrorShowsAModalDialog) {
+TEST_F(BlockServices, FatalErrorShowsAModalDialog) {
   show_fatal_error(&b.S, "something broke");
   ASSERT_EQ(host::mex::dialogs().size(), 1u);
   EXPECT_EQ(host::mex::dialogs()[0].message, "something broke");
@@ -86,7 +86,7 @@ TEST_F(GlueServices, FatalErrorShowsAModalDialog) {
 
 // ---- safe_input_port_signal ----
 
-TEST_F(GlueServices, ValidPortReturnsItsSignalAndReportsNothing) {
+TEST_F(BlockServices, ValidPortReturnsItsSignalAndReportsNothing) {
   for (int port = 0; port < 3; ++port) {
     EXPECT_EQ(safe_input_port_signal(&b.S, port), &b.signals[port]);
   }
@@ -99,7 +99,7 @@ struct BadPortCase {
   const char* message;
 };
 
-class BadPort : public GlueServices, public ::testing::WithParamInterface<BadPortCase> {};
+class BadPort : public BlockServices, public ::testing::WithParamInterface<BadPortCase> {};
 
 TEST_P(BadPort, ShowsTheMessageRequestsStopAndReturnsNull) {
   b.ports[1].signal = nullptr;
@@ -113,7 +113,7 @@ TEST_P(BadPort, ShowsTheMessageRequestsStopAndReturnsNull) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    GlueServices, BadPort,
+    BlockServices, BadPort,
     ::testing::Values(
         BadPortCase{3,
                     "S-function 'Harnvale' in block 'Harnvale/Chart' is attempting to access the "
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "and the direct feedthrough flag is set to one when accessing the input port "
                     "signals in the mdlOutputs and/or mdlGetTimeOfNextVarHit method(s)."}));
 
-TEST_F(GlueServices, LongNamesAreShownWhole) {
+TEST_F(BlockServices, LongNamesAreShownWhole) {
   const std::string model(3000, 'm');
   const std::string path = model + "/" + std::string(5000, 'p');
   b.S.model_name = model.c_str();
@@ -160,14 +160,14 @@ TEST_F(GlueServices, LongNamesAreShownWhole) {
   EXPECT_NE(shown.find("[0..2].\n"), std::string::npos);
 }
 
-TEST_F(GlueServices, RefusedMessageBufferReturnsNullWithoutReporting) {
+TEST_F(BlockServices, RefusedMessageBufferReturnsNullWithoutReporting) {
   block::detail::message_alloc = [](std::size_t) -> void* { return nullptr; };
   EXPECT_EQ(safe_input_port_signal(&b.S, 5), nullptr);
   EXPECT_TRUE(host::mex::dialogs().empty());
   EXPECT_EQ(b.info.stop_requested, 0);
 }
 
-TEST_F(GlueServices, MessageBufferIsSizedForTheText) {
+TEST_F(BlockServices, MessageBufferIsSizedForTheText) {
   static std::size_t requested = 0;
   block::detail::message_alloc = [](std::size_t size) {
     requested = size;
@@ -196,10 +196,10 @@ int recording_writer(void* context, int type, const char* name, const void* valu
   return g_writer_result;
 }
 
-class RtwPair : public GlueServices {
+class RtwPair : public BlockServices {
  protected:
   void SetUp() override {
-    GlueServices::SetUp();
+    BlockServices::SetUp();
     g_writer_calls.clear();
     g_writer_result = 1;
     b.info.rtw_writer = recording_writer;
@@ -275,7 +275,7 @@ const void* const kText = "Embedded MATLAB";
 const void* const kData = kElements;
 
 INSTANTIATE_TEST_SUITE_P(
-    GlueServices, RtwPairCase,
+    BlockServices, RtwPairCase,
     ::testing::Values(
         // The type is checked first, before the name and the further arguments.
         PairCase{"type11", 11, "n", kData, {}, kTypeMessage, 0, 0, 0},
@@ -356,7 +356,7 @@ int block_handle_entry(SimStruct*, int code, int int_arg, void* value) {
   return 1;
 }
 
-TEST_F(GlueServices, BlockHandleComesFromTheGenericEntry) {
+TEST_F(BlockServices, BlockHandleComesFromTheGenericEntry) {
   g_generic_calls.clear();
   b.info.generic_fcn = block_handle_entry;
   EXPECT_EQ(query_host_double(&b.S), 1234.5);
@@ -365,11 +365,11 @@ TEST_F(GlueServices, BlockHandleComesFromTheGenericEntry) {
   EXPECT_EQ(g_seen_start, 0.0);
 }
 
-TEST_F(GlueServices, BlockHandleIsZeroWithoutGenericEntry) {
+TEST_F(BlockServices, BlockHandleIsZeroWithoutGenericEntry) {
   EXPECT_EQ(query_host_double(&b.S), 0.0);
 }
 
-TEST_F(GlueServices, BlockHandleIsZeroWhenTheEntryLeavesTheValue) {
+TEST_F(BlockServices, BlockHandleIsZeroWhenTheEntryLeavesTheValue) {
   b.info.generic_fcn = [](SimStruct*, int, int, void*) { return 0; };
   EXPECT_EQ(query_host_double(&b.S), 0.0);
 }

@@ -62,9 +62,7 @@ TEST_P(Deliverable, NeedsTheHostLibrariesByName) {
       << dynamic;
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, Deliverable, ::testing::Values(e2e::kHarnvale, e2e::kQuimbrel),
-                         [](const auto& info) {
-                           return std::string(info.index == 0 ? "Harnvale" : "Quimbrel");
-                         });
+INSTANTIATE_TEST_SUITE_P(Every, Deliverable, ::testing::ValuesIn(e2e::all_plugins()),
+                         [](const auto& info) { return e2e::all_models()[info.index]; });
 
 }  // namespace

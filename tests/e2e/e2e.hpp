@@ -47,6 +47,18 @@ inline std::vector<ChartCase> all_charts() {
   return cases;
 }
 
+// Every built plug-in and the name of its model, in the order of the build's list.
+inline std::vector<const char*> all_plugins() {
+  std::vector<const char*> paths;
+  models::All::each([&]<class M>() { paths.push_back(models::build_deliverable_path<M>()); });
+  return paths;
+}
+inline std::vector<std::string> all_models() {
+  std::vector<std::string> names;
+  models::All::each([&]<class M>() { names.push_back(M::name); });
+  return names;
+}
+
 inline std::string case_name(const ChartCase& c) {
   return std::string(c.model) + "C" + std::to_string(c.chart);
 }

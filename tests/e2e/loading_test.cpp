@@ -30,6 +30,6 @@ TEST_P(LoadingTest, LoadAndUnloadMakeNoHostCall) {
   expect_clean();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPlugins, LoadingTest, ::testing::Values(kHarnvale, kQuimbrel));
+INSTANTIATE_TEST_SUITE_P(EveryPlugin, LoadingTest, ::testing::ValuesIn(all_plugins()));
 
 }  // namespace

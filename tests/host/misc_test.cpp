@@ -12,7 +12,6 @@
 #include "host/ut_host.hpp"
 #include "platform/mathutil.h"
 #include "platform/mex.h"
-#include "platform/truncate.h"
 #include "platform/ut.h"
 #include "tests/host/host_test.hpp"
 
@@ -257,27 +256,4 @@ INSTANTIATE_TEST_SUITE_P(Values, MathUtil,
 
 // Cut toward zero when the value is strictly inside (-2^31 - 1, 2^31); otherwise
 // refused, with the output left as it was.
-TEST(Truncate, CutsTowardZeroInsideTheOpenRange) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  const struct {
-    double value;
-    int ok;
-    int32_t expected;
-  } cases[] = {{117.9, 1, 117},
-               {-0.5, 1, 0},
-               {-117.9, 1, -117},
-               {2147483647.99, 1, 2147483647},
-               {-2147483648.9, 1, -2147483647 - 1},
-               {2147483648.0, 0, 7},
-               {-2147483649.0, 0, 7},
-               {std::numeric_limits<double>::quiet_NaN(), 0, 7},
-               {kInf, 0, 7},
-               {-kInf, 0, 7}};
-  for (const auto& c : cases) {
-    int32_t out = 7;
-    EXPECT_EQ(truncate_to_int32(c.value, &out), c.ok) << c.value;
-    EXPECT_EQ(out, c.expected) << c.value;
-  }
-}
-
 }  // namespace

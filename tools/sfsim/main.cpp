@@ -415,7 +415,7 @@ int help(int code) {
 
 int main_(int argc, char** argv) {
   CLI::App app{
-      "sfsim: runs the charts of the " + model_names(" and ", "_sfun") +
+      "sfsim: runs the charts of the " + model_names(" and ", true) +
           " plug-ins on the stand-in "
           "host.\nWithout a command: every chart of every plug-in on its built-in table, with z "
           "sweeping past both ends; writes DIR/<Model>_c<n>.csv and .svg and prints a summary.\n"

@@ -18,8 +18,11 @@ const std::vector<ModelInfo>& models() {
   static const std::vector<ModelInfo> all = [] {
     std::vector<ModelInfo> list;
     models::All::each([&]<class Model>() {
-      ModelInfo info{
-          Model::name, {}, std::to_array(Model::checksums.none), models::deliverable_file<Model>()};
+      ModelInfo info{Model::name,
+                     {},
+                     std::to_array(Model::checksums.none),
+                     models::deliverable_name<Model>(),
+                     models::deliverable_file<Model>()};
       models::ChartsOf<Model>::each(
           [&]<class Col>() { info.table_length.push_back(Col::column.N); });
       list.push_back(std::move(info));
@@ -29,12 +32,12 @@ const std::vector<ModelInfo>& models() {
   return all;
 }
 
-std::string model_names(const char* last, const char* suffix) {
+std::string model_names(const char* last, bool deliverables) {
   std::string text;
   const auto& all = models();
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i > 0) text += i + 1 == all.size() ? last : ", ";
-    text += all[i].name + suffix;
+    text += deliverables ? all[i].deliverable : all[i].name;
   }
   return text;
 }

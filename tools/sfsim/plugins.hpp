@@ -15,6 +15,7 @@ struct ModelInfo {
   std::string name;                       // "Harnvale"
   std::vector<int> table_length;          // N of chart 1, 2, ...
   std::array<std::uint32_t, 4> checksum;  // what sf_get_check_sum answers without arguments
+  std::string deliverable;                // "Harnvale_sfun"
   std::string file;                       // the deliverable's file name
   int chart_count() const { return static_cast<int>(table_length.size()); }
 };
@@ -22,8 +23,9 @@ struct ModelInfo {
 const std::vector<ModelInfo>& models();
 
 // The models' names joined for a sentence: "A or B", "A, B or C" (`last` is the
-// last joiner, " or " or " and "); each name followed by `suffix`.
-std::string model_names(const char* last, const char* suffix = "");
+// last joiner, " or " or " and "); their deliverables' names instead with
+// `deliverables`.
+std::string model_names(const char* last, bool deliverables = false);
 // The models' chart ranges, "A 1..3, B 1..2".
 std::string chart_ranges();
 // A chart's position among every chart of every model, from 1.

@@ -18,7 +18,7 @@ struct Model {
   static constexpr int chart_count = Charts::size;
   static constexpr charts::Outside outside = charts::Outside::NaN;
   static constexpr int cv_fcn_last_arg = 40;  // last argument of cv_eml_init_fcn
-  // Rows of the resolved-functions report (tests/models/tessel/report_rows.hpp).
+  // Rows of the resolved-functions report (report_rows.hpp beside this file).
   struct Report;
   static constexpr charts::ModelChecksums checksums = {
       {11u, 12u, 13u, 14u},

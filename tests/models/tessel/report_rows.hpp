@@ -2,8 +2,8 @@
 // three rows.
 #pragma once
 
+#include "models/tessel/catalogue.hpp"
 #include "registry/report_data.hpp"
-#include "tests/models/tessel/catalogue.hpp"
 
 namespace tessel {
 

@@ -188,7 +188,7 @@ class Sfsim : public ::testing::Test {
   fs::path dir_;
 };
 
-// --- the five charts --------------------------------------------------------------
+// --- every chart ----------------------------------------------------------------
 
 struct Chart {
   const char* model;
@@ -197,11 +197,14 @@ struct Chart {
   bool extrapolate;
 };
 
-const Chart kCharts[] = {
-    {"Harnvale", 1, harnvale::C1::column.N, true},  {"Harnvale", 2, harnvale::C2::column.N, true},
-    {"Harnvale", 3, harnvale::C3::column.N, true},  {"Quimbrel", 1, quimbrel::C1::column.N, false},
-    {"Quimbrel", 2, quimbrel::C2::column.N, false},
-};
+const std::vector<Chart> kCharts = [] {
+  std::vector<Chart> all;
+  models::AllCharts::each([&]<class C>() {
+    all.push_back({C::Model::name, C::column.number, C::column.N,
+                   C::Model::outside == charts::Outside::Extrapolate});
+  });
+  return all;
+}();
 
 void PrintTo(const Chart& c, std::ostream* os) {
   *os << c.model << " c" << c.chart;

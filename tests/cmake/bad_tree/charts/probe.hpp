@@ -1,0 +1,2 @@
+// Includes a folder above its own.
+#include "registry/lifecycle.hpp"

@@ -1,0 +1,2 @@
+// Climbs out of its folder.
+#include "../charts/probe.hpp"
