@@ -64,3 +64,22 @@ function(sf_check_headers folder)
   add_library(${folder}_header_check OBJECT ${sources})
   sf_layer(${folder}_header_check ${folder})
 endfunction()
+
+# sf_layer_folder(<folder> <directory>...): sf_layer(<target> <folder>) for every
+# target that compiles sources in the given CMake source directories and the
+# directories below them (a folder of many targets, such as host/).
+function(sf_layer_folder folder)
+  foreach(dir IN LISTS ARGN)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+      get_target_property(type ${target} TYPE)
+      if(NOT type MATCHES "^(INTERFACE_LIBRARY|UTILITY)$")
+        sf_layer(${target} ${folder})
+      endif()
+    endforeach()
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    if(subdirs)
+      sf_layer_folder(${folder} ${subdirs})
+    endif()
+  endforeach()
+endfunction()
