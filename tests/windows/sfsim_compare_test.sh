@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # sfsim.exe under Wine writes byte for byte what the native sfsim writes: standard
 # output, standard error, exit status and every file, for the same runs.
-# compare_sfsim.sh NATIVE_SFSIM WINDOWS_SFSIM WORK_DIR WINE_RUN
+# sfsim_compare_test.sh NATIVE_SFSIM WINDOWS_SFSIM WORK_DIR WINE_RUN
 set -uo pipefail
 native=$1 windows=$2 work=$3 wine_run=$4
 rm -rf "$work" && mkdir -p "$work/native" "$work/windows" || exit 1
