@@ -41,10 +41,10 @@ for side in native windows; do
   done
 done
 if ! diff -r "$work/native" "$work/windows"; then
-  echo "compare_sfsim: the Windows sfsim's files differ from the native ones" >&2
+  echo "sfsim_compare_test: the Windows sfsim's files differ from the native ones" >&2
   failed=1
 fi
 files=$(find "$work/native" -type f | wc -l)
-[ "$files" -ge 40 ] || { echo "compare_sfsim: only $files files written" >&2; failed=1; }
-echo "compare_sfsim: $files files compared"
+[ "$files" -ge 40 ] || { echo "sfsim_compare_test: only $files files written" >&2; failed=1; }
+echo "sfsim_compare_test: $files files compared"
 exit $failed
