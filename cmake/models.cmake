@@ -89,7 +89,7 @@ function(sf_add_model name folder output_dir)
                           LINK_DEPENDS ${map})
     target_link_options(${deliverable} PRIVATE "LINKER:--version-script=${map}")
   endif()
-  target_link_libraries(${deliverable} PRIVATE ${ns}_model glue_simulink registry charts block sf_host_api)
+  target_link_libraries(${deliverable} PRIVATE ${ns}_model glue_simulink)
 endfunction()
 
 function(sf_add_models folder)

@@ -60,12 +60,6 @@ constexpr bool ordered_by_id() {
 }
 static_assert(ordered_by_id(), "the class table follows the order of mxClassID");
 
-// The row of a class, or null for mxUNKNOWN_CLASS and ids outside the table.
-constexpr const ClassInfo* find(mxClassID id) {
-  const auto i = static_cast<std::size_t>(id);
-  return i >= 1 && i <= std::size(kClasses) ? &kClasses[i - 1] : nullptr;
-}
-
 // The row of the class of this name, or null.
 constexpr const ClassInfo* find(std::string_view name) {
   for (const ClassInfo& c : kClasses)
@@ -73,8 +67,9 @@ constexpr const ClassInfo* find(std::string_view name) {
   return nullptr;
 }
 
-// (By index rather than through find(): a pointer compared with null is not a
-// constant expression in GCC's sanitizer builds.)
+// A class's row by index (a pointer compared with null would not be a constant
+// expression in GCC's sanitizer builds); mxUNKNOWN_CLASS and ids outside the table
+// have none.
 constexpr bool in_table(mxClassID id) {
   const auto i = static_cast<std::size_t>(id);
   return i >= 1 && i <= std::size(kClasses);
