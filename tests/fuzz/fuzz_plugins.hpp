@@ -22,9 +22,8 @@ inline const std::vector<ModelCase>& models() {
   static const std::vector<ModelCase> m = [] {
     std::vector<ModelCase> all;
     models::All::each([&]<class Model>() {
-      ModelCase c{models::build_deliverable_path<Model>(), Model::name, {}};
-      models::ChartsOf<Model>::each([&]<class Col>() { c.table_length.push_back(Col::column.N); });
-      all.push_back(c);
+      all.push_back(
+          {models::build_deliverable_path<Model>(), Model::name, models::table_lengths<Model>()});
     });
     return all;
   }();

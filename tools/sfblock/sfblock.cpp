@@ -51,11 +51,7 @@ struct Model {
 const std::vector<Model>& models() {
   static const std::vector<Model> all = [] {
     std::vector<Model> list;
-    models::All::each([&]<class M>() {
-      Model m{M::name, {}};
-      models::ChartsOf<M>::each([&]<class Col>() { m.table_length.push_back(Col::column.N); });
-      list.push_back(m);
-    });
+    models::All::each([&]<class M>() { list.push_back({M::name, models::table_lengths<M>()}); });
     return list;
   }();
   return all;

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 
 #include "host/mex_host.hpp"
 #include "host/os.hpp"
@@ -18,14 +17,9 @@ const std::vector<ModelInfo>& models() {
   static const std::vector<ModelInfo> all = [] {
     std::vector<ModelInfo> list;
     models::All::each([&]<class Model>() {
-      ModelInfo info{Model::name,
-                     {},
-                     std::to_array(Model::checksums.none),
-                     models::deliverable_name<Model>(),
-                     models::deliverable_file<Model>()};
-      models::ChartsOf<Model>::each(
-          [&]<class Col>() { info.table_length.push_back(Col::column.N); });
-      list.push_back(std::move(info));
+      list.push_back({Model::name, models::table_lengths<Model>(),
+                      std::to_array(Model::checksums.none), models::deliverable_name<Model>(),
+                      models::deliverable_file<Model>()});
     });
     return list;
   }();
