@@ -4,7 +4,15 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 WIN_BUILD  ?= build-windows
 JOBS       ?= 2
-GEN        := -G Ninja
+GEN         = -G Ninja
+# A compiler cache outside the checkout, shared by every build folder and every
+# clone on this machine (paths below the checkout are hashed relative to it). Looked
+# up when a recipe runs, after deps has installed it; no launcher when it is absent.
+CCACHE      = $(shell command -v ccache 2>/dev/null)
+GEN        += -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_DIR ?= $(HOME)/.cache/sf-ccache
+export CCACHE_MAXSIZE ?= 5G
 
 .PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean test-octave
 
