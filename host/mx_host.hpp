@@ -51,4 +51,26 @@ ScopeId scope_of(const mxArray* array);
 // A readable description for traces and messages, e.g. "double[1x4]".
 std::string describe(const mxArray* array);
 
+// The inputs of the MATLAB-level call being run, while an object of this class
+// lives (calls nest: the innermost one counts), so that an operation refusing an
+// array can say which input of the call it is. The MEX layer sets them for every
+// call it makes.
+class CallInputs {
+ public:
+  CallInputs(const mxArray* const* inputs, int count);
+  ~CallInputs();
+  CallInputs(const CallInputs&) = delete;
+  CallInputs& operator=(const CallInputs&) = delete;
+
+ private:
+  const mxArray* const* inputs_;
+  int count_;
+  const CallInputs* outer_;
+  friend std::string name_in_call(const mxArray* array);
+};
+
+// "input 3 (cell[1x1])" when the array is input 3 of the innermost call, else its
+// description alone.
+std::string name_in_call(const mxArray* array);
+
 }  // namespace host::mx

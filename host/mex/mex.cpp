@@ -79,6 +79,7 @@ void call(PluginId plugin, mexFunction_t fn, int nlhs, mxArray* plhs[], int nrhs
   CallContext context(plugin);
   try {
     try {
+      const host::mx::CallInputs inputs(prhs, nrhs);
       fn(nlhs, plhs, nrhs, prhs);
     } catch (const std::bad_alloc&) {
       out_of_memory("mexFunction");
@@ -182,6 +183,7 @@ static int call_matlab(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], con
   std::vector<mxArray*> out(static_cast<std::size_t>(nlhs > 1 ? nlhs : 1), nullptr);
   const host::mx::ScopeId scope = host::mx::open_scope();
   try {
+    const host::mx::CallInputs inputs(prhs, nrhs);
     fn(nlhs, out.data(), nrhs, prhs);
     for (int i = 0; i < nlhs; ++i) {
       if (out[static_cast<std::size_t>(i)] == nullptr) {

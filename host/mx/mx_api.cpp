@@ -267,7 +267,12 @@ void* mxGetData(const mxArray* array) {
 double mxGetScalar(const mxArray* array) {
   const mxArray* a = check(array, "mxGetScalar");
   HOST_MX_RECORD("mxGetScalar", describe(a));
-  if (a->data == nullptr) return 0.0;  // empty, struct, cell
+  // An empty array, a struct or a cell has no first value to give: refused, as
+  // GNU Octave's host refuses them, rather than answered with a made-up 0.
+  if (a->data == nullptr) {
+    throw host::HostError(
+        "", "mxGetScalar: " + host::mx::name_in_call(a) + " has no value to read as a number.");
+  }
   double value = 0.0;
   host::mx_classes::with_element_type(a->class_id, [&](auto element) {
     value = first_as_double<typename decltype(element)::type>(a);

@@ -323,4 +323,26 @@ std::string describe(const mxArray* array) {
          std::to_string(array->n) + "]";
 }
 
+namespace {
+const CallInputs* innermost_call = nullptr;
+}  // namespace
+
+CallInputs::CallInputs(const mxArray* const* inputs, int count)
+    : inputs_(inputs), count_(inputs != nullptr && count > 0 ? count : 0), outer_(innermost_call) {
+  innermost_call = this;
+}
+
+CallInputs::~CallInputs() {
+  innermost_call = outer_;
+}
+
+std::string name_in_call(const mxArray* array) {
+  const CallInputs* call = innermost_call;
+  for (int i = 0; call != nullptr && i < call->count_; ++i) {
+    if (call->inputs_[i] == array)
+      return "input " + std::to_string(i + 1) + " (" + describe(array) + ")";
+  }
+  return describe(array);
+}
+
 }  // namespace host::mx

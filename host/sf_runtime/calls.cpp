@@ -71,10 +71,11 @@ const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name
   for (std::size_t i = 1; i < outputs.size(); ++i) {
     if (outputs[i] != nullptr) mxDestroyArray(outputs[i]);
   }
-  if (nlhs == 0) {
-    if (outputs[0] != nullptr) mxDestroyArray(outputs[0]);
-    return nullptr;
+  if (nlhs == 0 && outputs[0] != nullptr) {
+    mxDestroyArray(outputs[0]);
+    outputs[0] = nullptr;
   }
+  host::sf_runtime::detail::host_function_returned(name, nrhs, inputs.data());
   return outputs[0];
 }
 

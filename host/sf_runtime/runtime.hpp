@@ -174,6 +174,15 @@ void abandon_scopes(unsigned depth);
 // errors); nothing for any other exception. host_errors.cpp of each host.
 std::optional<host::sf_runtime::ErrorRecord> foreign_host_error();
 
+// Called when a MATLAB-level function that chart code called by name has returned,
+// with the inputs it was given. A chart raises its errors with "message" and then
+// "error", and "error" must not return: a host where it can (a user's own "error"
+// or "message" function, an empty message) raises the chart's error here instead.
+// The stand-in host's "error" returns only when a test asks it to, to run the
+// chart's code after a raise that returns, so its answer is to go on.
+// host_errors.cpp of each host.
+void host_function_returned(const char* name, int nrhs, mxArray* const* inputs);
+
 // Recorder arguments of our own: a debug instance ("dbg#1"), an array (its
 // description), a callback (its address), a dimension list ("[2402]"), lists of
 // arrays and of names.

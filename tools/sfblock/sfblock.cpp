@@ -5,18 +5,24 @@
 //
 // runs one block (or several) of chart `chart` of `model` (a model of the build,
 // 'Harnvale' say) on the table (x, y) over the queries z, one major step of 0.01 s
-// per query, exactly as sfsim does, and returns y1 in the shape of z. Options:
+// per query, exactly as sfsim does, and returns y1 in the size and shape of z
+// (N-dimensional and empty sizes included). x and y are full real double arrays of
+// the chart's table length in any shape, z one of any size. Options, their names
+// in any case:
 //   'rate'   'inherited' (default), 'continuous' or 'discrete'
-//   'blocks' the number of blocks fed the same inputs (they must agree)
+//   'blocks' the number of blocks fed the same inputs (they must agree), 1 to
+//            tools::kMaxBlocks
 //   'state'  a saved state (a struct from an earlier run) restored before the
 //            first step
-// The second output is block 1's saved state after the last step.
+// The second output is block 1's saved state after the last step. Every argument
+// is checked by arguments.hpp.
 //
 // The plug-ins are the .mex files beside sfblock; they run on Octave's matrix
 // and MEX functions, so a host error in a step (e.g. a NaN breakpoint) is an
 // Octave error with the message's identifier.
 
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +40,9 @@
 #include "host/sf_runtime_host.hpp"
 #include "models/list.hpp"
 #include "platform/mex.h"
+#include "tools/block_limit.hpp"
+#include "tools/sfblock/arguments.hpp"
+#include "tools/sfsim/numbers.hpp"
 
 namespace {
 
@@ -74,31 +83,7 @@ struct Failure {
 };
 
 [[noreturn]] void raise(const Failure& f) {
-  mexErrMsgIdAndTxt(f.identifier.c_str(), "%s", f.message.c_str());
-  std::abort();  // not reached: mexErrMsgIdAndTxt does not return
-}
-
-std::string text_of(const mxArray* a) {
-  if (a == nullptr || !mxIsChar(a)) return {};
-  std::vector<char> buf(mxGetNumberOfElements(a) + 1);
-  mxGetString_700(a, buf.data(), static_cast<int>(buf.size()));
-  return buf.data();
-}
-
-bool is_real_double(const mxArray* a) {
-  return a != nullptr && mxIsDouble(a) && !mxIsComplex(a);
-}
-
-bool is_vector(const mxArray* a) {
-  return mxGetM(a) == 1 || mxGetN(a) == 1 || mxGetNumberOfElements(a) == 0;
-}
-
-// A positive integer scalar, or nothing.
-std::optional<int> count_of(const mxArray* a) {
-  if (!is_real_double(a) || mxGetNumberOfElements(a) != 1) return std::nullopt;
-  const double v = mxGetScalar(a);
-  if (!(v >= 1 && v <= 1e6) || std::floor(v) != v) return std::nullopt;
-  return static_cast<int>(v);
+  sfblock::raise_error(f.identifier, f.message);
 }
 
 std::string number(double v) {
@@ -116,67 +101,71 @@ std::filesystem::path own_folder() {
 struct Request {
   const Model* model = nullptr;
   int chart = 0;
-  const mxArray *x = nullptr, *y = nullptr, *z = nullptr;
+  const double *x = nullptr, *y = nullptr, *z = nullptr;
+  const mxArray* z_array = nullptr;
+  std::size_t steps = 0;
   Rate rate = Rate::Inherited;
   int blocks = 1;
   const mxArray* state = nullptr;
 };
 
+std::string lower(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Option names and the rate's values are matched without regard to case, as
+// Octave's own name-value options are.
 Request parse(int nrhs, const mxArray* prhs[]) {
-  auto bad = [](const char* id, const std::string& text) { raise({id, text}); };
+  using sfblock::Argument;
   if (nrhs < 5 || nrhs % 2 == 0) {
-    bad("sfblock:usage",
-        "usage: y1 = sfblock(model, chart, x, y, z) with options as name-value pairs");
+    raise({"sfblock:usage",
+           "usage: y1 = sfblock(model, chart, x, y, z) with options as name-value pairs"});
   }
   Request r;
-  const std::string model = text_of(prhs[0]);
+  const Argument model_arg(prhs[0], "sfblock:model", "the model");
+  const std::string model = model_arg.text();
   for (const Model& m : models())
     if (model == m.name) r.model = &m;
-  if (r.model == nullptr) bad("sfblock:model", model_choice());
+  if (r.model == nullptr) model_arg.refuse_text(model_choice() + "; got " + sfsim::quoted(model));
   const int charts = static_cast<int>(r.model->table_length.size());
-  const std::optional<int> chart = count_of(prhs[1]);
-  if (!chart || *chart > charts) {
-    bad("sfblock:chart", std::string(r.model->name) + " has charts 1 to " + std::to_string(charts));
-  }
-  r.chart = *chart;
+  r.chart = static_cast<int>(
+      Argument(prhs[1], "sfblock:chart", std::string("the chart of ") + r.model->name)
+          .whole(1, charts));
   const std::size_t n = static_cast<std::size_t>(r.model->table_length[r.chart - 1]);
-  const char* names[] = {"x", "y"};
-  for (int i = 0; i < 2; ++i) {
-    const mxArray* a = prhs[2 + i];
-    if (!is_real_double(a) || !is_vector(a) || mxGetNumberOfElements(a) != n) {
-      bad("sfblock:table", std::string(names[i]) + " must be a real double vector of " +
-                               std::to_string(n) + " elements for chart " +
-                               std::to_string(r.chart) + " of " + r.model->name);
-    }
-  }
-  r.x = prhs[2];
-  r.y = prhs[3];
-  if (!is_real_double(prhs[4]) || !is_vector(prhs[4]))
-    bad("sfblock:query", "z must be a real double vector");
-  r.z = prhs[4];
+  const std::string of_chart = " (chart " + std::to_string(r.chart) + " of " + r.model->name +
+                               " reads " + std::to_string(n) + ")";
+  r.x = Argument(prhs[2], "sfblock:table", "x" + of_chart).doubles(n);
+  r.y = Argument(prhs[3], "sfblock:table", "y" + of_chart).doubles(n);
+  r.z = Argument(prhs[4], "sfblock:query", "z").doubles();
+  r.z_array = prhs[4];
+  r.steps = sfblock::element_count(prhs[4]);
   for (int i = 5; i < nrhs; i += 2) {
-    const std::string name = text_of(prhs[i]);
-    const mxArray* value = prhs[i + 1];
-    if (name == "rate") {
-      const std::string rate = text_of(value);
-      if (rate == "inherited") {
+    const std::string name =
+        Argument(prhs[i], "sfblock:option", "option name " + std::to_string((i - 3) / 2)).text();
+    const std::string key = lower(name);
+    const Argument value(prhs[i + 1], "sfblock:option", "option '" + key + "'");
+    if (key == "rate") {
+      const std::string rate = value.text();
+      const std::string choice = lower(rate);
+      if (choice == "inherited") {
         r.rate = Rate::Inherited;
-      } else if (rate == "continuous") {
+      } else if (choice == "continuous") {
         r.rate = Rate::Continuous;
-      } else if (rate == "discrete") {
+      } else if (choice == "discrete") {
         r.rate = Rate::Discrete;
       } else {
-        bad("sfblock:option", "'rate' must be 'inherited', 'continuous' or 'discrete'");
+        value.refuse_text("option 'rate' must be 'inherited', 'continuous' or 'discrete'; got " +
+                          sfsim::quoted(rate));
       }
-    } else if (name == "blocks") {
-      const std::optional<int> k = count_of(value);
-      if (!k || *k > 100) bad("sfblock:option", "'blocks' must be an integer from 1 to 100");
-      r.blocks = *k;
-    } else if (name == "state") {
-      if (!mxIsStruct(value)) bad("sfblock:option", "'state' must be a saved state (a struct)");
-      r.state = value;
+    } else if (key == "blocks") {
+      r.blocks = static_cast<int>(value.whole(1, tools::kMaxBlocks));
+    } else if (key == "state") {
+      r.state = static_cast<const mxArray*>(value.scalar_struct());
     } else {
-      bad("sfblock:option", "unknown option '" + name + "' (known: rate, blocks, state)");
+      raise({"sfblock:option",
+             "unknown option " + sfsim::quoted(name) + " (known: rate, blocks, state)"});
     }
   }
   return r;
@@ -203,12 +192,12 @@ std::optional<Failure> run(const Request& r, double* y1, mxArray** state) {
     options.chart = r.chart;
     options.table_length = r.model->table_length[r.chart - 1];
     options.rate = r.rate;
-    const std::size_t steps = mxGetNumberOfElements(r.z);
-    const double* z = mxGetPr(r.z);
+    const std::size_t steps = r.steps;
+    const double* z = r.z;
     std::vector<Block*> blocks;
     for (int i = 0; i < r.blocks; ++i) {
       Block& b = engine.add_block(plugin, options);
-      b.set_inputs(mxGetPr(r.x), mxGetPr(r.y), steps > 0 ? z[0] : 0.0);
+      b.set_inputs(r.x, r.y, steps > 0 ? z[0] : 0.0);
       blocks.push_back(&b);
     }
     for (Block* b : blocks) {
@@ -257,8 +246,8 @@ std::optional<Failure> run(const Request& r, double* y1, mxArray** state) {
 extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nlhs > 2) raise({"sfblock:usage", "sfblock has at most two outputs: y1 and the state"});
   const Request r = parse(nrhs, prhs);
-  const int m = static_cast<int>(mxGetM(r.z)), n = static_cast<int>(mxGetN(r.z));
-  mxArray* y1 = mxCreateDoubleMatrix_700(m, n, mxREAL);
+  // y1 has the size and shape of z, N-dimensional and empty sizes included.
+  mxArray* y1 = static_cast<mxArray*>(sfblock::doubles_shaped_like(r.z_array));
   mxArray* state = nullptr;
   std::optional<Failure> failure = run(r, mxGetPr(y1), nlhs > 1 ? &state : nullptr);
   // Every block of the run has terminated, and no other code in Octave starts

@@ -17,6 +17,7 @@
 #include "host/os.hpp"
 #include "host/trace.hpp"
 #include "platform/mx.h"
+#include "tools/block_limit.hpp"
 #include "tools/sfsim/builtin.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile.hpp"
@@ -461,7 +462,7 @@ int main_(int argc, char** argv) {
       ->check(CLI::IsMember({"inherited", "continuous", "discrete"}))
       ->default_val("inherited");
   run->add_option("--blocks", ra.blocks, "K blocks of the chart, all fed the same inputs")
-      ->check(CLI::Range(1, 1000))
+      ->check(CLI::Range(1, tools::kMaxBlocks))
       ->default_val(1)
       ->check(not_empty);
   run->add_option("--out", ra.out, "CSV with header step,time,z,y1 (default: standard output)")

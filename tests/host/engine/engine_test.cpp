@@ -144,6 +144,14 @@ TEST_F(EngineTest, OddFlagsAndBareSimStateCallsLeaveNothing) {
     const CallResult set = block.call(145);
     EXPECT_TRUE(set.refused);
     EXPECT_FALSE(set.ok);
+    // Nor after a mdlSetSimState with a state has succeeded: that state is not kept
+    // for a later bare call.
+    MxPtr saved = block.get_sim_state();
+    ASSERT_NE(saved.get(), nullptr);
+    EXPECT_TRUE(ok(block.set_sim_state(saved.get())));
+    const CallResult again = block.call(145);
+    EXPECT_TRUE(again.refused);
+    EXPECT_FALSE(again.ok);
   }
   expect_clean();
 }
@@ -280,21 +288,31 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
 // 1 reads 2722 values, the block was laid out for Harnvale's 2402): start is refused
 // with the widths named, and no step reaches the plug-in. A block with the right
 // widths learns the same widths from its chart and runs.
+// A port wider than the chart reads (Harnvale's chart 1, 2402 values, on ports laid
+// out for Quimbrel's 2722) is refused the same way.
 TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
   const ChartCase q = chart_case<quimbrel::C1>(kQuimbrel);
-  const int narrow = harnvale::C1::column.N;
-  {
+  const ChartCase h = chart_case<harnvale::C1>(kHarnvale);
+  struct Wrong {
+    ChartCase chart;
+    int width;
+    const char* error;
+  };
+  for (const Wrong& w :
+       {Wrong{q, h.N,
+              "mdlStart of Quimbrel/Chart1: its chart reads 2722 values from input port 0, but "
+              "the port is 2402 wide"},
+        Wrong{h, q.N,
+              "mdlStart of Harnvale/Chart1: its chart reads 2402 values from input port 0, but "
+              "the port is 2722 wide"}}) {
     Engine engine;
-    Block& wrong = engine.add_block(engine.load(q.plugin), {q.chart, narrow});
-    Block& right = engine.add_block(engine.load(q.plugin), {q.chart, q.N});
+    Block& wrong = engine.add_block(engine.load(w.chart.plugin), {w.chart.chart, w.width});
     ASSERT_TRUE(ok(wrong.set_work_widths()));
     const CallResult started = wrong.start();
     EXPECT_FALSE(started.ok);
     EXPECT_TRUE(started.refused);
-    EXPECT_EQ(started.error,
-              "mdlStart of Quimbrel/Chart1: its chart reads 2722 values from input port 0, but "
-              "the port is 2402 wide");
-    EXPECT_EQ(wrong.chart_input_widths(), (std::vector<int>{q.N, q.N, 1}));
+    EXPECT_EQ(started.error, w.error);
+    EXPECT_EQ(wrong.chart_input_widths(), (std::vector<int>{w.chart.N, w.chart.N, 1}));
     {
       host::trace::Collector calls;
       const CallResult step = wrong.outputs();
@@ -303,6 +321,11 @@ TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
       EXPECT_TRUE(calls.calls().empty()) << calls.calls().size() << " host calls";
     }
     EXPECT_TRUE(ok(wrong.terminate()));
+  }
+  expect_clean();
+  {
+    Engine engine;
+    Block& right = engine.add_block(engine.load(q.plugin), {q.chart, q.N});
 
     const Table t = make_table(q.N, 7);
     right.set_inputs(t.x.data(), t.y.data(), t.x[3]);

@@ -1,6 +1,10 @@
 // adapter_probe.mex: calls the `_700` adapters inside Octave with the arguments a
 // test names, so that their checked size and index conversions can be seen:
 //   adapter_probe('create', m, n)   mxCreateDoubleMatrix_700(m, n) -> the array
+//   adapter_probe(op, [a b c], 0)   the other creators with the sizes a, b, c:
+//     'numeric' mxCreateNumericMatrix_700(a, b, int8), 'chars' mxCreateStringFromNChars_700
+//     ("xyz", a), 'strings' mxCreateCharMatrixFromStrings_700(a, {"ab", "cd"}),
+//     'newstruct' mxCreateStructMatrix_700(a, b, c, {"f", "g"}), 'newcell' mxCreateCellMatrix_700(a, b)
 //   adapter_probe('field', s, i)    mxGetField_700(s, i, 'a') -> the field
 //   adapter_probe('cell', c, i)     mxGetCell_700(c, i) -> the element
 //   adapter_probe('text', t, n)     mxGetString_700(t, buf, n) -> {result, text}
@@ -20,6 +24,19 @@ extern "C" void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[
   const std::string what = op;
   if (what == "create") {
     plhs[0] = mxCreateDoubleMatrix_700(static_cast<int>(mxGetScalar(prhs[1])), k, mxREAL);
+  } else if (what == "numeric" || what == "chars" || what == "strings" || what == "newstruct" ||
+             what == "newcell") {
+    if (!mxIsDouble(prhs[1]) || mxGetNumberOfElements(prhs[1]) != 3)
+      mexErrMsgTxt("adapter_probe: the sizes are three doubles");
+    const double* d = mxGetPr(prhs[1]);
+    const int a = static_cast<int>(d[0]), b = static_cast<int>(d[1]), c = static_cast<int>(d[2]);
+    const char* texts[] = {"ab", "cd"};
+    const char* fields[] = {"f", "g"};
+    if (what == "numeric") plhs[0] = mxCreateNumericMatrix_700(a, b, mxINT8_CLASS, mxREAL);
+    if (what == "chars") plhs[0] = mxCreateStringFromNChars_700("xyz", a);
+    if (what == "strings") plhs[0] = mxCreateCharMatrixFromStrings_700(a, texts);
+    if (what == "newstruct") plhs[0] = mxCreateStructMatrix_700(a, b, c, fields);
+    if (what == "newcell") plhs[0] = mxCreateCellMatrix_700(a, b);
   } else if (what == "field") {
     plhs[0] = mxDuplicateArray(mxGetField_700(prhs[1], k, "a"));
   } else if (what == "cell") {

@@ -3,6 +3,11 @@
 ## texts are cut to the buffer and terminated (Octave's own mxGetString leaves
 ## a buffer that is too short untouched).
 assert (size (adapter_probe ("create", 2, 3)), [2 3]);
+assert (size (adapter_probe ("numeric", [0 3 0], 0)), [0 3]);
+assert (adapter_probe ("chars", [2 0 0], 0), "xy");
+assert (adapter_probe ("strings", [2 0 0], 0), ["ab"; "cd"]);
+assert (size (adapter_probe ("newstruct", [1 2 2], 0)), [1 2]);
+assert (size (adapter_probe ("newcell", [3 0 0], 0)), [3 0]);
 s = struct ("a", {10, 20});
 assert (adapter_probe ("field", s, 1), 20);
 assert (adapter_probe ("cell", {5, "x"}, 1), "x");
@@ -14,6 +19,15 @@ t = adapter_probe ("text", 42, 4);
 assert ([t.result, numel(t.text)], [1, 0]);
 bad = {{"create", -1, 3}, "mxAdapter:negativeSize", "mxCreateDoubleMatrix_700: the row count must not be negative, got -1.";
        {"create", 2, -5}, "mxAdapter:negativeSize", "mxCreateDoubleMatrix_700: the column count must not be negative, got -5.";
+       {"numeric", [-1 3 0], 0}, "mxAdapter:negativeSize", "mxCreateNumericMatrix_700: the row count must not be negative, got -1.";
+       {"numeric", [1 -3 0], 0}, "mxAdapter:negativeSize", "mxCreateNumericMatrix_700: the column count must not be negative, got -3.";
+       {"chars", [-1 0 0], 0}, "mxAdapter:negativeSize", "mxCreateStringFromNChars_700: the character count must not be negative, got -1.";
+       {"strings", [-2 0 0], 0}, "mxAdapter:negativeSize", "mxCreateCharMatrixFromStrings_700: the row count must not be negative, got -2.";
+       {"newstruct", [-1 1 2], 0}, "mxAdapter:negativeSize", "mxCreateStructMatrix_700: the row count must not be negative, got -1.";
+       {"newstruct", [1 -1 2], 0}, "mxAdapter:negativeSize", "mxCreateStructMatrix_700: the column count must not be negative, got -1.";
+       {"newstruct", [1 1 -2], 0}, "mxAdapter:negativeSize", "mxCreateStructMatrix_700: the field count must not be negative, got -2.";
+       {"newcell", [-4 1 0], 0}, "mxAdapter:negativeSize", "mxCreateCellMatrix_700: the row count must not be negative, got -4.";
+       {"newcell", [1 -4 0], 0}, "mxAdapter:negativeSize", "mxCreateCellMatrix_700: the column count must not be negative, got -4.";
        {"field", s, 2}, "mxAdapter:indexOutOfRange", "mxGetField_700: index 2 is outside an array of 2 elements.";
        {"field", s, -1}, "mxAdapter:indexOutOfRange", "mxGetField_700: index -1 is outside an array of 2 elements.";
        {"field", 7, 0}, "mxAdapter:wrongClass", "mxGetField_700: expected a struct, got double.";

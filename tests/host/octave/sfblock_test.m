@@ -95,23 +95,108 @@ try
 catch err
   assert (err.identifier, "Stateflow:SimState:Mismatch");
 end_try_catch
-## Usage errors.
-bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage";
-             {"Nope", 2, 1:401, 1:401, 1}, "sfblock:model";
-             {"Quimbrel", 3, 1:401, 1:401, 1}, "sfblock:chart";
-             {"Harnvale", 2, 1:400, 1:400, 1}, "sfblock:table";
-             {"Harnvale", 2, 1:401, (1:401) * i, 1}, "sfblock:table";
-             {"Harnvale", 2, 1:401, 1:401, "z"}, "sfblock:query";
-             {"Harnvale", 2, 1:401, 1:401, 1, "rate", "fast"}, "sfblock:option";
-             {"Harnvale", 2, 1:401, 1:401, 1, "blocks", 0}, "sfblock:option";
-             {"Harnvale", 2, 1:401, 1:401, 1, "colour", 1}, "sfblock:option"};
+## Argument errors: every argument goes through one check, which names it and
+## says what it got; the identifier is the argument's. Sparse, complex, integer,
+## single, logical, cell and struct arrays are refused, never read as doubles.
+long_name = repmat ("a", 1, 1e6);
+h2 = {"Harnvale", 2, 1:401, 1:401};
+bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage", "usage: y1 = sfblock(";
+             {"Harnvale", 2, 1:401, 1:401, 1, "rate"}, "sfblock:usage", "usage: y1 = sfblock(";
+             {"Nope", 2, 1:401, 1:401, 1}, "sfblock:model", "the model must be 'Harnvale' or 'Quimbrel'; got 'Nope'";
+             {["Harnvale" char(0) "junk"], 2, 1:401, 1:401, 1}, "sfblock:model", "the model must be a text without NUL characters; got 'Harnvale\\x00junk'";
+             {["Harn"; "vale"], 2, 1:401, 1:401, 1}, "sfblock:model", "the model must be a text (a character row); got a 2x4 char array";
+             {{"Harnvale"}, 2, 1:401, 1:401, 1}, "sfblock:model", "got a 1x1 cell array";
+             {"Quimbrel", 3, 1:401, 1:401, 1}, "sfblock:chart", "the chart of Quimbrel must be a whole number from 1 to 2; got 3";
+             {"Harnvale", 2.5, 1:401, 1:401, 1}, "sfblock:chart", "got 2.5";
+             {"Harnvale", NaN, 1:401, 1:401, 1}, "sfblock:chart", "got NaN";
+             {"Harnvale", [], 1:401, 1:401, 1}, "sfblock:chart", "got a 0x0 double array";
+             {"Harnvale", true, 1:401, 1:401, 1}, "sfblock:chart", "got a 1x1 logical array";
+             {"Harnvale", sparse(2), 1:401, 1:401, 1}, "sfblock:chart", "got a 1x1 sparse double array";
+             {"Harnvale", 2, 1:400, 1:400, 1}, "sfblock:table", "x (chart 2 of Harnvale reads 401) must be a full real double array of 401 elements; got a 1x400 double array";
+             {"Harnvale", 2, 1:401, (1:401) * i, 1}, "sfblock:table", "y (chart 2 of Harnvale reads 401) must be a full real double array of 401 elements; got a 1x401 complex double array";
+             {"Harnvale", 2, sparse(1:401), 1:401, 1}, "sfblock:table", "got a 1x401 sparse double array";
+             {"Harnvale", 2, 1:401, sparse(1:401), 1}, "sfblock:table", "got a 1x401 sparse double array";
+             {"Harnvale", 2, single(1:401), 1:401, 1}, "sfblock:table", "got a 1x401 single array";
+             {"Harnvale", 2, int32(1:401), 1:401, 1}, "sfblock:table", "got a 1x401 int32 array";
+             {h2{:}, "z"}, "sfblock:query", "z must be a full real double array; got a 1x1 char array";
+             {h2{:}, sparse(1, 1e6)}, "sfblock:query", "z must be a full real double array; got a 1x1000000 sparse double array";
+             {h2{:}, sparse([0 0 0 5])}, "sfblock:query", "got a 1x4 sparse double array";
+             {h2{:}, sparse(zeros(1, 5))}, "sfblock:query", "got a 1x5 sparse double array";
+             {h2{:}, [1 2] + i}, "sfblock:query", "got a 1x2 complex double array";
+             {h2{:}, true(1, 2)}, "sfblock:query", "got a 1x2 logical array";
+             {h2{:}, uint8([1 2])}, "sfblock:query", "got a 1x2 uint8 array";
+             {h2{:}, struct("z", 1)}, "sfblock:query", "got a 1x1 struct array";
+             {h2{:}, 1, "rate", "fast"}, "sfblock:option", "option 'rate' must be 'inherited', 'continuous' or 'discrete'; got 'fast'";
+             {h2{:}, 1, "rate", 3}, "sfblock:option", "option 'rate' must be a text (a character row); got a 1x1 double array";
+             {h2{:}, 1, "blocks", 0}, "sfblock:option", "option 'blocks' must be a whole number from 1 to 1000; got 0";
+             {h2{:}, 1, "blocks", 1001}, "sfblock:option", "got 1001";
+             {h2{:}, 1, "blocks", 2.5}, "sfblock:option", "got 2.5";
+             {h2{:}, 1, "blocks", "3"}, "sfblock:option", "got a 1x1 char array";
+             {h2{:}, 1, "state", 5}, "sfblock:option", "option 'state' must be a saved state (a 1x1 struct); got a 1x1 double array";
+             {h2{:}, 1, "state", struct("a", {1, 2})}, "sfblock:option", "got a 1x2 struct array";
+             {h2{:}, 1, "colour", 1}, "sfblock:option", "unknown option 'colour' (known: rate, blocks, state)";
+             {h2{:}, 1, ["co" char(27) "lour"], 1}, "sfblock:option", "unknown option 'co\\x1blour'";
+             {h2{:}, 1, ["rate" char(0) "x"], 1}, "sfblock:option", "option name 1 must be a text without NUL characters; got 'rate\\x00x'";
+             {h2{:}, 1, "blocks", 2, 7, 1}, "sfblock:option", "option name 2 must be a text (a character row); got a 1x1 double array";
+             {h2{:}, 1, long_name, 1}, "sfblock:option", ["unknown option '" repmat("a", 1, 60) "...' (known"]};
 for k = 1:rows (bad_calls)
   try
     sfblock (bad_calls{k, 1}{:});
     error ("test:noError", "bad call %d was accepted", k);
   catch err
-    assert (err.identifier, bad_calls{k, 2});
+    assert (err.identifier, bad_calls{k, 2}, sprintf ("bad call %d", k));
+    assert (! isempty (strfind (err.message, bad_calls{k, 3})),
+            sprintf ("bad call %d: %s", k, err.message));
+    assert (numel (err.message) < 300, sprintf ("bad call %d: a message of %d bytes", k,
+                                                numel (err.message)));
   end_try_catch
+endfor
+## What is unambiguous is taken: x and y of the right number of elements in any
+## shape, a chart number of any real numeric class, option names and rates in any
+## case; y1 has the size and shape of z, N-dimensional and empty sizes included.
+x = linspace (0, 10, 401);
+y = cos (x);
+z = reshape (linspace (-1, 11, 12), 2, 3, 2);
+want = reshape (sfblock ("Harnvale", 2, x, y, z(:)'), 2, 3, 2);
+assert (sfblock ("Harnvale", int8 (2), x', reshape (y, 1, 1, 401), z), want);
+assert (sfblock ("Harnvale", 2, x, y, z, "Rate", "DISCRETE", "BLOCKS", 3), want);
+assert (size (sfblock ("Harnvale", 2, x, y, zeros (0, 2^32 + 5))), [0, 2^32 + 5]);
+assert (size (sfblock ("Harnvale", 2, x, y, zeros (3, 0, 2))), [3 0 2]);
+assert (sfblock ("Harnvale", 2, x, y, [1 2], "blocks", 1000), interp1 (x, y, [1 2]), 4 * eps);
+## A raise ends the step whatever the host's "message" and "error" answer: a
+## user's own functions that shadow ours (or Octave's) and return do not turn an
+## interpolation error into y1.
+bad_x = [NaN, x(2:end)];
+shadows = {"message", "m = [];", "MATLAB:interp1:NaNinX", bad_x;
+           "message", "m = 5;", "MATLAB:interp1:NaNinX", bad_x;
+           "message", "m = struct ('identifier', '', 'message', '');", "MATLAB:interp1:NaNinX", bad_x;
+           "message", "m = [];", "Coder:toolbox:interp1_nonMonotonicX", [x(1:9), x(9:400)];
+           "error", "", "MATLAB:interp1:NaNinX", bad_x};
+for k = 1:rows (shadows)
+  folder = tempname ();
+  mkdir (folder);
+  fid = fopen (fullfile (folder, [shadows{k, 1} ".m"]), "w");
+  if (strcmp (shadows{k, 1}, "message"))
+    fprintf (fid, "function m = message (id)\n  %s\nendfunction\n", shadows{k, 2});
+  else
+    fprintf (fid, "function error (varargin)\nendfunction\n");
+  endif
+  fclose (fid);
+  id = "";
+  warning ("off", "Octave:shadowed-function", "local");
+  addpath (folder);
+  unwind_protect
+    try
+      sfblock ("Harnvale", 2, shadows{k, 4}, y, 1);
+    catch err
+      id = err.identifier;
+    end_try_catch
+  unwind_protect_cleanup
+    rmpath (folder);
+    delete (fullfile (folder, [shadows{k, 1} ".m"]));
+    rmdir (folder);
+  end_unwind_protect
+  assert (id, shadows{k, 3}, sprintf ("shadowed %s, case %d", shadows{k, 1}, k));
 endfor
 ## Rates: a continuous and a discrete block give the same y1 as an inherited one.
 for rate = {"continuous", "discrete"}
