@@ -164,7 +164,8 @@ TEST_F(MxTest, ScalarOfEveryKind) {
   *static_cast<std::int8_t*>(mxGetData(i8)) = -7;
   mxArray* u8 = mxCreateNumericMatrix_700(1, 1, mxUINT8_CLASS, mxREAL);
   *static_cast<std::uint8_t*>(mxGetData(u8)) = 200;
-  EXPECT_EQ(mxGetScalar(empty), 0.0);
+  // An empty array has no value to give, outside a call as inside one.
+  EXPECT_THROW(mxGetScalar(empty), host::HostError);
   EXPECT_EQ(mxGetScalar(text), 65.0);
   EXPECT_EQ(mxGetScalar(yes), 1.0);
   EXPECT_EQ(mxGetScalar(d), -2.75);

@@ -3,7 +3,9 @@
 // step that allocates nothing.
 #include <gmock/gmock.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -121,6 +123,70 @@ TEST_F(EngineTest, MatlabLevelCallsReturnOwnedOutputsOrRaise) {
     }
     // A negative output count is a direct method call, not a MATLAB-level one.
     EXPECT_THROW(h.call_matlab(-1, {command.get()}), std::invalid_argument);
+  }
+  expect_clean();
+}
+
+// A chart number with no value to read stops a MATLAB-level call with a host error
+// that names the input, as Octave stops it (tests/host/octave/queries_test.m holds
+// the same rows); a number of any class, or a text, is read as its first value.
+TEST_F(EngineTest, MatlabLevelChartNumbersOfEveryKind) {
+  struct Row {
+    std::function<mxArray*()> make;
+    int chart;  // whose checksum answers, 0 for none, -1 for a refusal
+    const char* what;
+  };
+  auto int8_two = [] {
+    mxArray* a = mxCreateNumericMatrix_700(1, 1, mxINT8_CLASS, mxREAL);
+    *static_cast<std::int8_t*>(mxGetData(a)) = 2;
+    return a;
+  };
+  const Row rows[] = {
+      {[] { return mxCreateCellMatrix_700(1, 1); }, -1, "cell[1x1]"},
+      {[] { return mxCreateStructMatrix_700(1, 1, 0, nullptr); }, -1, "struct[1x1]"},
+      {[] { return mxCreateStructMatrix_700(0, 0, 0, nullptr); }, -1, "struct[0x0]"},
+      {[] { return mxCreateDoubleMatrix_700(0, 0, mxREAL); }, -1, "double[0x0]"},
+      {[] { return mxCreateDoubleMatrix_700(1, 0, mxREAL); }, -1, "double[1x0]"},
+      {[] { return mxCreateString(""); }, -1, "char[0x0]"},
+      {[] { return mxCreateString("ab"); }, 0, ""},
+      {int8_two, 2, ""},
+      {[] { return mxCreateLogicalScalar(true); }, 1, ""},
+      {[] { return mxCreateDoubleScalar(2.9); }, 2, ""}};
+  {
+    Engine engine;
+    auto& h = engine.load(kHarnvale);
+    MxPtr check_sum(mxCreateString("sf_get_check_sum"));
+    MxPtr sub(mxCreateString("chart"));
+    MxPtr resolved(mxCreateString("get_eml_resolved_functions_info"));
+    MxPtr model(mxCreateString("Harnvale"));
+    for (const Row& row : rows) {
+      MxPtr number(row.make());
+      for (const mxArray* first : {check_sum.get(), resolved.get()}) {
+        const bool sums = first == check_sum.get();
+        const std::vector<const mxArray*> args{first, sums ? sub.get() : model.get(), number.get()};
+        if (row.chart < 0) {
+          try {
+            h.call_matlab(1, args);
+            ADD_FAILURE() << row.what << " accepted";
+          } catch (const host::HostError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("mxGetScalar: input 3 (") + row.what +
+                                                 ") has no value to read as a number.");
+          }
+          continue;
+        }
+        auto out = h.call_matlab(1, args);
+        ASSERT_NE(out[0], nullptr);
+        if (!sums) {
+          EXPECT_EQ(mxIsEmpty(out[0].get()), row.chart == 0) << row.chart;
+          continue;
+        }
+        const std::uint32_t* words = row.chart == 2   ? harnvale::C2::column.chart_checksum
+                                     : row.chart == 1 ? harnvale::C1::column.chart_checksum
+                                                      : nullptr;
+        for (int i = 0; i < 4; ++i)
+          EXPECT_EQ(mxGetPr(out[0].get())[i], words != nullptr ? words[i] : 0.0) << row.chart;
+      }
+    }
   }
   expect_clean();
 }
