@@ -27,8 +27,34 @@ function out = sfprivate (conversion, varargin)
       out = high_to_raw (varargin{:});
     otherwise
       error ("Stateflow:sfprivate:BadCall",
-             "sfprivate: unknown conversion '%s'.", conversion);
+             "sfprivate: unknown conversion %s.", quoted (conversion));
   endswitch
+endfunction
+
+## The user's text as a message quotes it: at most 60 bytes, control characters
+## escaped (\n, \t, \r, \xNN), "..." after a cut; the same rule as sfblock's and
+## sfsim's messages (their C++ function cannot be called from here).
+function s = quoted (text)
+  cut = numel (text) > 60;
+  text = double (text(1:min (end, 60)));
+  s = "";
+  for c = text
+    if (c == 10)
+      s = [s "\\n"];
+    elseif (c == 9)
+      s = [s "\\t"];
+    elseif (c == 13)
+      s = [s "\\r"];
+    elseif (c < 32 || c == 127)
+      s = [s "\\x" sprintf("%02x", c)];
+    else
+      s(end+1) = char (c);
+    endif
+  endfor
+  if (cut)
+    s = [s "..."];
+  endif
+  s = ["'" s "'"];
 endfunction
 
 function s = describe (a)

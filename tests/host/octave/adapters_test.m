@@ -42,3 +42,14 @@ for k = 1:rows (bad)
   end_try_catch
 endfor
 printf ("%d adapter errors as expected\n", rows (bad));
+## sfprivate quotes a conversion it does not know as sfblock quotes a text.
+for c = {{["chart" char(27) "x" char(10)], '''chart\x1bx\n'''}, ...
+         {repmat("b", 1, 500), ["'" repmat("b", 1, 60) "...'"]}}
+  try
+    sfprivate (c{1}{1});
+    error ("test:noError", "an unknown conversion was accepted");
+  catch err
+    assert (err.identifier, "Stateflow:sfprivate:BadCall");
+    assert (err.message, ["sfprivate: unknown conversion " c{1}{2} "."]);
+  end_try_catch
+endfor
