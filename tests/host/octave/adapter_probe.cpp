@@ -4,7 +4,8 @@
 //   adapter_probe(op, [a b c], 0)   the other creators with the sizes a, b, c:
 //     'numeric' mxCreateNumericMatrix_700(a, b, int8), 'chars' mxCreateStringFromNChars_700
 //     ("xyz", a), 'strings' mxCreateCharMatrixFromStrings_700(a, {"ab", "cd"}),
-//     'newstruct' mxCreateStructMatrix_700(a, b, c, {"f", "g"}), 'newcell' mxCreateCellMatrix_700(a, b)
+//     'newstruct' mxCreateStructMatrix_700(a, b, c, {"f", "g"}), 'newcell'
+//     mxCreateCellMatrix_700(a, b)
 //   adapter_probe('field', s, i)    mxGetField_700(s, i, 'a') -> the field
 //   adapter_probe('cell', c, i)     mxGetCell_700(c, i) -> the element
 //   adapter_probe('text', t, n)     mxGetString_700(t, buf, n) -> {result, text}
