@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -131,61 +130,42 @@ TEST_F(EngineTest, MatlabLevelCallsReturnOwnedOutputsOrRaise) {
 // that names the input, as Octave stops it (tests/host/octave/queries_test.m holds
 // the same rows); a number of any class, or a text, is read as its first value.
 TEST_F(EngineTest, MatlabLevelChartNumbersOfEveryKind) {
-  struct Row {
-    std::function<mxArray*()> make;
-    int chart;  // whose checksum answers, 0 for none, -1 for a refusal
-    const char* what;
-  };
-  auto int8_two = [] {
-    mxArray* a = mxCreateNumericMatrix_700(1, 1, mxINT8_CLASS, mxREAL);
-    *static_cast<std::int8_t*>(mxGetData(a)) = 2;
-    return a;
-  };
-  const Row rows[] = {
-      {[] { return mxCreateCellMatrix_700(1, 1); }, -1, "cell[1x1]"},
-      {[] { return mxCreateStructMatrix_700(1, 1, 0, nullptr); }, -1, "struct[1x1]"},
-      {[] { return mxCreateStructMatrix_700(0, 0, 0, nullptr); }, -1, "struct[0x0]"},
-      {[] { return mxCreateDoubleMatrix_700(0, 0, mxREAL); }, -1, "double[0x0]"},
-      {[] { return mxCreateDoubleMatrix_700(1, 0, mxREAL); }, -1, "double[1x0]"},
-      {[] { return mxCreateString(""); }, -1, "char[0x0]"},
-      {[] { return mxCreateString("ab"); }, 0, ""},
-      {int8_two, 2, ""},
-      {[] { return mxCreateLogicalScalar(true); }, 1, ""},
-      {[] { return mxCreateDoubleScalar(2.9); }, 2, ""}};
+  mxArray* int8_two = mxCreateNumericMatrix_700(1, 1, mxINT8_CLASS, mxREAL);
+  *static_cast<std::int8_t*>(mxGetData(int8_two)) = 2;
+  // The argument, and the chart whose words answer ("0": none) or the refused array.
+  const std::pair<mxArray*, const char*> cases[] = {
+      {mxCreateCellMatrix_700(1, 1), "cell[1x1]"},
+      {mxCreateStructMatrix_700(1, 1, 0, nullptr), "struct[1x1]"},
+      {mxCreateStructMatrix_700(0, 0, 0, nullptr), "struct[0x0]"},
+      {mxCreateDoubleMatrix_700(0, 0, mxREAL), "double[0x0]"},
+      {mxCreateDoubleMatrix_700(1, 0, mxREAL), "double[1x0]"},
+      {mxCreateString(""), "char[0x0]"},
+      {mxCreateString("ab"), "0"},
+      {int8_two, "2"},
+      {mxCreateLogicalScalar(true), "1"},
+      {mxCreateDoubleScalar(2.9), "2"}};
   {
     Engine engine;
     auto& h = engine.load(kHarnvale);
-    MxPtr check_sum(mxCreateString("sf_get_check_sum"));
-    MxPtr sub(mxCreateString("chart"));
-    MxPtr resolved(mxCreateString("get_eml_resolved_functions_info"));
-    MxPtr model(mxCreateString("Harnvale"));
-    for (const Row& row : rows) {
-      MxPtr number(row.make());
-      for (const mxArray* first : {check_sum.get(), resolved.get()}) {
-        const bool sums = first == check_sum.get();
-        const std::vector<const mxArray*> args{first, sums ? sub.get() : model.get(), number.get()};
-        if (row.chart < 0) {
-          try {
-            h.call_matlab(1, args);
-            ADD_FAILURE() << row.what << " accepted";
-          } catch (const host::HostError& e) {
-            EXPECT_EQ(std::string(e.what()), std::string("mxGetScalar: input 3 (") + row.what +
-                                                 ") has no value to read as a number.");
-          }
-          continue;
+    MxPtr command(mxCreateString("sf_get_check_sum")), sub(mxCreateString("chart"));
+    for (const auto& [array, want] : cases) {
+      MxPtr number(array);
+      const std::string w = want;
+      if (w.size() > 1) {
+        try {
+          h.call_matlab(1, {command.get(), sub.get(), number.get()});
+          ADD_FAILURE() << w << " accepted";
+        } catch (const host::HostError& e) {
+          EXPECT_EQ(e.what(), "mxGetScalar: input 3 (" + w + ") has no value to read as a number.");
         }
-        auto out = h.call_matlab(1, args);
-        ASSERT_NE(out[0], nullptr);
-        if (!sums) {
-          EXPECT_EQ(mxIsEmpty(out[0].get()), row.chart == 0) << row.chart;
-          continue;
-        }
-        const std::uint32_t* words = row.chart == 2   ? harnvale::C2::column.chart_checksum
-                                     : row.chart == 1 ? harnvale::C1::column.chart_checksum
-                                                      : nullptr;
-        for (int i = 0; i < 4; ++i)
-          EXPECT_EQ(mxGetPr(out[0].get())[i], words != nullptr ? words[i] : 0.0) << row.chart;
+        continue;
       }
+      const auto out = h.call_matlab(1, {command.get(), sub.get(), number.get()});
+      const std::uint32_t* words = w == "2"   ? harnvale::C2::column.chart_checksum
+                                   : w == "1" ? harnvale::C1::column.chart_checksum
+                                              : nullptr;
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(mxGetPr(out[0].get())[i], words != nullptr ? words[i] : 0.0) << w;
     }
   }
   expect_clean();
@@ -350,35 +330,25 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
   expect_clean();
 }
 
-// A block whose ports are narrower than the inputs its chart reads (Quimbrel's chart
+// A block whose ports are narrower (or wider) than the inputs its chart reads (Quimbrel's chart
 // 1 reads 2722 values, the block was laid out for Harnvale's 2402): start is refused
 // with the widths named, and no step reaches the plug-in. A block with the right
 // widths learns the same widths from its chart and runs.
-// A port wider than the chart reads (Harnvale's chart 1, 2402 values, on ports laid
-// out for Quimbrel's 2722) is refused the same way.
 TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
   const ChartCase q = chart_case<quimbrel::C1>(kQuimbrel);
-  const ChartCase h = chart_case<harnvale::C1>(kHarnvale);
-  struct Wrong {
-    ChartCase chart;
-    int width;
-    const char* error;
-  };
-  for (const Wrong& w :
-       {Wrong{q, h.N,
-              "mdlStart of Quimbrel/Chart1: its chart reads 2722 values from input port 0, but "
-              "the port is 2402 wide"},
-        Wrong{h, q.N,
-              "mdlStart of Harnvale/Chart1: its chart reads 2402 values from input port 0, but "
-              "the port is 2722 wide"}}) {
+  const int narrow = harnvale::C1::column.N;
+  {
     Engine engine;
-    Block& wrong = engine.add_block(engine.load(w.chart.plugin), {w.chart.chart, w.width});
+    Block& wrong = engine.add_block(engine.load(q.plugin), {q.chart, narrow});
+    Block& right = engine.add_block(engine.load(q.plugin), {q.chart, q.N});
     ASSERT_TRUE(ok(wrong.set_work_widths()));
     const CallResult started = wrong.start();
     EXPECT_FALSE(started.ok);
     EXPECT_TRUE(started.refused);
-    EXPECT_EQ(started.error, w.error);
-    EXPECT_EQ(wrong.chart_input_widths(), (std::vector<int>{w.chart.N, w.chart.N, 1}));
+    EXPECT_EQ(started.error,
+              "mdlStart of Quimbrel/Chart1: its chart reads 2722 values from input port 0, but "
+              "the port is 2402 wide");
+    EXPECT_EQ(wrong.chart_input_widths(), (std::vector<int>{q.N, q.N, 1}));
     {
       host::trace::Collector calls;
       const CallResult step = wrong.outputs();
@@ -387,11 +357,15 @@ TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
       EXPECT_TRUE(calls.calls().empty()) << calls.calls().size() << " host calls";
     }
     EXPECT_TRUE(ok(wrong.terminate()));
-  }
-  expect_clean();
-  {
-    Engine engine;
-    Block& right = engine.add_block(engine.load(q.plugin), {q.chart, q.N});
+    // A port wider than the chart reads (Harnvale's chart 1 on Quimbrel's width).
+    const ChartCase h = chart_case<harnvale::C1>(kHarnvale);
+    Block& wide = engine.add_block(engine.load(h.plugin), {h.chart, q.N});
+    ASSERT_TRUE(ok(wide.set_work_widths()));
+    EXPECT_EQ(wide.start().error,
+              "mdlStart of Harnvale/Chart1: its chart reads 2402 values from input port 0, but "
+              "the port is 2722 wide");
+    EXPECT_TRUE(wide.outputs().refused);
+    EXPECT_TRUE(ok(wide.terminate()));
 
     const Table t = make_table(q.N, 7);
     right.set_inputs(t.x.data(), t.y.data(), t.x[3]);

@@ -108,14 +108,12 @@ bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage", "usage: y1 = sfbloc
              {{"Harnvale"}, 2, 1:401, 1:401, 1}, "sfblock:model", "got a 1x1 cell array";
              {"Quimbrel", 3, 1:401, 1:401, 1}, "sfblock:chart", "the chart of Quimbrel must be a whole number from 1 to 2; got 3";
              {"Harnvale", 2.5, 1:401, 1:401, 1}, "sfblock:chart", "got 2.5";
-             {"Harnvale", NaN, 1:401, 1:401, 1}, "sfblock:chart", "got NaN";
              {"Harnvale", [], 1:401, 1:401, 1}, "sfblock:chart", "got a 0x0 double array";
              {"Harnvale", true, 1:401, 1:401, 1}, "sfblock:chart", "got a 1x1 logical array";
              {"Harnvale", sparse(2), 1:401, 1:401, 1}, "sfblock:chart", "got a 1x1 sparse double array";
              {"Harnvale", 2, 1:400, 1:400, 1}, "sfblock:table", "x (chart 2 of Harnvale reads 401) must be a full real double array of 401 elements; got a 1x400 double array";
              {"Harnvale", 2, 1:401, (1:401) * i, 1}, "sfblock:table", "y (chart 2 of Harnvale reads 401) must be a full real double array of 401 elements; got a 1x401 complex double array";
              {"Harnvale", 2, sparse(1:401), 1:401, 1}, "sfblock:table", "got a 1x401 sparse double array";
-             {"Harnvale", 2, 1:401, sparse(1:401), 1}, "sfblock:table", "got a 1x401 sparse double array";
              {"Harnvale", 2, single(1:401), 1:401, 1}, "sfblock:table", "got a 1x401 single array";
              {"Harnvale", 2, int32(1:401), 1:401, 1}, "sfblock:table", "got a 1x401 int32 array";
              {h2{:}, "z"}, "sfblock:query", "z must be a full real double array; got a 1x1 char array";
@@ -124,14 +122,12 @@ bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage", "usage: y1 = sfbloc
              {h2{:}, sparse(zeros(1, 5))}, "sfblock:query", "got a 1x5 sparse double array";
              {h2{:}, [1 2] + i}, "sfblock:query", "got a 1x2 complex double array";
              {h2{:}, true(1, 2)}, "sfblock:query", "got a 1x2 logical array";
-             {h2{:}, uint8([1 2])}, "sfblock:query", "got a 1x2 uint8 array";
              {h2{:}, struct("z", 1)}, "sfblock:query", "got a 1x1 struct array";
              {h2{:}, 1, "rate", "fast"}, "sfblock:option", "option 'rate' must be 'inherited', 'continuous' or 'discrete'; got 'fast'";
              {h2{:}, 1, "rate", 3}, "sfblock:option", "option 'rate' must be a text (a character row); got a 1x1 double array";
              {h2{:}, 1, "blocks", 0}, "sfblock:option", "option 'blocks' must be a whole number from 1 to 1000; got 0";
              {h2{:}, 1, "blocks", 1001}, "sfblock:option", "got 1001";
              {h2{:}, 1, "blocks", 2.5}, "sfblock:option", "got 2.5";
-             {h2{:}, 1, "blocks", "3"}, "sfblock:option", "got a 1x1 char array";
              {h2{:}, 1, "state", 5}, "sfblock:option", "option 'state' must be a saved state (a 1x1 struct); got a 1x1 double array";
              {h2{:}, 1, "state", struct("a", {1, 2})}, "sfblock:option", "got a 1x2 struct array";
              {h2{:}, 1, "colour", 1}, "sfblock:option", "unknown option 'colour' (known: rate, blocks, state)";
@@ -167,24 +163,22 @@ assert (sfblock ("Harnvale", 2, x, y, [1 2], "blocks", 1000), interp1 (x, y, [1 
 ## user's own functions that shadow ours (or Octave's) and return do not turn an
 ## interpolation error into y1.
 bad_x = [NaN, x(2:end)];
-shadows = {"message", "m = [];", "MATLAB:interp1:NaNinX", bad_x;
-           "message", "m = 5;", "MATLAB:interp1:NaNinX", bad_x;
-           "message", "m = struct ('identifier', '', 'message', '');", "MATLAB:interp1:NaNinX", bad_x;
-           "message", "m = [];", "Coder:toolbox:interp1_nonMonotonicX", [x(1:9), x(9:400)];
-           "error", "", "MATLAB:interp1:NaNinX", bad_x};
+user_message = "function m = message (id)\n  m = %s;\nendfunction\n";
+shadows = {"message", sprintf(user_message, "[]"), "MATLAB:interp1:NaNinX", bad_x;
+           "message", sprintf(user_message, "5"), "MATLAB:interp1:NaNinX", bad_x;
+           "message", sprintf(user_message, "struct ('identifier', '', 'message', '')"), "MATLAB:interp1:NaNinX", bad_x;
+           "message", sprintf(user_message, "[]"), "Coder:toolbox:interp1_nonMonotonicX", [x(1:9), x(9:400)];
+           "error", "function error (varargin)\nendfunction\n", "MATLAB:interp1:NaNinX", bad_x};
+warning ("off", "Octave:shadowed-function", "local");
 for k = 1:rows (shadows)
   folder = tempname ();
   mkdir (folder);
-  fid = fopen (fullfile (folder, [shadows{k, 1} ".m"]), "w");
-  if (strcmp (shadows{k, 1}, "message"))
-    fprintf (fid, "function m = message (id)\n  %s\nendfunction\n", shadows{k, 2});
-  else
-    fprintf (fid, "function error (varargin)\nendfunction\n");
-  endif
+  file = fullfile (folder, [shadows{k, 1} ".m"]);
+  fid = fopen (file, "w");
+  fputs (fid, shadows{k, 2});
   fclose (fid);
-  id = "";
-  warning ("off", "Octave:shadowed-function", "local");
   addpath (folder);
+  id = "";
   unwind_protect
     try
       sfblock ("Harnvale", 2, shadows{k, 4}, y, 1);
@@ -193,7 +187,7 @@ for k = 1:rows (shadows)
     end_try_catch
   unwind_protect_cleanup
     rmpath (folder);
-    delete (fullfile (folder, [shadows{k, 1} ".m"]));
+    delete (file);
     rmdir (folder);
   end_unwind_protect
   assert (id, shadows{k, 3}, sprintf ("shadowed %s, case %d", shadows{k, 1}, k));
