@@ -43,6 +43,10 @@ std::uint32_t type_bytes(std::uint32_t type) {
   }
 }
 
+std::string values_text(std::uint64_t n) {
+  return std::to_string(n) + (n == 1 ? " value" : " values");
+}
+
 bool numeric_class(std::uint32_t c) {
   return c >= 6 && c <= 15;
 }
@@ -77,8 +81,8 @@ class Variable {
       Frame& f = frames_.back();
       if (f.cursor + 8 > f.end) {
         if (f.values >= 0 && f.seen != static_cast<std::uint64_t>(f.values))
-          fault(std::string(f.cell ? "a cell" : "a struct") + " holds " + std::to_string(f.seen) +
-                " values where its size claims " + std::to_string(f.values));
+          fault(std::string(f.cell ? "a cell" : "a struct") + " holds " + values_text(f.seen) +
+                " where its size claims " + std::to_string(f.values));
         frames_.pop_back();
         continue;
       }
@@ -188,7 +192,7 @@ class Variable {
         if (data.size % bytes != 0 ||
             (utf8 ? values < count || values > 4 * count : values != count)) {
           fault("its " + std::string(part == 0 ? "" : "imaginary ") + "data holds " +
-                std::to_string(values) + " values where its size " + size_text + " claims " +
+                values_text(values) + " where its size " + size_text + " claims " +
                 std::to_string(count));
         }
       }

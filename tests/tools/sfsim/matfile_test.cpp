@@ -239,103 +239,60 @@ TEST(CraftedMatFile, EveryFalseClaimIsRefusedNamingFileAndVariable) {
   auto state = [&](const std::string& values, std::vector<std::int32_t> dims = {1, 1}) {
     return mb::struct_array("state", dims, {"y1", "is_active"}, values);
   };
+  const std::string bad = ": truncated or corrupt: ";
   struct Case {
-    const char* what;
-    std::string body;
-    char reader;  // t table (x, y of 10 rows), z queries, s state, v vector x
-    std::vector<std::string> parts;
-  };
-  const Case cases[] = {
-      {"y short of its dimensions",
-       x + mb::double_array("y", {1, 243}, ten),
-       't',
-       {"variable 'y'", "its data holds 10 values where its size 1x243 claims 243"}},
-      {"y longer than its dimensions",
-       x + mb::double_array("y", {1, 9}, ten),
-       't',
-       {"variable 'y'", "holds 10 values where its size 1x9 claims 9"}},
-      {"a partial value",
-       mb::array(6, {1, 1}, "x", mb::element(9, "1234")),
-       'v',
-       {"variable 'x'", "holds 0 values where its size 1x1 claims 1"}},
-      {"z short",
-       mb::double_array("z", {2000, 1}, ten),
-       'z',
-       {"variable 'z'", "holds 10 values where its size 2000x1 claims 2000"}},
-      {"an empty z",
-       mb::double_array("z", {0, 0}, {}),
-       'z',
-       {"variable 'z': the variable holds no query"}},
-      {"a state's field short",
-       state(mb::double_array("", {1, 2}, {0.5}) + flag),
-       's',
-       {"variable 'state'", "holds 1 values where its size 1x2 claims 2"}},
-      {"a field of a nested struct short",
-       state(mb::struct_array("", {1, 1}, {"a"}, mb::double_array("", {3, 1}, {})) + flag),
-       's',
-       {"variable 'state'", "holds 0 values where its size 3x1 claims 3"}},
-      {"an array of 2^26 elements",
-       mb::double_array("x", {1, 1 << 26}, {1}),
-       'v',
-       {"variable 'x'", "holds 1 values where its size 1x67108864 claims 67108864"}},
-      {"a struct of 2^26 elements",
-       state(y1 + flag, {1 << 26, 1}),
-       's',
-       {"variable 'state'", "its size 67108864x1 claims more values than the file holds"}},
-      {"a cell of 2^26 elements",
-       mb::array(1, {1 << 13, 1 << 13}, "x", y1),
-       'v',
-       {"variable 'x'", "its size 8192x8192 claims more values than the file holds"}},
-      {"a struct with fewer values than it claims",
-       state(y1),
-       's',
-       {"variable 'state'", "a struct holds 1 values where its size claims 2"}},
-      {"an empty field name",
-       mb::struct_array("state", {1, 1}, {"y1", ""}, y1 + y1),
-       's',
-       {"variable 'state'", "a struct has a field with an empty name"}},
-      {"a state of the wrong class",
-       mb::double_array("state", {1, 1}, {1}),
-       's',
-       {"variable 'state': expected a saved state (a 1x1 struct), got double 1x1"}},
-      {"two states",
-       state(y1 + flag + y1 + flag, {1, 2}),
-       's',
-       {"variable 'state': expected a saved state (a 1x1 struct), got struct 1x2"}},
-      {"a negative dimension",
-       mb::double_array("x", {1, -1}, {}),
-       'v',
-       {"variable 'x'", "a negative dimension"}},
-      {"a name with a NUL",
-       mb::double_array(std::string("x\0evil", 6), {1, 1}, {1}),
-       'v',
-       {"variable 'x\\x00evil': its name holds a NUL byte"}},
+    char reader;  // t table (x, y of 10 rows), z queries, s state, v the vector x
+    std::string body, message;
+  } const cases[] = {
+      {'t', x + mb::double_array("y", {1, 243}, ten),
+       "variable 'y'" + bad + "its data holds 10 values where its size 1x243 claims 243"},
+      {'t', x + mb::double_array("y", {1, 9}, ten),
+       "variable 'y'" + bad + "its data holds 10 values where its size 1x9 claims 9"},
+      {'v', mb::array(6, {1, 1}, "x", mb::element(9, "1234")),
+       "variable 'x'" + bad + "its data holds 0 values where its size 1x1 claims 1"},
+      {'z', mb::double_array("z", {2000, 1}, ten),
+       "variable 'z'" + bad + "its data holds 10 values where its size 2000x1 claims 2000"},
+      {'z', mb::double_array("z", {0, 0}, {}), "variable 'z': the variable holds no query"},
+      {'s', state(mb::double_array("", {1, 2}, {0.5}) + flag),
+       "variable 'state'" + bad + "its data holds 1 value where its size 1x2 claims 2"},
+      {'s', state(mb::struct_array("", {1, 1}, {"a"}, mb::double_array("", {3, 1}, {})) + flag),
+       "variable 'state'" + bad + "its data holds 0 values where its size 3x1 claims 3"},
+      {'v', mb::double_array("x", {1, 1 << 26}, {1}),
+       "variable 'x'" + bad + "its data holds 1 value where its size 1x67108864 claims 67108864"},
+      {'s', state(y1 + flag, {1 << 26, 1}),
+       "variable 'state'" + bad + "its size 67108864x1 claims more values than the file holds"},
+      {'v', mb::array(1, {1 << 13, 1 << 13}, "x", y1),
+       "variable 'x'" + bad + "its size 8192x8192 claims more values than the file holds"},
+      {'s', state(y1), "variable 'state'" + bad + "a struct holds 1 value where its size claims 2"},
+      {'s', mb::struct_array("state", {1, 1}, {"y1", ""}, y1 + y1),
+       "variable 'state'" + bad + "a struct has a field with an empty name"},
+      {'s', mb::double_array("state", {1, 1}, {1}),
+       "variable 'state': expected a saved state (a 1x1 struct), got double 1x1"},
+      {'s', state(y1 + flag + y1 + flag, {1, 2}),
+       "variable 'state': expected a saved state (a 1x1 struct), got struct 1x2"},
+      {'v', mb::double_array("x", {1, -1}, {}),
+       "variable 'x'" + bad + "an array has a negative dimension"},
+      // MATLAB's version 7.3 is HDF5 after 512 bytes (Octave's, at the start, is
+      // tested with Octave).
+      {'v', std::string(384, ' ') + std::string("\x89HDF\r\n\x1a\n", 8),
+       "a MAT-file of version 7.3 (HDF5), which sfsim does not read: save it as version 7 "
+       "instead (save -v7 in Octave or MATLAB)"},
+      {'v', mb::double_array(std::string("x\0evil", 6), {1, 1}, {1}),
+       "variable 'x\\x00evil': its name holds a NUL byte"},
   };
   const std::string path = file("crafted.mat");
   const std::size_t live = host::mx::live_count();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.message);
     write_bytes(path, mb::header() + c.body);
-    std::vector<std::string> parts = {path + ": "};
-    parts.insert(parts.end(), c.parts.begin(), c.parts.end());
     try {
-      switch (c.reader) {
-        case 't':
-          sfsim::mat::read_table(path, "x", "y", 10, "chart 1");
-          break;
-        case 'z':
-          sfsim::mat::read_queries(path, "z");
-          break;
-        case 's':
-          sfsim::mat::read_state(path);
-          break;
-        default:
-          sfsim::mat::read_vector(path, "x");
-      }
+      if (c.reader == 't') sfsim::mat::read_table(path, "x", "y", 10, "chart 1");
+      if (c.reader == 'z') sfsim::mat::read_queries(path, "z");
+      if (c.reader == 's') sfsim::mat::read_state(path);
+      if (c.reader == 'v') sfsim::mat::read_vector(path, "x");
       ADD_FAILURE() << "read without an error";
     } catch (const InputError& e) {
-      for (const std::string& p : parts)
-        EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what() << "\nlacks: " << p;
+      EXPECT_EQ(e.what(), path + ": " + c.message);
     }
   }
   EXPECT_EQ(host::mx::live_count(), live) << "arrays leaked";
@@ -344,22 +301,6 @@ TEST(CraftedMatFile, EveryFalseClaimIsRefusedNamingFileAndVariable) {
   EXPECT_EQ(sfsim::mat::read_table(path, "x", "y", 10, "chart 1").y, ten);
   write_bytes(path, mb::header() + state(y1 + flag));
   EXPECT_EQ(mxGetNumberOfFields(sfsim::mat::read_state(path).get()), 2);
-}
-
-// A file of version 7.3 is HDF5, with the signature at its start or after a user
-// block of 512 bytes (MATLAB's): the message says how to save one that is read.
-TEST(CraftedMatFile, Version73FilesSayHowToSaveOneThatIsRead) {
-  fs::create_directories(folder());
-  const std::string signature("\x89HDF\r\n\x1a\n", 8);
-  const std::string path = file("v73.mat");
-  for (const std::string& bytes :
-       {signature + std::string(600, '\0'),
-        "MATLAB 7.3 MAT-file" + std::string(493, ' ') + signature + std::string(600, '\0')}) {
-    write_bytes(path, bytes);
-    expect_error([&] { sfsim::mat::read_vector(path, "x"); },
-                 {path + ": a MAT-file of version 7.3 (HDF5), which sfsim does not read: save "
-                         "it as version 7 instead (save -v7 in Octave or MATLAB)"});
-  }
 }
 
 }  // namespace
