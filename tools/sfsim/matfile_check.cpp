@@ -16,7 +16,14 @@ namespace {
 
 // The format's data types and array classes that the check tells apart.
 enum : std::uint32_t { kInt8 = 1, kInt32 = 5, kUInt32 = 6, kMatrix = 14, kCompressed = 15 };
-enum : std::uint32_t { kCell = 1, kStruct = 2, kObject = 3, kChar = 4 };
+enum : std::uint32_t {
+  kCell = 1,
+  kStruct = 2,
+  kObject = 3,
+  kChar = 4,
+  kSparse = 5,
+  kFunction = 16
+};
 
 // The bytes of one value of a data type; 0 for a type that holds no numbers.
 std::uint32_t type_bytes(std::uint32_t type) {
@@ -180,6 +187,15 @@ class Variable {
       const auto un = static_cast<std::uint64_t>(n);
       count = un == 0 ? 0 : count > kCap / un ? kCap : count * un;
     }
+    // matio reads other classes (objects, function handles) only in part, and leaks
+    // what it read of them: they are refused before it sees them.
+    if (!numeric_class(cls) && cls != kChar && cls != kCell && cls != kStruct && cls != kSparse) {
+      const char* what = cls == kObject     ? "an object"
+                         : cls == kFunction ? "a function handle"
+                                            : "an array of an unknown class";
+      if (name_.empty()) corrupt(std::string("holds ") + what + ", which is not read");
+      fail(path_, "variable " + quoted(name_) + ": holds " + what + ", which is not read");
+    }
     Frame f{at, end, depth, -1, 0, cls == kCell};
     if (numeric_class(cls) || cls == kChar) {
       for (int part = 0; part < (complex ? 2 : 1); ++part) {
@@ -197,10 +213,9 @@ class Variable {
         }
       }
       f.cursor = end;
-    } else if (cls == kStruct || cls == kObject || cls == kCell) {
+    } else if (cls == kStruct || cls == kCell) {
       std::uint64_t fields = 1;
       if (cls != kCell) {
-        if (cls == kObject) expect(at, end, "class name");
         const Element length = expect(at, end, "field name length");
         if (length.type != kInt32 || length.size != 4) fault("a struct's field names are corrupt");
         const std::uint32_t slot = word(length.data);

@@ -17,9 +17,10 @@ inline constexpr std::uint64_t kMaxMatVariableBytes = 256ull << 20;
 // the file is a MAT-file of version 5; its variables lie within it, the last ending
 // where the file ends; every array's sub-elements lie within it; every numeric or
 // char array's data holds exactly what its dimensions and class claim; every struct
-// and cell holds exactly the values its size claims, each an array; no field name
-// is empty and no variable name holds a NUL byte; no array nests more than
-// kMaxMatDepth deep.
+// and cell holds exactly the values its size claims, each an array; every array is
+// numeric, logical, char, sparse, a struct or a cell (no object or function handle);
+// no field name is empty and no variable name holds a NUL byte; no array nests more
+// than kMaxMatDepth deep.
 void check_file(const std::string& path);
 
 }  // namespace sfsim::mat::detail

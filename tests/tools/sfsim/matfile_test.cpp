@@ -270,6 +270,8 @@ TEST(CraftedMatFile, EveryFalseClaimIsRefusedNamingFileAndVariable) {
        "variable 'state': expected a saved state (a 1x1 struct), got double 1x1"},
       {'s', state(y1 + flag + y1 + flag, {1, 2}),
        "variable 'state': expected a saved state (a 1x1 struct), got struct 1x2"},
+      {'v', mb::array(16, {1, 1}, "x", mb::array(1, {1, 1}, "", y1)),
+       "variable 'x': holds a function handle, which is not read"},
       {'v', mb::double_array("x", {1, -1}, {}),
        "variable 'x'" + bad + "an array has a negative dimension"},
       // MATLAB's version 7.3 is HDF5 after 512 bytes (Octave's, at the start, is
