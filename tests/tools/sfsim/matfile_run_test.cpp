@@ -133,6 +133,11 @@ TEST_F(MatRun, MemoryStaysFlatWithTheRows) {
   EXPECT_LT(peak_kib() - small, 8 * 1024)
       << small << " KiB for 20,000 rows, " << peak_kib() << " KiB for 2,000,000";
   EXPECT_EQ(fs::file_size(path("large.mat")), 128 + 4 * (64 + 8 * 2000000u));
+  // One row more than the format's 32-bit sizes hold is refused before the run.
+  EXPECT_EQ(script("\"$SFSIM\" $RUN --z-range 0:1:536870905 --out big.mat 2>err.txt"), 2);
+  EXPECT_EQ(read_file(path("err.txt")),
+            "sfsim: big.mat: a MAT-file result holds at most 536870904 rows, the run has "
+            "536870905 queries (write CSV instead)\n");
   const std::vector<double> step = read_vector(path("large.mat"), "step");
   ASSERT_EQ(step.size(), 2000000u);
   EXPECT_EQ(step.back(), 1999999.0);
