@@ -13,7 +13,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:verify_asan_link_order=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build/fuzz-artifacts"
 status=0
-for target in fuzz_inputs fuzz_state_json fuzz_matlab_call fuzz_methods; do
+for target in fuzz_inputs fuzz_state_json fuzz_matfile fuzz_matlab_call fuzz_methods; do
   work="$build/fuzz-corpus/$target"
   mkdir -p "$work"
   echo "== $target: ${seconds}s"

@@ -190,7 +190,7 @@ int run_command(const RunArgs& a) {
   MxPtr restore;
   if (!a.restore.empty())
     restore = reading(a.restore, [&] {
-      return mat::is_mat_path(a.restore) ? mat::read_value(a.restore, mat::kStateVariable)
+      return mat::is_mat_path(a.restore) ? mat::read_state(a.restore)
                                          : from_json(read_json_file(a.restore), a.restore);
     });
   spec.restore = restore.get();
@@ -212,6 +212,8 @@ int run_command(const RunArgs& a) {
   if (!a.plot.empty()) plot_out = std::make_unique<OutputFile>(a.plot);
   if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
   TraceFile trace(a.trace, a.trace_limit);
+  std::optional<mat::ResultColumns> columns;  // a MAT-file output's rows, kept beside it
+  if (mat::is_mat_path(a.out)) columns.emplace(a.out, queries->count());
 
   trace.start();
   std::optional<Engine> engine(std::in_place);
@@ -225,12 +227,10 @@ int run_command(const RunArgs& a) {
   if (plot_out) points.emplace(a.plot);
   Progress progress(chart_label(model, a.chart));
   RunHooks hooks;
-  const bool mat_out = mat::is_mat_path(a.out);
-  mat::ResultColumns columns;  // the rows of a MAT-file output, written at the end
   hooks.row = [&](const Row& r) {
-    mat_out ? columns.add(r.step, r.time, r.z, r.y1) : csv.row(r);
+    columns ? columns->add(r.step, r.time, r.z, r.y1) : csv.row(r);
     if (points) points->add(r.z, r.y1);
-    return !trace.over();
+    return !trace.over() && !(columns && columns->failed());
   };
   hooks.progress = std::ref(progress);
   RunResult result = simulate(*engine, plugin, spec, hooks);
@@ -239,7 +239,7 @@ int run_command(const RunArgs& a) {
   trace.stop();
   if (result.refused) throw InputError(plugin_file + ": " + result.error);
   if (trace.over()) throw trace.limit_error();
-  mat_out ? columns.write(csv_out.stream()) : csv.header();
+  columns ? columns->write(csv_out.stream()) : csv.header();
   // The files of a run that ended in a host error are complete records of the steps
   // before it; they are kept.
   csv_out.commit();

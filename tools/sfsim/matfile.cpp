@@ -1,20 +1,18 @@
 #include "tools/sfsim/matfile.hpp"
 
 #include <matio.h>
-#include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <system_error>
 
+#include "host/mex_host.hpp"
 #include "host/mx_classes.hpp"
 #include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/matfile_check.hpp"
 
 namespace sfsim::mat {
 namespace {
@@ -86,11 +84,6 @@ const ClassPair* numeric_of(matio_classes c) {
     if (p.mat == c) return &p;
   return nullptr;
 }
-const ClassPair* numeric_of(mxClassID c) {
-  for (const ClassPair& p : kNumeric)
-    if (p.host == c) return &p;
-  return nullptr;
-}
 
 const char* class_text(matio_classes c) {
   if (const ClassPair* p = numeric_of(c)) return host::mx_classes::class_name(p->host);
@@ -130,147 +123,18 @@ std::size_t element_count(const matvar_t* v) {
   return n;
 }
 
-// How deep arrays may nest in a MAT-file (cells and structs in cells and structs),
-// and how large one variable may be once inflated. matio reads nested arrays
-// recursively: a file nested deep enough would overflow the stack.
-constexpr int kMaxMatDepth = 32;
-constexpr std::uint64_t kMaxMatVariableBytes = 256ull << 20;
-
-// A MAT-file's 32-bit words in the file's byte order.
-struct Words {
-  bool swap;
-  std::uint32_t at(const unsigned char* b) const {
-    return swap ? (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 |
-                   std::uint32_t{b[2]} << 8 | b[3])
-                : (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 |
-                   std::uint32_t{b[1]} << 8 | b[0]);
-  }
-};
-
-// A compressed variable inflated, within kMaxMatVariableBytes.
-std::vector<unsigned char> inflated(const std::string& path, const std::vector<unsigned char>& in) {
-  std::vector<unsigned char> out;
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) fail(path, "cannot inflate a compressed variable");
-  z.next_in = const_cast<unsigned char*>(in.data());
-  z.avail_in = static_cast<uInt>(in.size());
-  int rc = Z_OK;
-  while (rc == Z_OK) {
-    if (out.size() >= kMaxMatVariableBytes) {
-      inflateEnd(&z);
-      fail(path, "a compressed variable inflates to more than " +
-                     std::to_string(kMaxMatVariableBytes >> 20) + " MiB");
-    }
-    const std::size_t had = out.size();
-    out.resize(had + (1u << 16));
-    z.next_out = out.data() + had;
-    z.avail_out = 1u << 16;
-    rc = inflate(&z, Z_NO_FLUSH);
-    out.resize(had + (1u << 16) - z.avail_out);
-  }
-  inflateEnd(&z);
-  if (rc != Z_STREAM_END) fail(path, "truncated or corrupt MAT-file: a compressed variable");
-  return out;
-}
-
-// The arrays of one variable (an element of type matrix: a tag and its body) nest
-// at most kMaxMatDepth deep, and every element lies within its parent. Walked
-// without recursion: a sub-element of type matrix is an array within the array.
-void check_nesting(const std::string& path, const Words& w, const std::vector<unsigned char>& e) {
-  struct Range {
-    std::size_t begin, end;
-    int depth;
-  };
-  if (e.size() < 8 || w.at(e.data()) != 14) fail(path, "corrupt MAT-file: a variable is no array");
-  std::vector<Range> todo{{8, std::min<std::size_t>(e.size(), 8 + w.at(e.data() + 4)), 1}};
-  while (!todo.empty()) {
-    const Range r = todo.back();
-    todo.pop_back();
-    if (r.depth > kMaxMatDepth) {
-      fail(path, "arrays nested more than " + std::to_string(kMaxMatDepth) + " deep");
-    }
-    std::size_t at = r.begin;
-    while (at + 8 <= r.end) {
-      const std::uint32_t first = w.at(e.data() + at);
-      if ((first >> 16) != 0) {  // a small element: type, size and data in 8 bytes
-        at += 8;
-        continue;
-      }
-      const std::uint64_t bytes = (std::uint64_t{w.at(e.data() + at + 4)} + 7) / 8 * 8;
-      if (bytes > r.end - at - 8) fail(path, "corrupt MAT-file: an element overruns its array");
-      if (first == 14)
-        todo.push_back({at + 8, at + 8 + static_cast<std::size_t>(bytes), r.depth + 1});
-      at += 8 + static_cast<std::size_t>(bytes);
-    }
-  }
-}
-
-// matio reads a variable cut short by the end of the file as far as it goes,
-// without a word (a struct loses its fields, say). So before anything is read,
-// the file's top-level elements are walked by their tags: each must lie within
-// the file, the last must end where the file ends, and no array nests too deep.
-void check_whole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  unsigned char header[128];
-  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) {
-    fail(path, "not a MAT-file, or truncated or corrupt");
-  }
-  const bool swap = header[126] == 'M' && header[127] == 'I';
-  if (!swap && !(header[126] == 'I' && header[127] == 'M')) {
-    fail(path, "not a MAT-file of version 5 (no byte-order mark)");
-  }
-  const Words w{swap};
-  in.seekg(0, std::ios::end);
-  const std::uint64_t size = static_cast<std::uint64_t>(in.tellg());
-  std::uint64_t at = sizeof header;
-  while (at < size) {
-    unsigned char tag[8];
-    in.seekg(static_cast<std::streamoff>(at));
-    if (size - at < sizeof tag || !in.read(reinterpret_cast<char*>(tag), sizeof tag)) {
-      fail(path, "truncated or corrupt MAT-file: a variable's header is cut short");
-    }
-    const std::uint32_t type = w.at(tag);
-    std::uint64_t bytes = w.at(tag + 4);
-    if (type != 15 /* compressed */) bytes = (bytes + 7) / 8 * 8;
-    if (type != 14 /* matrix */ && type != 15) {
-      fail(path, "corrupt MAT-file: an element of unknown type " + std::to_string(type) +
-                     " at byte " + std::to_string(at));
-    }
-    if (bytes > size - at - sizeof tag) {
-      fail(path, "truncated or corrupt MAT-file: a variable at byte " + std::to_string(at) +
-                     " needs " + std::to_string(bytes) + " bytes, the file has " +
-                     std::to_string(size - at - sizeof tag) + " more");
-    }
-    if (bytes > kMaxMatVariableBytes) {
-      fail(path, "a variable of more than " + std::to_string(kMaxMatVariableBytes >> 20) +
-                     " MiB at byte " + std::to_string(at));
-    }
-    std::vector<unsigned char> body(static_cast<std::size_t>(bytes));
-    if (!in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(bytes))) {
-      fail(path, "cannot read the variable at byte " + std::to_string(at));
-    }
-    if (type == 15) {
-      check_nesting(path, w, inflated(path, body));
-    } else {
-      body.insert(body.begin(), tag, tag + sizeof tag);
-      check_nesting(path, w, body);
-    }
-    at += sizeof tag + bytes;
-  }
-}
-
 MatPtr open_for_reading(const std::string& path) {
   init_log();
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) fail(path, "no such file");
   if (std::filesystem::is_directory(path, ec)) fail(path, "is a folder, not a MAT-file");
+  detail::check_file(path);
   last_log().clear();
   MatPtr mat(Mat_Open(path.c_str(), MAT_ACC_RDONLY));
   if (!mat) fail(path, "not a MAT-file, or truncated or corrupt");
   if (Mat_GetVersion(mat.get()) != MAT_FT_MAT5) {
     fail(path, "only MAT-files of version 5 (save -v6 or -v7) are read");
   }
-  check_whole(path);
   return mat;
 }
 
@@ -421,95 +285,15 @@ host::engine::MxPtr to_host(const matvar_t* v, const std::string& path, const st
   }
 }
 
-// A new MAT variable (owned by the caller) holding the host value.
-matvar_t* to_mat(const char* name, const mxArray* a, const std::string& path,
-                 const std::string& where) {
-  std::size_t dims[2] = {0, 0};
-  if (a == nullptr) return Mat_VarCreate(name, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, nullptr, 0);
-  if (mxIsComplex(a)) fail(path, where + ": complex values cannot be written");
-  dims[0] = mxGetM(a);
-  dims[1] = mxGetN(a);
-  const std::size_t count = mxGetNumberOfElements(a);
-  const mxClassID id = mxGetClassID(a);
-  if (const ClassPair* p = numeric_of(id)) {
-    return Mat_VarCreate(name, p->mat, p->type, 2, dims, mxGetData(a), 0);
+// The host value of a variable. What the host refuses to make of it (an empty field
+// name, a size it cannot hold) is a fault of the file.
+host::engine::MxPtr host_value(const matvar_t* v, const std::string& path,
+                               const std::string& name) {
+  try {
+    return to_host(v, path, name);
+  } catch (const host::HostError& e) {
+    fail_variable(path, name, std::string("cannot be read: ") + e.what());
   }
-  switch (id) {
-    case mxLOGICAL_CLASS:
-      return Mat_VarCreate(name, MAT_C_UINT8, MAT_T_UINT8, 2, dims, mxGetData(a), MAT_F_LOGICAL);
-    case mxCHAR_CLASS: {
-      if (dims[0] > 1) fail(path, where + ": only a text of one row can be written");
-      std::vector<char> text(count + 1);
-      mxGetString_700(a, text.data(), static_cast<int>(text.size()));
-      return Mat_VarCreate(name, MAT_C_CHAR, MAT_T_UINT8, 2, dims, text.data(), 0);
-    }
-    case mxSTRUCT_CLASS: {
-      const int nfields = mxGetNumberOfFields(a);
-      std::vector<const char*> fields;
-      for (int f = 0; f < nfields; ++f)
-        fields.push_back(mxGetFieldNameByNumber(a, f));
-      VarPtr s(Mat_VarCreateStruct(name, 2, dims, fields.data(), static_cast<unsigned>(nfields)));
-      if (!s) fail(path, where + ": the struct cannot be made");
-      for (std::size_t i = 0; i < count; ++i) {
-        for (int f = 0; f < nfields; ++f) {
-          matvar_t* field = to_mat(fields[f], mxGetFieldByNumber_700(a, static_cast<int>(i), f),
-                                   path, where + "." + fields[f]);
-          Mat_VarSetStructFieldByIndex(s.get(), static_cast<std::size_t>(f), i, field);
-        }
-      }
-      return s.release();
-    }
-    case mxCELL_CLASS: {
-      std::vector<matvar_t*> cells(count, nullptr);
-      try {
-        for (std::size_t i = 0; i < count; ++i) {
-          cells[i] = to_mat(nullptr, mxGetCell_700(a, static_cast<int>(i)), path,
-                            where + "{" + std::to_string(i + 1) + "}");
-        }
-      } catch (...) {
-        for (matvar_t* c : cells)
-          Mat_VarFree(c);
-        throw;
-      }
-      return Mat_VarCreate(name, MAT_C_CELL, MAT_T_CELL, 2, dims, cells.data(), 0);
-    }
-    default:
-      fail(path, where + ": a " + std::string(mxGetClassName(a)) + " value cannot be written");
-  }
-}
-
-// The bytes of a MAT-file of these variables, made by matio in a scratch file.
-std::string file_bytes(const std::string& path, std::vector<VarPtr> vars) {
-  init_log();
-  const std::string name = (std::filesystem::temp_directory_path() / "sfsim-mat-XXXXXX").string();
-  std::vector<char> buffer(name.c_str(), name.c_str() + name.size() + 1);
-  char* scratch = buffer.data();
-  const int fd = ::mkstemp(scratch);
-  if (fd < 0) fail(path, "cannot be written (no scratch file)");
-  ::close(fd);
-  last_log().clear();
-  bool ok = true;
-  {
-    MatPtr mat(Mat_CreateVer(scratch, nullptr, MAT_FT_MAT5));
-    ok = mat != nullptr;
-    for (const VarPtr& v : vars) {
-      if (!ok) break;
-      ok = v && Mat_VarWrite(mat.get(), v.get(), MAT_COMPRESSION_NONE) == 0;
-    }
-  }
-  std::ifstream in(scratch, std::ios::binary);
-  std::string bytes{std::istreambuf_iterator<char>(in), {}};
-  std::remove(scratch);
-  if (!ok || bytes.size() < 128) {
-    fail(path, "cannot be written" + (last_log().empty() ? "" : " (" + last_log() + ")"));
-  }
-  return bytes;
-}
-
-std::vector<VarPtr> one(VarPtr v) {
-  std::vector<VarPtr> vars;
-  vars.push_back(std::move(v));
-  return vars;
 }
 
 // Queries of a run from a vector read in full.
@@ -528,12 +312,6 @@ class VectorQueries : public Queries {
   std::size_t at_ = 0;
 };
 
-VarPtr column(const char* name, const std::vector<double>& values) {
-  std::size_t dims[2] = {values.size(), 1};
-  return VarPtr(Mat_VarCreate(name, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims,
-                              const_cast<double*>(values.data()), 0));
-}
-
 }  // namespace
 
 std::vector<double> read_vector(const std::string& path, const std::string& name) {
@@ -543,7 +321,9 @@ std::vector<double> read_vector(const std::string& path, const std::string& name
 }
 
 std::unique_ptr<Queries> read_queries(const std::string& path, const std::string& name) {
-  return std::make_unique<VectorQueries>(read_vector(path, name));
+  std::vector<double> z = read_vector(path, name);
+  if (z.empty()) fail_variable(path, name, "the variable holds no query");
+  return std::make_unique<VectorQueries>(std::move(z));
 }
 
 Table read_table(const std::string& path, const std::string& x_name, const std::string& y_name,
@@ -562,23 +342,20 @@ Table read_table(const std::string& path, const std::string& x_name, const std::
   return t;
 }
 
-void ResultColumns::write(std::ostream& out) const {
-  std::vector<VarPtr> vars;
-  vars.push_back(column("step", step_));
-  vars.push_back(column("time", time_));
-  vars.push_back(column("z", z_));
-  vars.push_back(column("y1", y1_));
-  out << file_bytes("the result", std::move(vars));
-}
-
-void write_value(std::ostream& out, const std::string& name, const mxArray* value) {
-  out << file_bytes(name, one(VarPtr(to_mat(name.c_str(), value, name, name))));
-}
-
 host::engine::MxPtr read_value(const std::string& path, const std::string& name) {
   MatPtr mat = open_for_reading(path);
   VarPtr v = read_variable(mat.get(), path, name);
-  return to_host(v.get(), path, name);
+  return host_value(v.get(), path, name);
+}
+
+host::engine::MxPtr read_state(const std::string& path) {
+  MatPtr mat = open_for_reading(path);
+  VarPtr v = read_variable(mat.get(), path, kStateVariable);
+  if (v->class_type != MAT_C_STRUCT || v->rank != 2 || element_count(v.get()) != 1) {
+    fail_variable(path, kStateVariable,
+                  "expected a saved state (a 1x1 struct), got " + describe(v.get()));
+  }
+  return host_value(v.get(), path, kStateVariable);
 }
 
 }  // namespace sfsim::mat

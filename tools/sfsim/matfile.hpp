@@ -1,11 +1,13 @@
 // MAT-files (MATLAB's level 5 format, as `save -v6` and `save -v7` write them)
-// for sfsim's tables, queries, results and saved states, read and written with
-// matio. Every fault is an InputError naming the file and, where one is at fault,
-// the variable: a missing variable, a wrong class or size, a complex or sparse
-// value, a truncated or corrupt file.
+// for sfsim's tables, queries, results and saved states. They are read with matio
+// after their structure has been checked here, and written here. Every fault is an
+// InputError naming the file and, where one is at fault, the variable: a missing
+// variable, a wrong class or size, a complex or sparse value, data that does not
+// fill what its dimensions claim, a truncated or corrupt file.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -22,7 +24,7 @@ bool is_mat_path(const std::string& path);
 // A real double vector (1xN or Nx1, N >= 0) of that name.
 std::vector<double> read_vector(const std::string& path, const std::string& name);
 
-// The same vector as the queries of a run.
+// The same vector as the queries of a run; it must hold at least one.
 std::unique_ptr<Queries> read_queries(const std::string& path, const std::string& name);
 
 // The table's breakpoints and values: two real double vectors of exactly `rows`
@@ -30,17 +32,40 @@ std::unique_ptr<Queries> read_queries(const std::string& path, const std::string
 Table read_table(const std::string& path, const std::string& x_name, const std::string& y_name,
                  std::size_t rows, const std::string& what);
 
-// The result of a run, one row per completed step, written as the column
-// vectors step, time, z and y1 (all double).
+// The most rows a result may have: each column is one variable, whose size the
+// format keeps in 32 bits.
+inline constexpr std::int64_t kMaxResultRows = (0xffffffffll - 56) / 8;
+
+// The result of a run, one row per completed step, written as the column vectors
+// step, time, z and y1 (all double). The rows go to a scratch file beside the
+// result's place as they come, so that memory does not grow with them; the file is
+// removed on destruction.
 class ResultColumns {
  public:
+  // InputError when `expected_rows` is more than a MAT-file holds or the scratch
+  // file cannot be made.
+  ResultColumns(const std::string& path, std::int64_t expected_rows);
+  ~ResultColumns();
+  ResultColumns(const ResultColumns&) = delete;
+  ResultColumns& operator=(const ResultColumns&) = delete;
+
+  // Allocates nothing. A failed write is kept (failed()) and reported by write().
   void add(std::int64_t step, double time, double z, double y1);
-  std::size_t rows() const { return step_.size(); }
-  // The MAT-file's bytes into `out` (an output file of sfsim's).
-  void write(std::ostream& out) const;
+  bool failed() const { return failed_; }
+  std::int64_t rows() const { return rows_; }
+  // The MAT-file's bytes into `out` (an output file of sfsim's, which checks its
+  // own writes); InputError when the rows could not all be kept.
+  void write(std::ostream& out);
 
  private:
-  std::vector<double> step_, time_, z_, y1_;
+  bool flush_rows();
+
+  std::string path_, scratch_;
+  std::FILE* file_ = nullptr;
+  std::vector<double> buffer_;  // rows not yet written, four values each
+  std::size_t buffered_ = 0;
+  std::int64_t rows_ = 0;
+  bool failed_ = false;
 };
 
 // A saved state: any value of the host (struct, cell, char row, numeric matrix,
@@ -48,6 +73,8 @@ class ResultColumns {
 void write_value(std::ostream& out, const std::string& name, const mxArray* value);
 // A new host value (owned by the caller) read from that variable.
 host::engine::MxPtr read_value(const std::string& path, const std::string& name);
+// A saved state: the variable kStateVariable, which must be a 1x1 struct.
+host::engine::MxPtr read_state(const std::string& path);
 
 // The variable name of a saved state in a MAT-file.
 inline constexpr const char* kStateVariable = "state";

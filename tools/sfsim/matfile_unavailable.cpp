@@ -28,8 +28,13 @@ Table read_table(const std::string& path, const std::string&, const std::string&
   unavailable(path);
 }
 
-void ResultColumns::write(std::ostream&) const {
-  unavailable("the result");
+ResultColumns::ResultColumns(const std::string& path, std::int64_t) {
+  unavailable(path);
+}
+ResultColumns::~ResultColumns() = default;
+void ResultColumns::add(std::int64_t, double, double, double) {}
+void ResultColumns::write(std::ostream&) {
+  unavailable(path_);
 }
 
 void write_value(std::ostream&, const std::string& name, const mxArray*) {
@@ -37,6 +42,10 @@ void write_value(std::ostream&, const std::string& name, const mxArray*) {
 }
 
 host::engine::MxPtr read_value(const std::string& path, const std::string&) {
+  unavailable(path);
+}
+
+host::engine::MxPtr read_state(const std::string& path) {
   unavailable(path);
 }
 

@@ -67,13 +67,42 @@ unwind_protect
     assert (isequaln (load (f ("h2s.mat")).state, s), "the state of the halves differs");
   endfor
   ## A bad MAT-file is an input error (exit 2) naming the file and the variable.
-  file = fullfile (dir, "complex.mat");
-  y = complex (y, 1);
-  save ("-v7", file, "x", "y");
-  [status, out] = system (sprintf ("'%s' run --model Quimbrel --chart 2 --table '%s' 2>&1",
-                                   getenv ("SF_SFSIM"), file));
-  assert (status, 2);
-  assert (strtrim (out), ["sfsim: " file ": variable 'y': complex values are not accepted"]);
+  f = @(name) fullfile (dir, name);
+  x = (0:389) / 10;
+  y = complex (x, 1);
+  save ("-v7", f ("complex.mat"), "x", "y");
+  y = x;
+  save ("-hdf5", f ("hdf5.mat"), "x", "y");
+  save ("-v7", f ("t.mat"), "x", "y");
+  y = 1:10;
+  save ("-v6", f ("short.mat"), "x", "y");
+  ## y's dimensions claim 243 values where its data holds 10 (its second dimension,
+  ## after x's 390 doubles): Octave refuses the file too.
+  fid = fopen (f ("short.mat"), "r+");
+  fseek (fid, 128 + (56 + 390 * 8) + 8 + 16 + 8 + 4, SEEK_SET);
+  fwrite (fid, 243, "int32");
+  fclose (fid);
+  try, load (f ("short.mat")); loaded = true; catch, loaded = false; end_try_catch
+  assert (! loaded, "Octave loaded a file whose y claims more than it holds");
+  z = [];
+  save ("-v6", f ("zempty.mat"), "z");
+  state = 1;
+  save ("-v7", f ("state1.mat"), "state");
+  cases = {"--table %s", "complex.mat", "variable 'y': complex values are not accepted";
+           "--table %s", "short.mat", ["variable 'y': truncated or corrupt: its data holds " ...
+                                       "10 values where its size 1x243 claims 243"];
+           "--table t.mat --z %s", "zempty.mat", "variable 'z': the variable holds no query";
+           "--table t.mat --restore-state %s", "state1.mat", ...
+           "variable 'state': expected a saved state (a 1x1 struct), got double 1x1";
+           "--table %s", "hdf5.mat", ["a MAT-file of version 7.3 (HDF5), which sfsim does not " ...
+                                      "read: save it as version 7 instead (save -v7 in Octave " ...
+                                      "or MATLAB)"]};
+  for k = 1:rows (cases)
+    [status, out] = system (sprintf ("cd '%s' && '%s' run --model Quimbrel --chart 2 %s 2>&1", dir,
+                                     getenv ("SF_SFSIM"), sprintf (cases{k, 1}, f (cases{k, 2}))));
+    assert (status, 2, out);
+    assert (strtrim (out), ["sfsim: " f(cases{k, 2}) ": " cases{k, 3}]);
+  endfor
 unwind_protect_cleanup
   confirm_recursive_rmdir (false, "local");
   rmdir (dir, "s");

@@ -17,6 +17,7 @@
 
 #include "host/mx_host.hpp"
 #include "platform/mx.h"
+#include "tests/support/mat_bytes.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile.hpp"
 #include "tools/sfsim/mxjson.hpp"
@@ -210,6 +211,98 @@ TEST_P(MatFile, ArraysNestedTooDeepAreRefusedBeforeMatioReadsThem) {
   } catch (const InputError& e) {
     EXPECT_EQ(std::string(e.what()).find("nested"), std::string::npos) << e.what();
   }
+  // At the limit exactly (32 arrays: 31 cells around the double) the value is read
+  // whole; one more is refused.
+  write_bytes(bad, header + nested_cells(31));
+  host::engine::MxPtr deep = sfsim::mat::read_value(bad, "");
+  const mxArray* a = deep.get();
+  int depth = 1;
+  for (; mxGetClassID(a) == mxCELL_CLASS; ++depth)
+    a = mxGetCell_700(a, 0);
+  EXPECT_EQ(depth, 32);
+  EXPECT_EQ(mxGetScalar(a), 1.0);
+  deep.reset();
+  write_bytes(bad, header + nested_cells(32));
+  expect_error([&] { sfsim::mat::read_value(bad, ""); }, {bad, "nested more than 32 deep"});
+}
+
+// Files whose arrays claim what their bytes do not hold, or that hold what sfsim
+// must not guess at, each refused naming the file and the variable, through the
+// reader that sfsim uses for that input.
+TEST(CraftedMatFile, EveryFalseClaimIsRefusedNamingFileAndVariable) {
+  namespace mb = test_support::mat;
+  fs::create_directories(folder());
+  const std::vector<double> ten = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  const std::string x = mb::double_array("x", {1, 10}, ten);
+  const std::string y1 = mb::double_array("", {1, 1}, {0.5});
+  const std::string flag = mb::array(9, {1, 1}, "", mb::element(2, "\x01"));
+  auto state = [&](const std::string& values, std::vector<std::int32_t> dims = {1, 1}) {
+    return mb::struct_array("state", dims, {"y1", "is_active"}, values);
+  };
+  const std::string bad = ": truncated or corrupt: ";
+  struct Case {
+    char reader;  // t table (x, y of 10 rows), z queries, s state, v the vector x
+    std::string body, message;
+  } const cases[] = {
+      {'t', x + mb::double_array("y", {1, 243}, ten),
+       "variable 'y'" + bad + "its data holds 10 values where its size 1x243 claims 243"},
+      {'t', x + mb::double_array("y", {1, 9}, ten),
+       "variable 'y'" + bad + "its data holds 10 values where its size 1x9 claims 9"},
+      {'v', mb::array(6, {1, 1}, "x", mb::element(9, "1234")),
+       "variable 'x'" + bad + "its data holds 0 values where its size 1x1 claims 1"},
+      {'z', mb::double_array("z", {2000, 1}, ten),
+       "variable 'z'" + bad + "its data holds 10 values where its size 2000x1 claims 2000"},
+      {'z', mb::double_array("z", {0, 0}, {}), "variable 'z': the variable holds no query"},
+      {'s', state(mb::double_array("", {1, 2}, {0.5}) + flag),
+       "variable 'state'" + bad + "its data holds 1 value where its size 1x2 claims 2"},
+      {'s', state(mb::struct_array("", {1, 1}, {"a"}, mb::double_array("", {3, 1}, {})) + flag),
+       "variable 'state'" + bad + "its data holds 0 values where its size 3x1 claims 3"},
+      {'v', mb::double_array("x", {1, 1 << 26}, {1}),
+       "variable 'x'" + bad + "its data holds 1 value where its size 1x67108864 claims 67108864"},
+      {'s', state(y1 + flag, {1 << 26, 1}),
+       "variable 'state'" + bad + "its size 67108864x1 claims more values than the file holds"},
+      {'v', mb::array(1, {1 << 13, 1 << 13}, "x", y1),
+       "variable 'x'" + bad + "its size 8192x8192 claims more values than the file holds"},
+      {'s', state(y1), "variable 'state'" + bad + "a struct holds 1 value where its size claims 2"},
+      {'s', mb::struct_array("state", {1, 1}, {"y1", ""}, y1 + y1),
+       "variable 'state'" + bad + "a struct has a field with an empty name"},
+      {'s', mb::double_array("state", {1, 1}, {1}),
+       "variable 'state': expected a saved state (a 1x1 struct), got double 1x1"},
+      {'s', state(y1 + flag + y1 + flag, {1, 2}),
+       "variable 'state': expected a saved state (a 1x1 struct), got struct 1x2"},
+      {'v', mb::array(16, {1, 1}, "x", mb::array(1, {1, 1}, "", y1)),
+       "variable 'x': holds a function handle, which is not read"},
+      {'v', mb::double_array("x", {1, -1}, {}),
+       "variable 'x'" + bad + "an array has a negative dimension"},
+      // MATLAB's version 7.3 is HDF5 after 512 bytes (Octave's, at the start, is
+      // tested with Octave).
+      {'v', std::string(384, ' ') + std::string("\x89HDF\r\n\x1a\n", 8),
+       "a MAT-file of version 7.3 (HDF5), which sfsim does not read: save it as version 7 "
+       "instead (save -v7 in Octave or MATLAB)"},
+      {'v', mb::double_array(std::string("x\0evil", 6), {1, 1}, {1}),
+       "variable 'x\\x00evil': its name holds a NUL byte"},
+  };
+  const std::string path = file("crafted.mat");
+  const std::size_t live = host::mx::live_count();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    write_bytes(path, mb::header() + c.body);
+    try {
+      if (c.reader == 't') sfsim::mat::read_table(path, "x", "y", 10, "chart 1");
+      if (c.reader == 'z') sfsim::mat::read_queries(path, "z");
+      if (c.reader == 's') sfsim::mat::read_state(path);
+      if (c.reader == 'v') sfsim::mat::read_vector(path, "x");
+      ADD_FAILURE() << "read without an error";
+    } catch (const InputError& e) {
+      EXPECT_EQ(e.what(), path + ": " + c.message);
+    }
+  }
+  EXPECT_EQ(host::mx::live_count(), live) << "arrays leaked";
+  // The same shapes holding what they claim are read.
+  write_bytes(path, mb::header() + x + mb::double_array("y", {10, 1}, ten));
+  EXPECT_EQ(sfsim::mat::read_table(path, "x", "y", 10, "chart 1").y, ten);
+  write_bytes(path, mb::header() + state(y1 + flag));
+  EXPECT_EQ(mxGetNumberOfFields(sfsim::mat::read_state(path).get()), 2);
 }
 
 }  // namespace
