@@ -5,6 +5,7 @@
 #   Both:    strips every installed binary, keeping its debug information in
 #            SF_DEBUG_DIR/<file>.debug, named in the binary's .gnu_debuglink.
 #   Linux:   copies the installed plug-ins into the Octave folder as .mex files.
+cmake_policy(VERSION 3.25)
 set(prefix "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 
 # The DLLs of Windows itself that the programs may import.
