@@ -125,7 +125,7 @@ octave-cli --norc --no-history --quiet --no-window-system --eval "
     assert (! isempty (strfind (h, w{1})), ['help sfblock lacks ' w{1}]);
   end
   example = h(strfind (h, 'Example:') + 8:strfind (h, 'See also') - 1);
-  eval (example);
+  evalc (example);
   assert (y2, sqrt (4), 1e-2);
   for m = {'Harnvale_sfun', 'Quimbrel_sfun'}
     h = evalc (['help ' m{1}]);
