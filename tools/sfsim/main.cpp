@@ -27,6 +27,7 @@
 #include "tools/sfsim/plugins.hpp"
 #include "tools/sfsim/simulate.hpp"
 #include "tools/sfsim/svg.hpp"
+#include "tools/sfsim/version.hpp"
 
 namespace sfsim {
 namespace {
@@ -414,6 +415,14 @@ int help(int code) {
   return code == 0 ? 0 : kExitInputError;
 }
 
+// The version and the plug-ins found; status 2 when a model's plug-in is not usable.
+int version_command() {
+  TextOutput out("");
+  const bool all = print_version(out.stream());
+  out.commit();
+  return all ? 0 : kExitInputError;
+}
+
 int main_(int argc, char** argv) {
   CLI::App app{
       "sfsim: runs the charts of the " + model_names(" and ", true) +
@@ -434,6 +443,9 @@ int main_(int argc, char** argv) {
                              ->default_val("sfsim-out")
                              ->check(not_empty);
 
+  bool version = false;
+  app.add_flag("--version", version, "print the version and the plug-ins found, then exit");
+
   RunArgs ra;
   auto* run = app.add_subcommand(
       "run",
@@ -446,7 +458,7 @@ int main_(int argc, char** argv) {
       ->required()
       ->check(not_empty);
   run->add_option("--plugin", ra.plugin,
-                  "the plug-in file (default: <Model>_sfun beside sfsim or in the build)")
+                  "the plug-in file (default: <Model>_sfun beside sfsim or in ../lib from it)")
       ->check(not_empty);
   run->add_option("--table", ra.table,
                   "CSV of the table: columns x,y, exactly N rows; a first row that is not "
@@ -521,6 +533,7 @@ int main_(int argc, char** argv) {
   }
 
   try {
+    if (version) return version_command();
     if ((*run || *query) && out_dir_option->count() > 0)
       throw InputError("--out-dir is the folder of the default run (without a command); with " +
                        std::string(*run ? "run, name the files with --out and --plot"
