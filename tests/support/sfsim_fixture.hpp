@@ -108,7 +108,7 @@ class Sfsim : public ::testing::Test {
 inline std::vector<std::string> files_in(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    std::string name = fs::relative(e.path(), dir).string();
+    std::string name = e.path().lexically_relative(dir).string();
     if (name != "stdout.txt" && name != "stderr.txt") names.push_back(name);
   }
   std::sort(names.begin(), names.end());

@@ -1,0 +1,243 @@
+// What sfsim leaves on disk and on the terminal: outputs named through symbolic links,
+// the permissions of a replaced file, long names, interrupted runs and closed pipes,
+// and the progress line.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/sfsim_fixture.hpp"
+
+namespace {
+
+using namespace sfsim_test;
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kRun = {"run", "--model",   "Harnvale", "--chart",
+                                       "3",   "--z-range", "0:1:3"};
+
+std::vector<std::string> run_with(std::vector<std::string> more) {
+  auto a = kRun;
+  a.insert(a.end(), more.begin(), more.end());
+  return a;
+}
+
+unsigned mode_of(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(stat(p.c_str(), &st), 0) << p;
+  return st.st_mode & 07777;
+}
+
+bool scratch_left(const fs::path& dir) {
+  for (const auto& name : files_in(dir))
+    if (name.find(".part-") != std::string::npos) return true;
+  return false;
+}
+
+// Waits up to `seconds` for `done`; false when it never came.
+bool eventually(const std::function<bool()>& done, int seconds = 20) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+class Files : public Sfsim {
+ protected:
+  // sfsim started in the test's folder with every signal at its default disposition
+  // (as from an interactive shell), standard output to `out_fd`, error to stderr.txt.
+  pid_t start(const std::vector<std::string>& args, int out_fd) const {
+    const std::string bin = binary();
+    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+    for (const auto& a : args)
+      argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string err = path("stderr.txt").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out_fd, 1);
+      dup2(e, 2);
+      for (int fd = 3; fd < 1024; ++fd)
+        close(fd);  // the read end of a pipe, above all
+      for (int sig = 1; sig < NSIG; ++sig)
+        signal(sig, SIG_DFL);
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    return pid;
+  }
+  // The wait status of `pid`; it is killed (and the test fails) after 30 s.
+  static int finish(pid_t pid) {
+    int status = 0;
+    if (!eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30)) {
+      ADD_FAILURE() << "sfsim did not end";
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    return status;
+  }
+};
+
+// A link is decided on by what it leads to and is never replaced itself: a regular
+// file (through a chain, or a descriptor's link) is replaced with its mode kept, a
+// link to nothing makes its target, a device or a pipe is written through.
+TEST_F(Files, OutputsThroughLinksKeepTheLinkAndReachItsTarget) {
+  const std::string csv = ok(kRun);
+  file("real.csv", "old\n");
+  chmod(path("real.csv").c_str(), 0600);
+  file("real2.csv", "old\n");
+  chmod(path("real2.csv").c_str(), 0640);
+  fs::create_symlink("real2.csv", path("hop"));
+  ASSERT_EQ(mkfifo(path("pipe.fifo").c_str(), 0644), 0);
+  struct Case {
+    std::string link, to;
+    std::string prefix;  // runs before sfsim in its shell
+    std::string holder;  // the file that holds the CSV afterwards
+    unsigned mode;       // its permissions
+  } cases[] = {
+      {"to-file", "real.csv", "", "real.csv", 0600},
+      {"chain", "hop", "", "real2.csv", 0640},
+      {"dangling", "made.csv", "umask 022 && ", "made.csv", 0644},
+      {"dangling-private", "private.csv", "umask 077 && ", "private.csv", 0600},
+      {"to-fd1", "/proc/self/fd/1", "", "stdout.txt", 0644},
+      {"to-fifo", "pipe.fifo", "(cat pipe.fifo > got.txt &) && ", "got.txt", 0644},
+      {"to-null", "/dev/null", "", "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.link + " -> " + c.to);
+    fs::create_symlink(c.to, path(c.link));
+    Result r = sfsim(run_with({"--out", c.link}), "stdout.txt", "umask 022 && " + c.prefix);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    ASSERT_TRUE(fs::is_symlink(path(c.link)));
+    EXPECT_EQ(fs::read_symlink(path(c.link)), c.to);
+    if (!c.holder.empty()) {
+      EXPECT_TRUE(eventually([&] { return read_file(path(c.holder)) == csv; }, 10))
+          << read_file(path(c.holder));
+      EXPECT_EQ(mode_of(path(c.holder)), c.mode);
+    }
+    EXPECT_FALSE(scratch_left(dir_));
+  }
+  EXPECT_TRUE(fs::is_fifo(path("pipe.fifo")));
+  EXPECT_TRUE(fs::is_symlink(path("hop")));
+}
+
+// A replaced file keeps its permissions; a new one gets the default under the umask;
+// names up to the file system's 255 bytes work, the scratch name shortened.
+TEST_F(Files, ReplacedFilesKeepTheirModeAndLongNamesWork) {
+  const std::string csv = ok(kRun);
+  struct Case {
+    std::string name;
+    unsigned before;  // 0: no such file yet
+    std::string umask;
+    unsigned after;
+  } cases[] = {
+      {"private.csv", 0600, "022", 0600},
+      {"shared.csv", 0664, "077", 0664},
+      {"new.csv", 0, "022", 0644},
+      {"new-private.csv", 0, "077", 0600},
+      {repeat("a", 230) + ".csv", 0, "022", 0644},
+      {repeat("b", 251) + ".csv", 0640, "022", 0640},
+      {repeat("\xc3\xa9", 125) + ".csv", 0, "022", 0644},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 20) + " (" + std::to_string(c.name.size()) + " bytes)");
+    if (c.before) {
+      file(c.name, "old\n");
+      chmod(path(c.name).c_str(), c.before);
+    }
+    Result r = sfsim(run_with({"--out", c.name}), "stdout.txt", "umask " + c.umask + " && ");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(path(c.name)), csv);
+    EXPECT_EQ(mode_of(path(c.name)), c.after);
+    EXPECT_FALSE(scratch_left(dir_));
+  }
+}
+
+// SIGINT, SIGTERM and SIGHUP mid-run remove every scratch file, keep what the outputs
+// held, and end sfsim by the signal.
+TEST_F(Files, InterruptedRunsLeaveNoScratchFiles) {
+  file("o.csv", "old\n");
+  const std::vector<std::string> before = files_in(dir_);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    int out = open(path("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = start({"run", "--model", "Harnvale", "--chart", "1", "--z-range", "0:1:100000000",
+                       "--out", "o.csv", "--plot", "p.svg", "--save-state", "s.json"},
+                      out);
+    close(out);
+    ASSERT_GT(pid, 0);
+    // Mid-run: the scratch files exist and steps are being made.
+    EXPECT_TRUE(eventually([&] { return scratch_left(dir_); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(pid, sig);
+    const int status = finish(pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+    fs::remove(path("stdout.txt"));
+    fs::remove(path("stderr.txt"));
+    EXPECT_EQ(files_in(dir_), before);
+    EXPECT_EQ(read_file(path("o.csv")), "old\n");
+  }
+}
+
+// A reader that goes away (sfsim ... --plot p.svg | head -c 10) is a failed write:
+// exit 2, the plot's scratch files removed, no plot.
+TEST_F(Files, AClosedPipeIsAFailedWriteAndLeavesNothing) {
+  const std::vector<std::string> before = files_in(dir_);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t pid = start({"run", "--model", "Harnvale", "--chart", "1", "--z-range", "0:1:100000000",
+                     "--plot", "p.svg"},
+                    fds[1]);
+  close(fds[1]);
+  char head[10];
+  EXPECT_EQ(read(fds[0], head, sizeof head), static_cast<ssize_t>(sizeof head));
+  close(fds[0]);
+  const int status = finish(pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(read_file(path("stderr.txt")), "sfsim: standard output: write error\n");
+  fs::remove(path("stderr.txt"));
+  EXPECT_EQ(files_in(dir_), before);
+}
+
+// On a terminal (a pseudo-terminal from script(1)): the progress shows the share done,
+// the rate and the time left and is erased at the end, but only when the CSV does
+// not go to the same terminal.
+TEST_F(Files, ProgressStaysOutOfTheCsvOnTheTerminal) {
+  if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "no script(1)";
+  auto on_terminal = [&](const std::vector<std::string>& more) {
+    std::string cmd = quote(binary()) + " run --model Harnvale --chart 1 --z-range 0:1:30000";
+    for (const auto& a : more)
+      cmd += " " + a;
+    const std::string shell = "cd " + quote(dir_.string()) + " && timeout 60 script -qec " +
+                              quote(cmd) + " /dev/null </dev/null >term.txt";
+    EXPECT_EQ(std::system(shell.c_str()), 0);
+    return read_file(path("term.txt"));
+  };
+  const std::string rows = on_terminal({});
+  EXPECT_NE(rows.find("29999,"), std::string::npos);
+  EXPECT_EQ(rows.find("Harnvale c1: step"), std::string::npos);
+  const std::string progress = on_terminal({"--out", "o.csv"});
+  EXPECT_NE(progress.find("Harnvale c1: step "), std::string::npos) << progress.substr(0, 300);
+  for (const char* part : {" of 30000 (", "%), ", " steps/s, ", " left\x1b[K"})
+    EXPECT_NE(progress.find(part), std::string::npos) << part;
+  EXPECT_EQ(progress.substr(progress.size() - 4), "\r\x1b[K");
+}
+
+}  // namespace
