@@ -621,7 +621,6 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
   file("huge-cell.csv", "x,y\n1," + repeat("A", 10 << 20) + "\n");
   file("range.csv", "1e400,1\n");
   file("under.csv", "1e-400,1\n");
-  file("tiny.txt", "1\n2e-324\n");
   file("x-after.csv", "1,2\nabc,3\n");
   // A line of exactly the cap is read; one byte more is refused.
   file("cap.txt", "1\n" + repeat("0", 4095) + "1\n");
@@ -686,9 +685,6 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
       {run3({"--table", "under.csv"}),
        "sfsim: under.csv:1: column x: '1e-400' is out of the range of a double (too close to 0: "
        "it would read as 0)\n"},
-      {run3({"--z", "tiny.txt"}),
-       "sfsim: tiny.txt:2: '2e-324' is out of the range of a double (too close to 0: it would "
-       "read as 0)\n"},
       {run3({"--z-range", "1e-400:1:3"}),
        "sfsim: --z-range '1e-400:1:3': A is out of the range of a double (too close to 0: it "
        "would read as 0)\n"},
@@ -696,19 +692,18 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
       {run3({"--z", "over.txt"}), "sfsim: over.txt:2: the line is longer than 4096 bytes\n"},
       {run3({"--table", "-", "--z", "-"}),
        "sfsim: --table and --z both name standard input (-); give one of them a file\n"},
+      {run3({"--out", "/proc/x.csv"}),
+       "sfsim: /proc/x.csv: cannot write the file: cannot make a file beside it: No such file or "
+       "directory\n"},
       {run3({"--out", repeat("n", 252) + ".csv"}),
        "sfsim: " + repeat("n", 252) + ".csv: cannot write the file: File name too long\n"},
       // Counts and sizes are whole decimal numbers that fit.
       {run3({"--blocks", "0x10"}), "sfsim: --blocks: '0x10' is not a whole decimal number\n"},
-      {run3({"--blocks", "1e1"}), "sfsim: --blocks: '1e1' is not a whole decimal number\n"},
       {{"run", "--model", "Harnvale", "--chart", "0x3"},
        "sfsim: --chart: '0x3' is not a whole decimal number\n"},
       {run3({"--trace-limit", "1T"}),
        "sfsim: --trace-limit: '1T' is not a whole number of bytes of at least 1, with an optional "
        "suffix k, M or G\n"},
-      {run3({"--trace-limit", "18446744073709551617"}),
-       "sfsim: --trace-limit: '18446744073709551617' is too large (at most 18446744073709551615 "
-       "bytes)\n"},
       {run3({"--plot", "p.png"}),
        "sfsim: --plot: 'p.png' does not end in .svg: the plot is written as SVG only\n"},
       // The parser's echoes too are escaped and cut to 60 bytes.

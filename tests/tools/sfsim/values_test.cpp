@@ -270,35 +270,24 @@ TEST(Numbers, ByteCountsReadExactlyOrSayWhy) {
   const std::string bad =
       "is not a whole number of bytes of at least 1, with an optional suffix k, M or G";
   const std::string big = "is too large (at most 18446744073709551615 bytes)";
-  struct Case {
+  const struct {
     const char* text;
     std::uint64_t bytes;  // when it reads
     std::string fault;
-  } cases[] = {
-      {"1", 1, ""},
-      {"100k", 102400, ""},
-      {"3M", 3u << 20, ""},
-      {"16G", 16ull << 30, ""},
-      {"18446744073709551615", UINT64_MAX, ""},
-      {"17179869183G", 17179869183ull << 30, ""},
-      {"17179869184G", 0, big},
-      {"18446744073709551616", 0, big},
-      {"18446744073709551617", 0, big},
-      {"1T", 0, bad},
-      {"1K", 0, bad},
-      {"0x10", 0, bad},
-      {"1e3", 0, bad},
-      {"+5", 0, bad},
-      {"0", 0, bad},
-      {"0k", 0, bad},
-      {"k", 0, bad},
-      {"", 0, bad},
-  };
+  } cases[] = {{"100k", 102400, ""},
+               {"3M", 3u << 20, ""},
+               {"18446744073709551615", UINT64_MAX, ""},
+               {"17179869183G", 17179869183ull << 30, ""},
+               {"17179869184G", 0, big},
+               {"18446744073709551616", 0, big},
+               {"1T", 0, bad},
+               {"0x10", 0, bad},
+               {"0k", 0, bad},
+               {"k", 0, bad}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
     std::uint64_t bytes = 0;
-    EXPECT_EQ(sfsim::read_byte_count(c.text, bytes), c.fault);
-    EXPECT_EQ(bytes, c.bytes);
+    EXPECT_EQ(sfsim::read_byte_count(c.text, bytes), c.fault) << c.text;
+    EXPECT_EQ(bytes, c.bytes) << c.text;
   }
 }
 
