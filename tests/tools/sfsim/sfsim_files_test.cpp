@@ -200,7 +200,7 @@ TEST_F(Files, AClosedPipeIsAFailedWriteAndLeavesNothing) {
 TEST_F(Files, ProgressStaysOutOfTheCsvOnTheTerminal) {
   if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "no script(1)";
   auto on_terminal = [&](const std::vector<std::string>& more) {
-    std::string cmd = quote(binary()) + " run --model Harnvale --chart 1 --z-range 0:1:30000";
+    std::string cmd = quote(binary()) + " run --model Harnvale --chart 1 --z-range 0:1:60000";
     for (const auto& a : more)
       cmd += " " + a;
     const std::string shell = "cd " + quote(dir_.string()) + " && timeout 60 script -qec " +
@@ -209,11 +209,11 @@ TEST_F(Files, ProgressStaysOutOfTheCsvOnTheTerminal) {
     return read_file(path("term.txt"));
   };
   const std::string rows = on_terminal({});
-  EXPECT_NE(rows.find("29999,"), std::string::npos);
+  EXPECT_NE(rows.find("59999,"), std::string::npos);
   EXPECT_EQ(rows.find("Harnvale c1: step"), std::string::npos);
   const std::string progress = on_terminal({"--out", "o.csv"});
   EXPECT_NE(progress.find("Harnvale c1: step "), std::string::npos) << progress.substr(0, 300);
-  for (const char* part : {" of 30000 (", "%), ", " steps/s, ", " left\x1b[K"})
+  for (const char* part : {" of 60000 (", "%), ", " steps/s, ", " left\x1b[K"})
     EXPECT_NE(progress.find(part), std::string::npos) << part;
   EXPECT_EQ(progress.substr(progress.size() - 4), "\r\x1b[K");
 }
