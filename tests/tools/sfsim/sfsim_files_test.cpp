@@ -24,12 +24,6 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kRun = {"run", "--model",   "Harnvale", "--chart",
                                        "3",   "--z-range", "0:1:3"};
 
-std::vector<std::string> run_with(std::vector<std::string> more) {
-  auto a = kRun;
-  a.insert(a.end(), more.begin(), more.end());
-  return a;
-}
-
 unsigned mode_of(const fs::path& p) {
   struct stat st {};
   EXPECT_EQ(stat(p.c_str(), &st), 0) << p;
@@ -130,8 +124,9 @@ TEST_F(Files, OutputsKeepLinksAndModesAndTakeLongNames) {
       chmod(path(c.holder).c_str(), c.before);
     }
     if (!c.link_to.empty()) fs::create_symlink(c.link_to, path(c.name));
-    Result r =
-        sfsim(run_with({"--out", c.name}), "stdout.txt", "umask " + c.umask + " && " + c.prefix);
+    std::vector<std::string> args = kRun;
+    args.insert(args.end(), {"--out", c.name});
+    Result r = sfsim(args, "stdout.txt", "umask " + c.umask + " && " + c.prefix);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     if (!c.link_to.empty()) {
@@ -148,50 +143,41 @@ TEST_F(Files, OutputsKeepLinksAndModesAndTakeLongNames) {
 }
 
 // SIGINT, SIGTERM and SIGHUP mid-run remove every scratch file, keep what the outputs
-// held, and end sfsim by the signal.
-TEST_F(Files, InterruptedRunsLeaveNoScratchFiles) {
+// held, and end sfsim by the signal. A reader that goes away (sfsim ... --plot p.svg
+// | head -c 10) is a failed write: exit 2, the scratch files removed, no plot.
+TEST_F(Files, InterruptedRunsAndClosedPipesLeaveNoScratchFiles) {
   file("o.csv", "old\n");
   const std::vector<std::string> before = files_in(dir_);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     SCOPED_TRACE(strsignal(sig));
-    int out = open(path("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = start({"run", "--model", "Harnvale", "--chart", "1", "--z-range", "0:1:100000000",
-                       "--out", "o.csv", "--plot", "p.svg", "--save-state", "s.json"},
-                      out);
-    close(out);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::vector<std::string> args = {"run",       "--model",       "Harnvale", "--chart", "1",
+                                     "--z-range", "0:1:100000000", "--plot",   "p.svg"};
+    if (sig != SIGPIPE) args.insert(args.end(), {"--out", "o.csv", "--save-state", "s.json"});
+    pid_t pid = start(args, fds[1]);
+    close(fds[1]);
     ASSERT_GT(pid, 0);
     // Mid-run: the scratch files exist and steps are being made.
     EXPECT_TRUE(eventually([&] { return scratch_left(dir_); }));
+    char head[10];
+    if (sig == SIGPIPE) {
+      EXPECT_EQ(read(fds[0], head, sizeof head), 10);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    kill(pid, sig);
+    sig == SIGPIPE ? close(fds[0]) : kill(pid, sig);
     const int status = finish(pid);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
-    fs::remove(path("stdout.txt"));
+    if (sig == SIGPIPE) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << "status " << status;
+      EXPECT_EQ(read_file(path("stderr.txt")), "sfsim: standard output: write error\n");
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+      close(fds[0]);
+    }
     fs::remove(path("stderr.txt"));
     EXPECT_EQ(files_in(dir_), before);
     EXPECT_EQ(read_file(path("o.csv")), "old\n");
   }
-}
-
-// A reader that goes away (sfsim ... --plot p.svg | head -c 10) is a failed write:
-// exit 2, the plot's scratch files removed, no plot.
-TEST_F(Files, AClosedPipeIsAFailedWriteAndLeavesNothing) {
-  const std::vector<std::string> before = files_in(dir_);
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t pid = start({"run", "--model", "Harnvale", "--chart", "1", "--z-range", "0:1:100000000",
-                     "--plot", "p.svg"},
-                    fds[1]);
-  close(fds[1]);
-  char head[10];
-  EXPECT_EQ(read(fds[0], head, sizeof head), static_cast<ssize_t>(sizeof head));
-  close(fds[0]);
-  const int status = finish(pid);
-  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  EXPECT_EQ(read_file(path("stderr.txt")), "sfsim: standard output: write error\n");
-  fs::remove(path("stderr.txt"));
-  EXPECT_EQ(files_in(dir_), before);
 }
 
 // On a terminal (a pseudo-terminal from script(1)): the progress shows the share done,
