@@ -80,7 +80,7 @@ int default_command(const std::string& out_dir) {
     Summary s;
     s.chart = chart_label(model, f.chart);
     s.n = spec.table_length;
-    Progress progress(s.chart, false);
+    Progress progress(s.chart, f.csv->path());
     RunHooks hooks;
     hooks.row = [&](const Row& r) {
       csv << r.step << ',' << format_number(r.time) << ',' << format_number(r.z) << ','

@@ -183,8 +183,7 @@ int run_command(const RunArgs& a) {
   CsvWriter csv(csv_out);
   std::optional<PlotPoints> points;
   if (plot_out) points.emplace(a.plot);
-  const bool csv_to_stdout = a.out.empty() || is_standard_stream(a.out);
-  Progress progress(chart_label(model, a.chart), csv_to_stdout);
+  Progress progress(chart_label(model, a.chart), a.out);
   RunHooks hooks;
   hooks.row = [&](const Row& r) {
     columns ? columns->add(r.step, r.time, r.z, r.y1) : csv.row(r);

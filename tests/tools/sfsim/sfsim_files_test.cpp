@@ -140,6 +140,14 @@ TEST_F(Files, OutputsKeepLinksAndModesAndTakeLongNames) {
     EXPECT_FALSE(scratch_left(dir_));
   }
   EXPECT_TRUE(fs::is_fifo(path("pipe.fifo")));
+  // Standard output's own file, named /dev/stdout while the shell appends to it: the
+  // CSV is added to what the file held, and the file stays the stream's.
+  file("log.txt", "prev\n");
+  std::vector<std::string> args = kRun;
+  args.insert(args.end(), {"--out", "/dev/stdout"});
+  Result r = sfsim(args, ">log.txt");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(read_file(path("log.txt")), "prev\n" + csv);
 }
 
 // SIGINT, SIGTERM and SIGHUP mid-run remove every scratch file, keep what the outputs
@@ -204,9 +212,12 @@ TEST_F(Files, ProgressStaysOutOfTheCsvOnTheTerminal) {
     EXPECT_EQ(std::system(shell.c_str()), 0);
     return read_file(path("term.txt"));
   };
-  const std::string rows = on_terminal({});
-  EXPECT_NE(rows.find("59999,"), std::string::npos);
-  EXPECT_EQ(rows.find("Harnvale c1: step"), std::string::npos);
+  for (const std::vector<std::string>& to_terminal :
+       {std::vector<std::string>{}, std::vector<std::string>{"--out", "/dev/stdout"}}) {
+    const std::string rows = on_terminal(to_terminal);
+    EXPECT_NE(rows.find("59999,"), std::string::npos);
+    EXPECT_EQ(rows.find("Harnvale c1: step"), std::string::npos);
+  }
   const std::string progress = on_terminal({"--out", "o.csv"});
   EXPECT_NE(progress.find("Harnvale c1: step "), std::string::npos) << progress.substr(0, 300);
   for (const char* part : {" of 60000 (", "%), ", " steps/s, ", " left\x1b[K"})
