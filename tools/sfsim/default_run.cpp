@@ -123,6 +123,7 @@ int default_command(const std::string& out_dir) {
     if (!s.error.empty())
       std::fprintf(stderr, "sfsim: %s: %s\n", s.chart.c_str(), printable(s.error).c_str());
   std::printf("CSV and SVG files in %s/\n", printable(out_dir).c_str());
+  TextOutput("").commit();  // the summary too must have been written
   return failed ? kExitHostError : 0;
 }
 
