@@ -44,8 +44,10 @@ int standard_stream_of(const std::filesystem::path& path);
 // SIGHUP remove every file registered, then end the program as the signal does by
 // default (a signal ignored when the program started stays ignored); SIGPIPE is
 // ignored, so that a closed pipe shows as a failed write. Windows: the console's
-// Ctrl+C, Ctrl+Break and close remove them before the default handling. The handler
-// only unlinks names stored ahead of time in a fixed table.
+// Ctrl+C, Ctrl+Break and close try to remove them before the default handling, from
+// the handler's own thread; a file still open for writing cannot be deleted there,
+// so this is best effort. The handler only unlinks names stored ahead of time in a
+// fixed table.
 void remove_scratch_on_interrupt();
 // How many scratch files may be registered at once, and the longest name.
 inline constexpr int kMaxScratchFiles = 64;
