@@ -48,6 +48,15 @@ check sfsim-host-error 1 "$sfsim" run --model Harnvale --chart 3 --table "$work/
   --z-range 0:1:2
 check sfsim-refused-restore 1 "$sfsim" run --model Harnvale --chart 3 --table "$work/table.csv" \
   --z-range 0:1:2 --restore-state "$work/state2.json"
+# MAT-files both ways: a result and a state written, then read back as the queries
+# (the result's z column) and the state to restore; a result cut short is refused.
+check sfsim-mat-write 0 "$sfsim" run --model Harnvale --chart 3 --table "$work/table.csv" \
+  --z-range 0:4:5 --out "$work/r.mat" --save-state "$work/s.mat"
+check sfsim-mat-read 0 "$sfsim" run --model Harnvale --chart 3 --table "$work/table.csv" \
+  --z "$work/r.mat" --restore-state "$work/s.mat"
+head -c 300 "$work/r.mat" >"$work/short.mat"
+check sfsim-mat-short 2 "$sfsim" run --model Harnvale --chart 3 --table "$work/table.csv" \
+  --z "$work/short.mat"
 check sfsim-query-checksum 0 "$sfsim" query --model Harnvale sf_get_check_sum chart 2
 check sfsim-query-report 0 "$sfsim" query --model Quimbrel get_eml_resolved_functions_info \
   Quimbrel 1
