@@ -21,11 +21,9 @@
 // and MEX functions, so a host error in a step (e.g. a NaN breakpoint) is an
 // Octave error with the message's identifier.
 
-#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -41,13 +39,12 @@
 #include "models/list.hpp"
 #include "platform/mex.h"
 #include "tools/block_limit.hpp"
+#include "tools/driver/driver.hpp"
 #include "tools/sfblock/arguments.hpp"
 #include "tools/sfsim/numbers.hpp"
 
 namespace {
 
-using host::engine::Block;
-using host::engine::CallResult;
 using host::engine::Engine;
 using host::engine::Rate;
 
@@ -84,12 +81,6 @@ struct Failure {
 
 [[noreturn]] void raise(const Failure& f) {
   sfblock::raise_error(f.identifier, f.message);
-}
-
-std::string number(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
 }
 
 // The folder of this MEX file: the plug-ins are its neighbours.
@@ -171,74 +162,63 @@ Request parse(int nrhs, const mxArray* prhs[]) {
   return r;
 }
 
+// The queries z[k] as major steps at k * kStepSize.
+class QuerySteps : public tools::driver::Steps {
+ public:
+  QuerySteps(const double* z, std::size_t count) : z_(z), count_(count) {}
+  bool next(double& t, double& z) override {
+    if (k_ >= count_) return false;
+    t = static_cast<double>(k_) * host::engine::kStepSize;
+    z = z_[k_++];
+    return true;
+  }
+  double z_at(double) override { return k_ > 0 ? z_[k_ - 1] : 0.0; }  // no minor steps
+  std::int64_t count() const override { return static_cast<std::int64_t>(count_); }
+
+ private:
+  const double* z_;
+  std::size_t count_, k_ = 0;
+};
+
 // Runs the blocks; on success fills y1 (and the state when asked), else returns
 // the failure. Every block started is terminated and the engine released before
 // this returns, so that the caller raises with nothing left behind.
 std::optional<Failure> run(const Request& r, double* y1, mxArray** state) {
   Engine engine;
-  std::optional<Failure> failure;
-  // One method call; its failure (posted or raised) is kept under `what`.
-  auto ok = [&](const std::string& what, const CallResult& res) {
-    if (!res && !failure) {
-      failure = Failure{res.identifier.empty() ? "sfblock:hostError" : res.identifier,
-                        what + ": " + res.error};
-    }
-    return bool(res);
-  };
   try {
     const std::filesystem::path file = own_folder() / (std::string(r.model->name) + "_sfun.mex");
     host::engine::Plugin& plugin = engine.load(file.string());
-    host::engine::BlockOptions options;
-    options.chart = r.chart;
-    options.table_length = r.model->table_length[r.chart - 1];
-    options.rate = r.rate;
-    const std::size_t steps = r.steps;
-    const double* z = r.z;
-    std::vector<Block*> blocks;
-    for (int i = 0; i < r.blocks; ++i) {
-      Block& b = engine.add_block(plugin, options);
-      b.set_inputs(r.x, r.y, steps > 0 ? z[0] : 0.0);
-      blocks.push_back(&b);
+    QuerySteps steps(r.z, r.steps);
+    tools::driver::Spec spec;
+    spec.chart = r.chart;
+    spec.table_length = r.model->table_length[r.chart - 1];
+    spec.rate = r.rate;
+    spec.blocks = r.blocks;
+    spec.x = r.x;
+    spec.y = r.y;
+    spec.steps = &steps;
+    spec.restore = r.state;
+    spec.save = state != nullptr;
+    tools::driver::Hooks hooks;
+    hooks.row = [&](const tools::driver::Row& row) {
+      y1[row.step] = row.y1;
+      return true;
+    };
+    tools::driver::Result result = tools::driver::run(engine, plugin, spec, hooks);
+    if (!result.ok) {
+      const std::string identifier = result.differ               ? "sfblock:blocksDiffer"
+                                     : result.identifier.empty() ? "sfblock:hostError"
+                                                                 : result.identifier;
+      return Failure{identifier, result.error};
     }
-    for (Block* b : blocks) {
-      if (!ok("mdlSetWorkWidths", b->set_work_widths()) || !ok("mdlStart", b->start()) ||
-          !ok("mdlInitializeConditions", b->initialize()))
-        return failure;
-      if (r.state != nullptr && !ok("mdlSetSimState", b->set_sim_state(r.state))) return failure;
-    }
-    for (std::size_t k = 0; k < steps; ++k) {
-      const double t = static_cast<double>(k) * host::engine::kStepSize;
-      engine.set_time(t, true);
-      const std::string what =
-          "step " + std::to_string(k) + " (time " + number(t) + ", z " + number(z[k]) + ")";
-      for (std::size_t i = 0; i < blocks.size(); ++i) {
-        blocks[i]->z() = z[k];
-        if (!ok(what, blocks[i]->outputs())) return failure;
-        const double a = blocks[i]->y1(), b = blocks[0]->y1();
-        if (std::bit_cast<std::uint64_t>(a) != std::bit_cast<std::uint64_t>(b)) {
-          return Failure{"sfblock:blocksDiffer", what + ": block " + std::to_string(i + 1) +
-                                                     " gave y1 = " + number(a) + ", block 1 gave " +
-                                                     number(b)};
-        }
-      }
-      y1[k] = blocks[0]->y1();
-    }
-    if (state != nullptr) {
-      CallResult res;
-      host::engine::MxPtr saved = blocks[0]->get_sim_state(&res);
-      if (!ok("mdlGetSimState", res)) return failure;
-      *state = saved.release();
-    }
-    for (Block* b : blocks) {
-      if (!ok("mdlTerminate", b->terminate())) return failure;
-    }
+    if (state != nullptr) *state = result.saved_state.release();
   } catch (const octave::execution_exception& e) {
     // An Octave error raised outside the runtime's method wrapper.
     return Failure{e.identifier().empty() ? "sfblock:hostError" : e.identifier(), e.message()};
   } catch (const std::exception& e) {
     return Failure{"sfblock:engine", e.what()};
   }
-  return failure;
+  return std::nullopt;
 }
 
 }  // namespace
