@@ -192,6 +192,7 @@ Result run(host::engine::Engine& engine, host::engine::Plugin& plugin, const Spe
       result.ok = false;
       result.error = what + ": " + host_message(identifier, text);
       result.identifier = identifier;
+      result.message = what + ": " + text;
     }
   };
   // One method call; a host error raised through it is its failure.
@@ -215,6 +216,7 @@ Result run(host::engine::Engine& engine, host::engine::Plugin& plugin, const Spe
         result.ok = false;
         result.refused = true;
         result.error = r.error;
+        result.message = r.error;
       }
       fail(what, r.identifier, r.error);
     }

@@ -144,6 +144,7 @@ struct Result {
   bool ok = true;
   std::string error;       // what failed and the host's message, "identifier: text"
   std::string identifier;  // the host message's identifier, when it had one
+  std::string message;     // `error` without the identifier (a tool that raises it apart)
   bool refused = false;    // the engine refused the block (its chart's input widths)
   bool differ = false;     // the blocks gave different y1
   bool stopped = false;    // the row hook asked to stop
