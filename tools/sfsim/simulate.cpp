@@ -1,5 +1,7 @@
 #include "tools/sfsim/simulate.hpp"
 
+#include <optional>
+
 namespace sfsim {
 namespace {
 
@@ -26,15 +28,22 @@ class QuerySteps : public tools::driver::Steps {
 
 RunResult simulate(host::engine::Engine& engine, host::engine::Plugin& plugin, const RunSpec& spec,
                    const RunHooks& hooks) {
-  QuerySteps steps(*spec.queries);
+  std::optional<QuerySteps> queries;
+  std::optional<tools::driver::TimeSteps> in_time;
   tools::driver::Spec run;
+  if (spec.signal != nullptr) {
+    run.steps = &in_time.emplace(*spec.signal, spec.time.plan);
+    run.solver = spec.time.solver;
+    tools::driver::apply(spec.time.plan, run);
+  } else {
+    run.steps = &queries.emplace(*spec.queries);
+  }
   run.chart = spec.chart;
   run.table_length = spec.table_length;
   run.rate = spec.rate;
   run.blocks = spec.blocks;
   run.x = spec.table.x.data();
   run.y = spec.table.y.data();
-  run.steps = &steps;
   run.restore = spec.restore;
   run.save = spec.save;
   return tools::driver::run(engine, plugin, run, hooks);

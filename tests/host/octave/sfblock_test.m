@@ -218,8 +218,8 @@ for rate = {"continuous", "discrete"}
 endfor
 ## The time mode. Independent evaluation of the input in time: linear between two
 ## points in the order z_a + (z_b - z_a) * ((t - t_a) / (t_b - t_a)), the end values
-## held outside. With the table x = y = 1:401 (steps of 1 from 1) a chart gives z
-## back bit for bit, so y1 is the driver's input at each major step.
+## held outside; and of the chart inside its table, as the charts define it:
+## Y(k) * (1 - r) + Y(k + 1) * r with r = (u - X(k)) / (X(k + 1) - X(k)).
 function z = in_time (tz, zz, t)
   z = zeros (size (t));
   for k = 1:numel (t)
@@ -235,7 +235,21 @@ function z = in_time (tz, zz, t)
     endif
   endfor
 endfunction
-id = {"Harnvale", 2, 1:401, 1:401};
+function y1 = chart_at (X, Y, u)
+  y1 = zeros (size (u));
+  for j = 1:numel (u)
+    k = min (find (X <= u(j), 1, "last"), numel (X) - 1);
+    if (Y(k) == Y(k + 1))
+      y1(j) = Y(k);
+    else
+      r = (u(j) - X(k)) / (X(k + 1) - X(k));
+      y1(j) = Y(k) * (1 - r) + Y(k + 1) * r;
+    endif
+  endfor
+endfunction
+X = 1:401;
+Y = sin (X / 7);
+id = {"Harnvale", 2, X, Y};
 tz = [0, 0.3, 1.1, 2];
 zz = [1.5, 7, 3, 20];
 ## Rows: extra options, the major steps' times expected, the sample hits (step
@@ -251,7 +265,7 @@ time_runs = {{}, (0:200) * 0.01, [];
 for k = 1:rows (time_runs)
   [y1, ~, t] = sfblock (id{:}, zz, "time", tz, time_runs{k, 1}{:});
   assert (isequal (t, time_runs{k, 2}), sprintf ("time run %d: the steps' times", k));
-  want = in_time (tz, zz, t);
+  want = chart_at (X, Y, in_time (tz, zz, t));
   hits = time_runs{k, 3};
   if (! isempty (hits))
     ## y1 holds the last hit's input between hits, and 0 before the first.
@@ -277,10 +291,11 @@ assert (y1, interp1 (x, y, 2 + 7 * t, "linear", "extrap"), 4 * eps);
 last_stage = {"discrete", 0; "ode1", 0; "ode2", 1; "ode3", 0.75; "ode4", 1; "ode5", 1};
 for k = 1:rows (last_stage)
   [y1, s] = sfblock (id{:}, zz, "time", tz, "stoptime", 1, "solver", last_stage{k, 1});
-  assert (isequal (s.y1, in_time (tz, zz, 1 + last_stage{k, 2} * 0.01)), last_stage{k, 1});
-  assert (y1(end), in_time (tz, zz, 1));
+  assert (isequal (s.y1, chart_at (X, Y, in_time (tz, zz, 1 + last_stage{k, 2} * 0.01))),
+          last_stage{k, 1});
+  assert (isequal (y1(end), chart_at (X, Y, in_time (tz, zz, 1))));
   [~, s] = sfblock (id{:}, zz, "time", tz, "stoptime", 1, "solver", last_stage{k, 1}, "rate", "discrete");
-  assert (isequal (s.y1, in_time (tz, zz, 1)), [last_stage{k, 1} " discrete"]);
+  assert (isequal (s.y1, chart_at (X, Y, in_time (tz, zz, 1))), [last_stage{k, 1} " discrete"]);
 endfor
 ## Every block started was terminated: the locks it took are released.
 assert (mislocked ("sfblock"), false);
