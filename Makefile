@@ -14,7 +14,8 @@ export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_DIR ?= $(HOME)/.cache/sf-ccache
 export CCACHE_MAXSIZE ?= 5G
 
-.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean test-octave
+.PHONY: all deps configure build run test test-sanitize windows test-windows format format-check clean test-octave \
+        install package test-package
 
 all: build
 
@@ -56,6 +57,25 @@ windows:
 test-windows: build windows
 	ctest --test-dir $(WIN_BUILD) --output-on-failure -j $(JOBS)
 
+# The release. `make install PREFIX=DIR` installs the native build into DIR (bin/,
+# lib/, octave/, share/doc/sfsim/; stripped, the debug information kept in
+# $(BUILD)/debug). `make package` leaves exactly two files in dist/, the Linux
+# .tar.gz and the Windows .zip; `make test-package` unpacks and runs each as a user
+# would (the zip under Wine in a fresh prefix).
+PREFIX ?= /usr/local
+DIST   ?= dist
+
+install: build
+	cmake --install $(BUILD) --prefix $(abspath $(PREFIX))
+
+package: build windows
+	@cmake -DBUILDS="$(abspath $(BUILD));$(abspath $(WIN_BUILD))" -DDIST=$(abspath $(DIST)) \
+	  -P cmake/package.cmake
+
+test-package: package
+	@./tools/install-deps.sh windows package
+	./tests/package/package_test.sh $(abspath $(DIST)) $(abspath $(BUILD)) $(abspath $(WIN_BUILD))
+
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format -i
 
@@ -63,7 +83,7 @@ format-check:
 	@git ls-files '*.cpp' '*.hpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(DIST)
 
 
 # Benchmarks: each chart's step beside its floor (the same host calls into a host

@@ -1,9 +1,11 @@
 // What differs between the operating systems for the engine and the tools: loading
-// a shared library and finding a symbol in it, the running program's own file, and
-// whether a stream is a terminal. One implementation per system, chosen by the build
+// a shared library and finding a symbol in it, the running program's own file,
+// whether a stream is a terminal, and the scratch files removed when the program is
+// interrupted. One implementation per system, chosen by the build
 // (host/os/os_posix.cpp, host/os/os_windows.cpp).
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -30,5 +32,23 @@ void use_binary_stdio();
 
 // Standard error is a terminal.
 bool stderr_is_terminal();
+// Standard output and standard error are one and the same terminal (what is written
+// to both lands on one screen).
+bool stdout_is_stderr_terminal();
+
+// Scratch files removed when the program is interrupted. POSIX: SIGINT, SIGTERM and
+// SIGHUP remove every file registered, then end the program as the signal does by
+// default (a signal ignored when the program started stays ignored); SIGPIPE is
+// ignored, so that a closed pipe shows as a failed write. Windows: the console's
+// Ctrl+C, Ctrl+Break and close remove them before the default handling. The handler
+// only unlinks names stored ahead of time in a fixed table.
+void remove_scratch_on_interrupt();
+// How many scratch files may be registered at once, and the longest name.
+inline constexpr int kMaxScratchFiles = 64;
+inline constexpr std::size_t kMaxScratchName = 4096;
+// The slot that holds `path`, or -1 when the table is full or the name too long.
+int register_scratch(const std::string& path);
+// The slot is free again (the file was renamed into place or removed).
+void unregister_scratch(int slot);
 
 }  // namespace host::os

@@ -10,6 +10,7 @@ for group in "$@"; do
     windows) pkgs+=(mingw-w64 wine64 googletest util-linux) ;;
     fuzz) pkgs+=(clang libclang-rt-14-dev) ;;  # make fuzz
     valgrind) pkgs+=(valgrind) ;;              # make test-valgrind
+    package) pkgs+=(unzip) ;;                  # make test-package
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

@@ -1,10 +1,14 @@
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <system_error>
 
 #include "host/os.hpp"
+#include "host/os/scratch_table.hpp"
 
 namespace host::os {
 
@@ -49,6 +53,52 @@ void use_binary_stdio() {}
 
 bool stderr_is_terminal() {
   return isatty(2) != 0;
+}
+
+bool stdout_is_stderr_terminal() {
+  struct stat out {
+  }, err{};
+  return isatty(1) && isatty(2) && fstat(1, &out) == 0 && fstat(2, &err) == 0 &&
+         out.st_dev == err.st_dev && out.st_ino == err.st_ino && out.st_rdev == err.st_rdev;
+}
+
+namespace {
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void on_interrupt(int sig) {
+  // The handler was reset to the default when it was entered (SA_RESETHAND); the
+  // signal, blocked while it runs, ends the program as soon as it returns.
+  scratch_table::remove_files([](const char* name) { unlink(name); });
+  raise(sig);
+}
+
+}  // namespace
+
+void remove_scratch_on_interrupt() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+  for (int sig : kInterrupts) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction act {};
+    act.sa_handler = on_interrupt;
+    sigemptyset(&act.sa_mask);
+    for (int other : kInterrupts)
+      sigaddset(&act.sa_mask, other);
+    act.sa_flags = SA_RESETHAND;
+    sigaction(sig, &act, nullptr);
+  }
+}
+
+int register_scratch(const std::string& path) {
+  return scratch_table::add(path);
+}
+
+void unregister_scratch(int slot) {
+  scratch_table::remove(slot);
 }
 
 }  // namespace host::os

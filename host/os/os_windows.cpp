@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "host/os.hpp"
+#include "host/os/scratch_table.hpp"
 
 namespace host::os {
 
@@ -60,12 +61,39 @@ std::filesystem::path executable_path() {
 }
 
 void use_binary_stdio() {
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
 bool stderr_is_terminal() {
   return _isatty(2) != 0;
+}
+
+bool stdout_is_stderr_terminal() {
+  // Both on the console: one screen.
+  return _isatty(1) != 0 && _isatty(2) != 0;
+}
+
+namespace {
+
+BOOL WINAPI on_console_event(DWORD) {
+  scratch_table::remove_files([](const char* name) { DeleteFileA(name); });
+  return FALSE;  // the default handling ends the program
+}
+
+}  // namespace
+
+void remove_scratch_on_interrupt() {
+  SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+int register_scratch(const std::string& path) {
+  return scratch_table::add(path);
+}
+
+void unregister_scratch(int slot) {
+  scratch_table::remove(slot);
 }
 
 }  // namespace host::os

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <limits>
 #include <system_error>
 
@@ -29,12 +30,12 @@ std::vector<std::string_view> split_fields(std::string_view line) {
 
 class FileQueries : public Queries {
  public:
-  explicit FileQueries(const std::string& path) : path_(path) {
+  explicit FileQueries(const std::string& path) : path_(input_name(path)) {
     // First pass: every line is a query or blank, and there is at least one. A file
     // that cannot be read twice (a pipe, a device) is read once, within a limit, and
     // its queries kept.
     std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(path, ec);
+    const bool regular = path != "-" && std::filesystem::is_regular_file(path, ec);
     LineReader check(path, regular ? std::numeric_limits<std::uint64_t>::max() : kMaxTableBytes);
     std::uint64_t since_query = 0;
     for (std::string_view text; check.next(text);) {
@@ -42,19 +43,19 @@ class FileQueries : public Queries {
       if (content.empty()) {
         since_query += text.size() + 1;
         if (since_query > kMaxBytesWithoutQuery)
-          throw InputError(at(path, check.line_number()) + "more than " +
+          throw InputError(at(path_, check.line_number()) + "more than " +
                            std::to_string(kMaxBytesWithoutQuery) + " bytes without a query");
         continue;
       }
       since_query = 0;
       auto number = parse_number(content);
       if (!number)
-        throw InputError(at(path, check.line_number()) + quoted(content) + " " +
+        throw InputError(at(path_, check.line_number()) + quoted(content) + " " +
                          number_fault(content));
       if (!regular) kept_.push_back(*number);
       ++count_;
     }
-    if (count_ == 0) throw InputError(path + ": the file holds no query");
+    if (count_ == 0) throw InputError(path_ + ": the file holds no query");
     if (regular) reader_ = std::make_unique<LineReader>(path, check.bytes());
   }
   bool next(double& z) override {
@@ -110,11 +111,18 @@ std::ifstream open_input(const std::string& path) {
   return in;
 }
 
+std::string input_name(const std::string& path) {
+  return path == "-" ? std::string("standard input") : path;
+}
+
 LineReader::LineReader(const std::string& path, std::uint64_t max_bytes)
-    : path_(path), in_(open_input(path)), max_bytes_(max_bytes) {}
+    : path_(input_name(path)),
+      file_(path == "-" ? std::ifstream() : open_input(path)),
+      in_(path == "-" ? static_cast<std::istream*>(&std::cin) : &file_),
+      max_bytes_(max_bytes) {}
 
 bool LineReader::next(std::string_view& line) {
-  std::streambuf* buf = in_.rdbuf();
+  std::streambuf* buf = in_->rdbuf();
   text_.clear();
   bool any = false;
   for (;;) {
@@ -147,6 +155,7 @@ bool LineReader::next(std::string_view& line) {
 
 Table read_table(const std::string& path, std::size_t rows, const std::string& what) {
   LineReader in(path, kMaxTableBytes);
+  const std::string& name = in.name();
   Table table;
   table.x.reserve(rows);
   table.y.reserve(rows);
@@ -162,36 +171,36 @@ Table read_table(const std::string& path, std::size_t rows, const std::string& w
       if (!parse_number(fields[0])) {
         // A first cell that is a number too large for a double is a fault, not a
         // header.
-        if (read_number(fields[0]).kind == NumberText::OutOfRange)
-          throw InputError(at(path, line) + "column x: " + quoted(fields[0]) + " " +
+        if (read_number(fields[0]).kind != NumberText::NotANumber)
+          throw InputError(at(name, line) + "column x: " + quoted(fields[0]) + " " +
                            number_fault(fields[0]));
         continue;
       }
     }
     if (fields.size() != 2)
-      throw InputError(at(path, line) + "expected 2 columns (x,y), found " +
+      throw InputError(at(name, line) + "expected 2 columns (x,y), found " +
                        std::to_string(fields.size()));
     static const char* names[2] = {"x", "y"};
     double v[2];
     for (int c = 0; c < 2; ++c) {
       auto number = parse_number(fields[c]);
       if (!number)
-        throw InputError(at(path, line) + "column " + names[c] + ": " + quoted(fields[c]) + " " +
+        throw InputError(at(name, line) + "column " + names[c] + ": " + quoted(fields[c]) + " " +
                          number_fault(fields[c]));
       v[c] = *number;
     }
     if (table.x.size() == rows)
-      throw InputError(at(path, line) + "row " + std::to_string(rows + 1) + " is one too many: " +
+      throw InputError(at(name, line) + "row " + std::to_string(rows + 1) + " is one too many: " +
                        what + " needs exactly " + std::to_string(rows) + " rows");
     table.x.push_back(v[0]);
     table.y.push_back(v[1]);
     last_row_line = line;
   }
   if (in.line_number() == 0)
-    throw InputError(path + ": the file is empty: " + what + " needs exactly " +
+    throw InputError(name + ": the file is empty: " + what + " needs exactly " +
                      std::to_string(rows) + " rows");
   if (table.x.size() != rows)
-    throw InputError(at(path, std::max(last_row_line, in.line_number())) + "the table has " +
+    throw InputError(at(name, std::max(last_row_line, in.line_number())) + "the table has " +
                      std::to_string(table.x.size()) + " rows, but " + what + " needs exactly " +
                      std::to_string(rows) + " rows");
   return table;
@@ -219,8 +228,7 @@ Range parse_range_spec(const std::string& spec) {
     throw InputError(where + "expected A:B:K");
   auto end = [&](std::string_view text, const char* name) {
     ReadNumber r = read_number(text);
-    if (r.kind == NumberText::OutOfRange)
-      throw InputError(where + name + " is out of the range of a double");
+    if (r.kind == NumberText::OutOfRange) throw InputError(where + name + " " + number_fault(text));
     if (r.kind != NumberText::Number || !std::isfinite(r.value))
       throw InputError(where + name + " is not a finite number");
     return r.value;

@@ -27,9 +27,13 @@ inline constexpr std::uint64_t kMaxBytesWithoutQuery = 1ull << 20;
 // be opened.
 std::ifstream open_input(const std::string& path);
 
+// How messages name an input: the path, or "standard input" for "-".
+std::string input_name(const std::string& path);
+
 // The lines of a text file, one at a time, without their line ends; a UTF-8 byte
-// order mark before the first line is skipped. InputError for a line longer than
-// kMaxLine, for a file that goes on past `max_bytes`, and for a read error.
+// order mark before the first line is skipped; "-" reads standard input. InputError
+// for a line longer than kMaxLine, for a file that goes on past `max_bytes`, and for
+// a read error.
 class LineReader {
  public:
   LineReader(const std::string& path, std::uint64_t max_bytes);
@@ -37,10 +41,13 @@ class LineReader {
   bool next(std::string_view& line);
   std::size_t line_number() const { return line_; }
   std::uint64_t bytes() const { return bytes_; }
+  // The file's name in messages (input_name).
+  const std::string& name() const { return path_; }
 
  private:
   std::string path_;
-  std::ifstream in_;
+  std::ifstream file_;
+  std::istream* in_;
   std::string text_;
   std::uint64_t max_bytes_, bytes_ = 0;
   std::size_t line_ = 0;

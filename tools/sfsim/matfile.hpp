@@ -15,6 +15,7 @@
 
 #include "host/engine.hpp"
 #include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/output.hpp"
 
 namespace sfsim::mat {
 
@@ -60,7 +61,8 @@ class ResultColumns {
  private:
   bool flush_rows();
 
-  std::string path_, scratch_;
+  std::string path_;
+  Scratch scratch_;  // removed with this, and when sfsim is interrupted
   std::FILE* file_ = nullptr;
   std::vector<double> buffer_;  // rows not yet written, four values each
   std::size_t buffered_ = 0;

@@ -155,19 +155,15 @@ ResultColumns::ResultColumns(const std::string& path, std::int64_t expected_rows
                     " rows, the run has " + std::to_string(expected_rows) +
                     " queries (write CSV instead)");
   }
-  const std::filesystem::path scratch = scratch_beside(path_);
-  if (!scratch.empty()) file_ = std::fopen(scratch.string().c_str(), "w+b");
+  scratch_.pick(path_);
+  file_ = std::fopen(scratch_.path().string().c_str(), "w+b");
   if (file_ == nullptr) fail(path_, "cannot write the file (no scratch file beside it)");
-  scratch_ = scratch.string();
   buffer_.resize(kBufferRows * 4);
 }
 
+// The scratch file itself goes with scratch_.
 ResultColumns::~ResultColumns() {
   if (file_ != nullptr) std::fclose(file_);
-  if (!scratch_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(scratch_, ec);
-  }
 }
 
 bool ResultColumns::flush_rows() {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <system_error>
@@ -42,11 +43,10 @@ ReadNumber read_number(std::string_view text) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   if (end != text.data() + text.size()) return {};
   if (ec == std::errc::result_out_of_range) {
-    // A magnitude too small for a double reads as zero (of its sign); only one too
-    // large for it is out of range.
-    double big = std::strtod(std::string(text).c_str(), nullptr);
-    if (std::isinf(big)) return {NumberText::OutOfRange, 0};
-    return {NumberText::Number, big};
+    // Too large for a double, or so close to 0 that it would read as 0 (the smallest
+    // magnitudes, the subnormal numbers, read as themselves). The value tells which.
+    const bool tiny = std::fabs(std::strtod(std::string(text).c_str(), nullptr)) < 1;
+    return {NumberText::OutOfRange, tiny ? 0.0 : HUGE_VAL};
   }
   if (ec != std::errc()) return {};
   return {NumberText::Number, v};
@@ -59,8 +59,37 @@ std::optional<double> parse_number(std::string_view text) {
 }
 
 std::string number_fault(std::string_view text) {
-  return read_number(text).kind == NumberText::OutOfRange ? "is out of the range of a double"
-                                                          : "is not a number";
+  const ReadNumber r = read_number(text);
+  if (r.kind != NumberText::OutOfRange) return "is not a number";
+  return r.value == 0 ? "is out of the range of a double (too close to 0: it would read as 0)"
+                      : "is out of the range of a double";
+}
+
+bool is_whole_decimal(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string read_byte_count(std::string_view text, std::uint64_t& bytes) {
+  static constexpr std::string_view kFault =
+      "is not a whole number of bytes of at least 1, with an optional suffix k, M or G";
+  std::uint64_t scale = 1;
+  if (!text.empty()) {
+    const char last = text.back();
+    const int shift = last == 'k' ? 10 : last == 'M' ? 20 : last == 'G' ? 30 : 0;
+    if (shift) {
+      scale = std::uint64_t{1} << shift;
+      text.remove_suffix(1);
+    }
+  }
+  if (!is_whole_decimal(text)) return std::string(kFault);
+  std::uint64_t n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec == std::errc::result_out_of_range || end != text.data() + text.size() ||
+      n > UINT64_MAX / scale)
+    return "is too large (at most " + std::to_string(UINT64_MAX) + " bytes)";
+  if (n == 0) return std::string(kFault);
+  bytes = n * scale;
+  return {};
 }
 
 std::string printable(std::string_view text, std::size_t max) {

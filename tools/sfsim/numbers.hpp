@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,9 @@ namespace sfsim {
 
 std::string format_number(double v);
 
-// How a text reads as a number.
+// How a text reads as a number. A number too large for a double, or one that is not
+// 0 but so close to 0 that it would read as 0, is OutOfRange (its value HUGE_VAL or
+// 0 tells which); the subnormal numbers read as themselves.
 enum class NumberText { Number, NotANumber, OutOfRange };
 struct ReadNumber {
   NumberText kind = NumberText::NotANumber;
@@ -25,8 +28,16 @@ ReadNumber read_number(std::string_view text);
 std::optional<double> parse_number(std::string_view text);
 
 // What is wrong with a text that did not read as a number: "is not a number" or
-// "is out of the range of a double".
+// "is out of the range of a double" (with why, for one too close to 0).
 std::string number_fault(std::string_view text);
+
+// Only the digits 0-9, at least one.
+bool is_whole_decimal(std::string_view text);
+
+// A count of bytes: a whole decimal number of at least 1, with an optional suffix k,
+// M or G (powers of 1024). Empty when it reads, with `bytes` set; else what is
+// wrong with it, to follow the quoted text.
+std::string read_byte_count(std::string_view text, std::uint64_t& bytes);
 
 std::string_view trim(std::string_view text);
 

@@ -1,16 +1,21 @@
 #include "tools/sfsim/output.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <random>
 #include <system_error>
 
+#include "host/os.hpp"
 #include "tools/sfsim/inputs.hpp"
 
 namespace sfsim {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The longest file name (one path element) the usual file systems take, in bytes.
+constexpr std::size_t kMaxFileName = 255;
 
 std::string scratch_suffix() {
   static std::mt19937_64 rng{std::random_device{}()};
@@ -28,6 +33,25 @@ bool same_file(const std::string& a, const std::string& b) {
   return !pa.empty() && pa == pb;
 }
 
+std::string system_error_text(int code) {
+  return code ? std::generic_category().message(code) : std::string("unknown error");
+}
+
+// The file a chain of symbolic links ends at (the path itself when it is no link);
+// InputError for a chain that loops or cannot be read.
+fs::path link_target(const std::string& path) {
+  fs::path p(path);
+  std::error_code ec;
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
+    if (hops == 40)
+      throw InputError(path + ": cannot write the file: too many levels of symbolic links");
+    fs::path next = fs::read_symlink(p, ec);
+    if (ec) throw InputError(path + ": cannot write the file: " + ec.message());
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  return p;
+}
+
 }  // namespace
 
 fs::path scratch_beside(const std::string& path) {
@@ -35,35 +59,96 @@ fs::path scratch_beside(const std::string& path) {
   const fs::path place(path);
   fs::path folder = place.parent_path();
   if (folder.empty()) folder = ".";
+  std::string base = place.filename().string();
+  const std::size_t room = kMaxFileName - scratch_suffix().size();
+  if (base.size() > room) {
+    base.resize(room);
+    // Not in the middle of a UTF-8 sequence.
+    while (!base.empty() && (static_cast<unsigned char>(base.back()) & 0xC0) == 0x80)
+      base.pop_back();
+    if (!base.empty() && static_cast<unsigned char>(base.back()) >= 0xC0) base.pop_back();
+  }
   for (int attempt = 0; attempt < 8; ++attempt) {
-    fs::path candidate = folder / (place.filename().string() + scratch_suffix());
-    if (!fs::exists(candidate, ec)) return candidate;
+    fs::path candidate = folder / (base + scratch_suffix());
+    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
   }
   return {};
 }
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+void Scratch::pick(const fs::path& place) {
+  remove();
+  path_ = scratch_beside(place.string());
+  if (path_.empty()) throw InputError(place.string() + ": cannot write the file: no free name");
+  slot_ = host::os::register_scratch(path_.string());
+  if (slot_ < 0) {
+    path_.clear();
+    throw InputError(place.string() +
+                     ": cannot write the file: too many outputs or too long a name");
+  }
+}
+
+Scratch::~Scratch() {
+  remove();
+}
+
+void Scratch::remove() noexcept {
+  if (!path_.empty()) {
+    std::error_code ec;
+    fs::remove(path_, ec);
+  }
+  keep();
+}
+
+void Scratch::keep() noexcept {
+  host::os::unregister_scratch(slot_);
+  slot_ = -1;
+  path_.clear();
+}
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_) {
   std::error_code ec;
-  const fs::path place(path_);
-  if (fs::is_directory(place, ec)) throw InputError(path_ + ": is a folder, not a file");
-  if (fs::exists(place, ec) && !fs::is_regular_file(place, ec)) {
-    // A device or a pipe cannot be replaced by renaming; it is written directly.
-    out_.open(place, std::ios::binary);
-    if (!out_) throw InputError(path_ + ": cannot write the file");
+  const fs::file_status status = fs::status(place_, ec);  // what a link leads to
+  if (ec && status.type() != fs::file_type::not_found)
+    throw InputError(path_ + ": cannot write the file: " + ec.message());
+  if (fs::is_directory(status)) throw InputError(path_ + ": is a folder, not a file");
+  // A device or a pipe cannot be replaced by renaming; it is written directly.
+  bool direct = fs::exists(status) && !fs::is_regular_file(status);
+  if (fs::is_symlink(fs::symlink_status(place_, ec))) {
+    place_ = link_target(path_);
+    // A link to a file that its chain of names does not lead to (a process's
+    // descriptor under /proc, a file since deleted) is written through too.
+    std::error_code same;
+    if (fs::is_regular_file(status) && !(fs::equivalent(place_, path_, same) && !same))
+      direct = true;
+  }
+  if (direct) {
+    errno = 0;
+    out_.open(path_, std::ios::binary);
+    if (!out_) throw InputError(path_ + ": cannot write the file: " + system_error_text(errno));
     direct_ = true;
     return;
   }
-  fs::path folder = place.parent_path();
+  fs::path folder = place_.parent_path();
   if (folder.empty()) folder = ".";
   if (!fs::is_directory(folder, ec))
     throw InputError(path_ + ": cannot write the file: no folder " + folder.string());
-  scratch_ = scratch_beside(path_);
-  if (scratch_.empty()) throw InputError(path_ + ": cannot write the file");
-  out_.open(scratch_, std::ios::binary | std::ios::trunc);
-  if (!out_) {
-    scratch_.clear();
-    throw InputError(path_ + ": cannot write the file (no permission in its folder?)");
+  const fs::file_status target = fs::status(place_, ec);
+  if (fs::is_regular_file(target)) {
+    keep_mode_ = true;
+    mode_ = target.permissions();
   }
+  scratch_.pick(place_);
+  errno = 0;
+  out_.open(scratch_.path(), std::ios::binary | std::ios::trunc);
+  if (!out_) {
+    const int code = errno;
+    scratch_.remove();
+    throw InputError(path_ + ": cannot write the file: cannot make a file beside it: " +
+                     system_error_text(code));
+  }
+  // Nobody reads the new content who could not read the old.
+  if (keep_mode_)
+    fs::permissions(scratch_.path(), mode_ | fs::perms::owner_write, fs::perm_options::replace, ec);
 }
 
 OutputFile::~OutputFile() {
@@ -77,37 +162,28 @@ void OutputFile::fail(const std::string& what) {
 
 void OutputFile::commit() {
   if (committed_) return;
-  if (direct_) {
-    out_.flush();
-    const bool written = bool(out_);
-    out_.close();
-    if (!written || out_.fail()) fail("cannot write the file (disk full?)");
-    committed_ = true;
-    return;
-  }
-  if (scratch_.empty()) fail("cannot write the file");
+  if (!direct_ && scratch_.empty()) fail("cannot write the file");
   out_.flush();
   const bool written = bool(out_);
   out_.close();
   if (!written || out_.fail()) fail("cannot write the file (disk full?)");
-  std::error_code ec;
-  fs::rename(scratch_, path_, ec);
-  if (ec) fail("cannot write the file: " + ec.message());
-  scratch_.clear();
+  if (!direct_) {
+    std::error_code ec;
+    if (keep_mode_) fs::permissions(scratch_.path(), mode_, fs::perm_options::replace, ec);
+    fs::rename(scratch_.path(), place_, ec);
+    if (ec) fail("cannot write the file: " + ec.message());
+    scratch_.keep();
+  }
   committed_ = true;
 }
 
 void OutputFile::discard() noexcept {
   if (out_.is_open()) out_.close();
-  if (!scratch_.empty()) {
-    std::error_code ec;
-    fs::remove(scratch_, ec);
-    scratch_.clear();
-  }
+  scratch_.remove();
 }
 
 TextOutput::TextOutput(const std::string& path) {
-  if (!path.empty()) file_ = std::make_unique<OutputFile>(path);
+  if (!path.empty() && !is_standard_stream(path)) file_ = std::make_unique<OutputFile>(path);
 }
 
 std::ostream& TextOutput::stream() {
@@ -116,6 +192,10 @@ std::ostream& TextOutput::stream() {
 
 std::string TextOutput::name() const {
   return file_ ? file_->path() : std::string("standard output");
+}
+
+bool TextOutput::good() {
+  return bool(stream()) && (file_ || !std::ferror(stdout));
 }
 
 void TextOutput::commit() {
@@ -133,16 +213,17 @@ void TextOutput::discard() noexcept {
 }
 
 void check_distinct(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
+  auto named = [](const NamedFile& f) { return !f.path.empty() && !is_standard_stream(f.path); };
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const NamedFile& out = outputs[i];
-    if (out.path.empty()) continue;
+    if (!named(out)) continue;
     for (const NamedFile& in : inputs) {
-      if (!in.path.empty() && same_file(in.path, out.path))
+      if (named(in) && same_file(in.path, out.path))
         throw InputError(out.path + ": " + out.option + " would overwrite the input of " +
                          in.option);
     }
     for (std::size_t j = 0; j < i; ++j) {
-      if (!outputs[j].path.empty() && same_file(outputs[j].path, out.path))
+      if (named(outputs[j]) && same_file(outputs[j].path, out.path))
         throw InputError(out.path + ": " + out.option + " and " + outputs[j].option +
                          " name the same file");
     }

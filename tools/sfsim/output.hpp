@@ -1,9 +1,13 @@
 // The files a run writes. Each is opened before the run, so that a file that cannot
 // be written is found before anything is simulated; it is written beside its place
 // and renamed into place only when complete (commit), so that a reader never sees a
-// partial file and a failed run leaves none (discard, also on destruction). An
-// existing device or pipe (/dev/stdout) is written directly. Another
-// format plugs in by deriving from OutputFile and writing through its own stream.
+// partial file and a failed run leaves none (discard, also on destruction). A name
+// that is a symbolic link is decided on by what it leads to: a regular file is
+// replaced as above and the link kept; a link to nothing is kept and its target made;
+// an existing device or pipe (/dev/stdout), through a link or not, is written
+// directly. A replaced file keeps its permissions. Scratch files are removed when the
+// program is interrupted (host/os.hpp). Another format plugs in by deriving from
+// OutputFile and writing through its own stream.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +19,35 @@
 
 namespace sfsim {
 
+// A scratch file's name beside a place, with a random part, on the list of files
+// removed when the program is interrupted while this is alive. The destructor
+// removes the file unless it was kept (renamed into place).
+class Scratch {
+ public:
+  Scratch() = default;
+  ~Scratch();
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  bool empty() const { return path_.empty(); }
+  // Picks and registers a name beside `place` (the file is not made); InputError
+  // naming `place` when there is none to be had.
+  void pick(const std::filesystem::path& place);
+  // Removes the file (if any) and forgets the name.
+  void remove() noexcept;
+  // The file is no longer scratch (it has been renamed): forgets the name.
+  void keep() noexcept;
+
+ private:
+  std::filesystem::path path_;
+  int slot_ = -1;
+};
+
 class OutputFile {
  public:
-  // Makes the scratch file beside `path`; InputError when the place cannot take a
-  // file (no such folder, a folder of that name, no permission).
+  // Makes the scratch file beside `path` (beside the file a link leads to);
+  // InputError when the place cannot take a file (no such folder, a folder of that
+  // name, a name too long, no permission), saying what failed.
   explicit OutputFile(std::string path);
   virtual ~OutputFile();
   OutputFile(const OutputFile&) = delete;
@@ -40,20 +69,25 @@ class OutputFile {
 
  private:
   std::string path_;
-  std::filesystem::path scratch_;
+  std::filesystem::path place_;  // what commit replaces: the path, or the file its link names
+  Scratch scratch_;
   std::ofstream out_;
   bool direct_ = false;  // an existing device or pipe, written in place
   bool committed_ = false;
+  bool keep_mode_ = false;  // an existing file is replaced: its permissions are kept
+  std::filesystem::perms mode_{};
 };
 
-// A text output: a file as above, or standard output when the path is empty (written
-// as it goes; a write error is still an error).
+// A text output: a file as above, or standard output when the path is empty or "-"
+// (written as it goes; a write error is still an error).
 class TextOutput {
  public:
   explicit TextOutput(const std::string& path);
   std::ostream& stream();
   // The path, or "standard output".
   std::string name() const;
+  // Nothing has failed so far.
+  bool good();
   void commit();
   void discard() noexcept;
 
@@ -62,11 +96,17 @@ class TextOutput {
 };
 
 // A name for a scratch file beside `path` that does not exist yet: `path` with a
-// random suffix.
+// random suffix, the file's name shortened where needed so that the whole name
+// stays within what a file system takes (255 bytes).
 std::filesystem::path scratch_beside(const std::string& path);
 
+// "-" names standard input or output.
+inline bool is_standard_stream(const std::string& path) {
+  return path == "-";
+}
+
 // Refuses outputs that name an input or each other (also under another spelling of
-// the same file). Empty names are left out.
+// the same file). Empty names and "-" are left out.
 struct NamedFile {
   std::string option;  // "--out"
   std::string path;

@@ -79,7 +79,6 @@ std::string plugin_path(const ModelInfo& model, const std::string& given) {
     candidates.push_back(self.parent_path() / file);
     candidates.push_back(self.parent_path() / ".." / "lib" / file);
   }
-  candidates.push_back(fs::path(models::kBuildDeliverableDir) / file);
   for (const auto& c : candidates)
     if (fs::is_regular_file(c, ec)) return c.lexically_normal().string();
   std::string tried;

@@ -38,8 +38,9 @@ const ModelInfo& find_model(const std::string& name);
 int table_length(const ModelInfo& model, int chart);
 
 // The plug-in file of a model: the file `given` names when not empty (a bare name is
-// a file in the working folder), else <Model>_sfun beside the sfsim program, in
-// ../lib from it, or in the build tree it was built in.
+// a file in the working folder), else <Model>_sfun beside the sfsim program or in
+// ../lib from it (the build's bin/ and lib/, or an installed tree: no path of the
+// machine that built it is kept in the program).
 std::string plugin_path(const ModelInfo& model, const std::string& given);
 
 // Loads the plug-in of `model`; InputError when the file is missing, is no plug-in,

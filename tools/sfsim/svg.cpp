@@ -177,23 +177,22 @@ std::string render_svg(const Plot& plot) {
   return o.str();
 }
 
-PlotPoints::PlotPoints(const std::string& picture)
-    : scratch_name_(scratch_beside(picture).string()) {
-  if (!scratch_name_.empty()) scratch_ = std::fopen(scratch_name_.c_str(), "w+b");
+PlotPoints::PlotPoints(const std::string& picture) {
+  try {
+    scratch_name_.pick(picture);
+    scratch_ = std::fopen(scratch_name_.path().string().c_str(), "w+b");
+  } catch (const InputError&) {
+  }
   if (!scratch_) {
     // No room beside the picture (a device's folder): the system's own scratch file.
-    scratch_name_.clear();
+    scratch_name_.remove();
     scratch_ = std::tmpfile();
   }
   if (!scratch_) failed_ = true;
 }
 
 PlotPoints::~PlotPoints() {
-  if (scratch_) {
-    std::fclose(scratch_);
-    std::error_code ec;
-    if (!scratch_name_.empty()) std::filesystem::remove(scratch_name_, ec);
-  }
+  if (scratch_) std::fclose(scratch_);
 }
 
 void PlotPoints::add(double z, double y1) {

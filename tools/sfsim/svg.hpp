@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/sfsim/output.hpp"
+
 namespace sfsim {
 
 struct Plot {
@@ -31,7 +33,7 @@ class PlotPoints {
   void render(const Plot& table, std::ostream& out, const std::string& name);
 
  private:
-  std::string scratch_name_;
+  Scratch scratch_name_;  // removed with this
   std::FILE* scratch_ = nullptr;
   bool failed_ = false;
 };

@@ -20,37 +20,16 @@
 #include <vector>
 
 #include "models/list.hpp"
+#include "tests/support/sfsim_fixture.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace sfsim_test;
 using Json = nlohmann::json;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-
-struct Result {
-  int code = -1;
-  std::string out, err;
-};
-
-std::string read_file(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_file(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 std::string num(double v) {
   if (std::isnan(v)) return "NaN";
@@ -127,66 +106,6 @@ double interpolate(const std::vector<double>& X, const std::vector<double>& Y, d
   double r = (u - X[k]) / (X[k + 1] - X[k]);
   return Y[k] * (1.0 - r) + Y[k + 1] * r;
 }
-
-class Sfsim : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name)
-      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    // One folder per process: builds of other worktrees run the same tests at once.
-    dir_ = fs::path(::testing::TempDir()) / ("sfsim_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(dir_);
-  }
-
-  fs::path path(const std::string& name) const { return dir_ / name; }
-  std::string file(const std::string& name, const std::string& text) const {
-    write_file(path(name), text);
-    return path(name).string();
-  }
-
-  // The program under test: the one built here, or another named by SFSIM_UNDER_TEST
-  // (to see a test fail on an older build).
-  static std::string binary() {
-    const char* other = std::getenv("SFSIM_UNDER_TEST");
-    return other && *other ? other : SFSIM_BIN;
-  }
-  // `stdout_to` replaces the file standard output goes to; `prefix` runs before
-  // sfsim in the same shell (limits).
-  Result sfsim(const std::vector<std::string>& args, const std::string& stdout_to = "stdout.txt",
-               const std::string& prefix = "") const {
-    std::string cmd = "cd ";
-    cmd += quote(dir_.string());
-    cmd += " && " + prefix + "timeout 60 ";
-    cmd += quote(binary());
-    for (const auto& a : args) {
-      cmd += ' ';
-      cmd += quote(a);
-    }
-    cmd += " >" + stdout_to + " 2>stderr.txt";
-    fs::remove(path("stdout.txt"));
-    int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = read_file(path("stdout.txt"));
-    r.err = read_file(path("stderr.txt"));
-    return r;
-  }
-  // A run that must succeed quietly (no progress display when stderr is a file).
-  std::string ok(const std::vector<std::string>& args) const {
-    Result r = sfsim(args);
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    return r.out;
-  }
-
-  fs::path dir_;
-};
 
 // --- every chart ----------------------------------------------------------------
 
@@ -667,6 +586,7 @@ TEST_F(Sfsim, InputErrorsExitTwoNamingFileLineAndFault) {
     SCOPED_TRACE(cmd);
     Result r = sfsim(c.args);
     EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("sfsim: ", 0), 0u) << r.err;  // the parser's messages too
     EXPECT_EQ(r.out, "");  // nothing written before the inputs are known to be sound
     if (c.message.rfind("sfsim: ", 0) == 0 && c.message.back() == '\n')
       EXPECT_EQ(r.err, c.message);
@@ -686,25 +606,6 @@ TEST_F(Sfsim, HelpOnEveryCommand) {
 
 // --- hostile input and failing outputs ------------------------------------------------
 
-// The files in the test's folder, apart from the captured streams.
-std::vector<std::string> files_in(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    std::string name = fs::relative(e.path(), dir).string();
-    if (name != "stdout.txt" && name != "stderr.txt") names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string repeat(const std::string& s, std::size_t n) {
-  std::string out;
-  out.reserve(s.size() * n);
-  for (std::size_t i = 0; i < n; ++i)
-    out += s;
-  return out;
-}
-
 // Every fault of the input, the options or the outputs: exit 2, nothing on standard
 // output, the message (exact, or a part of it), no control character reaching the
 // terminal, and no new file left behind.
@@ -719,6 +620,11 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
   file("long-cell.csv", "x,y\n1," + repeat("A", 200) + "\n");
   file("huge-cell.csv", "x,y\n1," + repeat("A", 10 << 20) + "\n");
   file("range.csv", "1e400,1\n");
+  file("under.csv", "1e-400,1\n");
+  file("x-after.csv", "1,2\nabc,3\n");
+  // A line of exactly the cap is read; one byte more is refused.
+  file("cap.txt", "1\n" + repeat("0", 4095) + "1\n");
+  file("over.txt", "1\n" + repeat("0", 4096) + "1\n");
   file("blank.txt", repeat("\n", (1 << 20) + 10) + "1\n");
   file("deep.json", repeat("[", 100000) + repeat("]", 100000));
   std::string nested = R"({"class":"double","size":[1,1],"data":[1]})";
@@ -776,6 +682,35 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
        "sfsim: range.csv:1: column x: '1e400' is out of the range of a double\n"},
       {run3({"--z-range", "0:1e400:3"}),
        "sfsim: --z-range '0:1e400:3': B is out of the range of a double\n"},
+      {run3({"--table", "under.csv"}),
+       "sfsim: under.csv:1: column x: '1e-400' is out of the range of a double (too close to 0: "
+       "it would read as 0)\n"},
+      {run3({"--z-range", "1e-400:1:3"}),
+       "sfsim: --z-range '1e-400:1:3': A is out of the range of a double (too close to 0: it "
+       "would read as 0)\n"},
+      {run3({"--table", "x-after.csv"}), "sfsim: x-after.csv:2: column x: 'abc' is not a number\n"},
+      {run3({"--z", "over.txt"}), "sfsim: over.txt:2: the line is longer than 4096 bytes\n"},
+      {run3({"--table", "-", "--z", "-"}),
+       "sfsim: --table and --z both name standard input (-); give one of them a file\n"},
+      {run3({"--out", "/proc/x.csv"}),
+       "sfsim: /proc/x.csv: cannot write the file: cannot make a file beside it: No such file or "
+       "directory\n"},
+      {run3({"--out", repeat("n", 252) + ".csv"}),
+       "sfsim: " + repeat("n", 252) + ".csv: cannot write the file: File name too long\n"},
+      // Counts and sizes are whole decimal numbers that fit.
+      {run3({"--blocks", "0x10"}), "sfsim: --blocks: '0x10' is not a whole decimal number\n"},
+      {{"run", "--model", "Harnvale", "--chart", "0x3"},
+       "sfsim: --chart: '0x3' is not a whole decimal number\n"},
+      {run3({"--trace-limit", "1T"}),
+       "sfsim: --trace-limit: '1T' is not a whole number of bytes of at least 1, with an optional "
+       "suffix k, M or G\n"},
+      {run3({"--plot", "p.png"}),
+       "sfsim: --plot: 'p.png' does not end in .svg: the plot is written as SVG only\n"},
+      // The parser's echoes too are escaped and cut to 60 bytes.
+      {run3({"--" + repeat("y", 200) + "\x1b"}),
+       "sfsim: The following argument was not expected: --" + repeat("y", 58) + "...\n"},
+      {run3({"--rate", repeat("r", 100000)}),
+       "sfsim: --rate: " + repeat("r", 60) + "... not in {inherited,continuous,discrete}\n"},
       {run3({"--z-range", "0:1:99999999999999999999"}),
        "sfsim: --z-range '0:1:99999999999999999999': K is too large (at most "
        "9007199254740992)\n"},
@@ -793,8 +728,8 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
        "sfsim: t.csv: --out would overwrite the input of --table\n"},
       {run3({"--restore-state", "one.json", "--trace", "one.json"}),
        "sfsim: one.json: --trace would overwrite the input of --restore-state\n"},
-      {run3({"--out", "x.txt", "--plot", "./x.txt"}),
-       "sfsim: ./x.txt: --plot and --out name the same file\n"},
+      {run3({"--out", "x.svg", "--plot", "./x.svg"}),
+       "sfsim: ./x.svg: --plot and --out name the same file\n"},
       {run3({"--trace", "x.txt", "--out", "x.txt"}),
        "sfsim: x.txt: --trace and --out name the same file\n"},
       // Outputs that cannot be written are found before the run.
@@ -818,16 +753,26 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
     if (c.message.rfind("sfsim: ", 0) == 0 && c.message.back() == '\n')
-      EXPECT_EQ(r.err, c.message);
+      EXPECT_EQ(without_help_hint(r.err), c.message);
     else
       EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("sfsim: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
     EXPECT_EQ(files_in(dir_), before);
     EXPECT_EQ(read_file(path("t.csv")), good);
   }
   // A byte order mark before a numeric first row leaves it a row.
-  EXPECT_EQ(ok(run3({"--table", "bom.csv", "--z-range", "0:242:5"})),
-            ok(run3({"--table", "t.csv", "--z-range", "0:242:5"})));
+  const std::string t_rows = ok(run3({"--table", "t.csv", "--z-range", "0:242:5"}));
+  EXPECT_EQ(ok(run3({"--table", "bom.csv", "--z-range", "0:242:5"})), t_rows);
+  EXPECT_EQ(ok(run3({"--z", "cap.txt"})), ok(run3({"--z-range", "1:1:2"})));
+  // "-" is standard input for --table and --z, standard output for --out.
+  Result r = sfsim(run3({"--table", "-", "--z-range", "0:242:5", "--out", "-"}), "stdout.txt",
+                   "cat t.csv | ");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, t_rows);
+  r = sfsim(run3({"--table", "t.csv", "--z", "-"}), "stdout.txt", "printf '0\\n60.5\\n242' | ");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, ok(run3({"--table", "t.csv", "--z", file("z3.txt", "0\n60.5\n242\n")})));
 }
 
 // A write that fails is never success, and a failed run leaves no partial file.
@@ -869,6 +814,13 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
   const double expected[] = {-big, -big * 0.75 + big * 0.25, 0.0, -big * 0.25 + big * 0.75, big};
   for (std::size_t k = 0; k < 5; ++k)
     EXPECT_TRUE(same_double(expected[k], rows[k].z)) << k;
+  // The last query is B itself, also where A + (B - A) is not B.
+  ASSERT_NE(0.7 + (0.1 - 0.7), 0.1);
+  rows = parse_csv(ok({"run", "--model", "Harnvale", "--chart", "3", "--z-range", "0.7:0.1:3"}));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_TRUE(same_double(0.7, rows[0].z));
+  EXPECT_TRUE(same_double(0.7 + (0.1 - 0.7) * 0.5, rows[1].z));
+  EXPECT_TRUE(same_double(0.1, rows[2].z));
 
   const int N = harnvale::C3::column.N;
   std::string table;

@@ -248,13 +248,47 @@ TEST(Numbers, OutOfRangeIsToldApartAndTextsAreShownSafely) {
   using sfsim::NumberText;
   EXPECT_EQ(sfsim::read_number("1e400").kind, NumberText::OutOfRange);
   EXPECT_EQ(sfsim::read_number("-1e400").kind, NumberText::OutOfRange);
-  EXPECT_EQ(sfsim::read_number("1e-400").kind, NumberText::Number);  // underflows to zero
-  EXPECT_EQ(sfsim::read_number("1e-400").value, 0.0);
+  // Not 0, yet it would read as 0: refused like a number too large. The subnormal
+  // numbers read as themselves, and 0 is 0.
+  EXPECT_EQ(sfsim::read_number("1e-400").kind, NumberText::OutOfRange);
+  EXPECT_EQ(sfsim::read_number("-2e-324").kind, NumberText::OutOfRange);
+  EXPECT_EQ(sfsim::number_fault("1e-400"),
+            "is out of the range of a double (too close to 0: it would read as 0)");
+  EXPECT_EQ(sfsim::number_fault("1e400"), "is out of the range of a double");
   EXPECT_EQ(sfsim::read_number("4.9406564584124654e-324").value, 0x1p-1074);
+  EXPECT_EQ(sfsim::read_number("3e-324").value, 0x1p-1074);
+  EXPECT_EQ(sfsim::read_number("0e-400").kind, NumberText::Number);
+  EXPECT_EQ(sfsim::read_number("-0.000e-999").value, 0.0);
   EXPECT_EQ(sfsim::read_number("1x").kind, NumberText::NotANumber);
   EXPECT_EQ(sfsim::printable("a\x1b[2J\n\t\r\x7f"), "a\\x1b[2J\\n\\t\\r\\x7f");
   EXPECT_EQ(sfsim::printable("abcdef", 3), "abc...");
   EXPECT_EQ(sfsim::quoted(std::string(100, 'x')), "'" + std::string(60, 'x') + "...'");
+}
+
+// Byte counts: whole decimal numbers with k, M or G, nothing that wraps around.
+TEST(Numbers, ByteCountsReadExactlyOrSayWhy) {
+  const std::string bad =
+      "is not a whole number of bytes of at least 1, with an optional suffix k, M or G";
+  const std::string big = "is too large (at most 18446744073709551615 bytes)";
+  const struct {
+    const char* text;
+    std::uint64_t bytes;  // when it reads
+    std::string fault;
+  } cases[] = {{"100k", 102400, ""},
+               {"3M", 3u << 20, ""},
+               {"18446744073709551615", UINT64_MAX, ""},
+               {"17179869183G", 17179869183ull << 30, ""},
+               {"17179869184G", 0, big},
+               {"18446744073709551616", 0, big},
+               {"1T", 0, bad},
+               {"0x10", 0, bad},
+               {"0k", 0, bad},
+               {"k", 0, bad}};
+  for (const auto& c : cases) {
+    std::uint64_t bytes = 0;
+    EXPECT_EQ(sfsim::read_byte_count(c.text, bytes), c.fault) << c.text;
+    EXPECT_EQ(bytes, c.bytes) << c.text;
+  }
 }
 
 // Ends whose distance is no double are interpolated between; ordinary ranges keep

@@ -1,0 +1,55 @@
+// sfsim's commands, one file each (run.cpp, default_run.cpp, query.cpp); main.cpp
+// reads the command line and calls them. Each returns the exit status, or throws
+// InputError (exit 2) or host::HostError (exit 1).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sfsim {
+
+inline constexpr int kExitHostError = 1;
+inline constexpr int kExitInputError = 2;
+
+inline constexpr std::uint64_t kDefaultTraceLimit = std::uint64_t{1} << 30;
+
+struct RunArgs {
+  std::string model, plugin, table, z_file, z_range, rate = "inherited", out, plot, save, restore,
+                                                     trace;
+  std::string x_var = "x", y_var = "y", z_var = "z";  // variables of MAT-file inputs
+  std::uint64_t trace_limit = kDefaultTraceLimit;
+  int chart = 0;
+  int blocks = 1;
+};
+
+struct ModelInfo;
+// "Harnvale c2".
+std::string chart_label(const ModelInfo& m, int chart);
+
+int run_command(const RunArgs& a);
+int default_command(const std::string& out_dir);
+int query_command(const std::string& model_name, const std::string& plugin_given,
+                  const std::vector<std::string>& args);
+
+// A run's progress on the terminal once it has taken more than a second: the step,
+// the share done, the rate and the time left, on one line that is erased at the
+// end. Shown only when standard error is a terminal and the run writes no CSV to the
+// same terminal (`csv_to_stdout`), so that it never mixes into the rows.
+class Progress {
+ public:
+  Progress(std::string label, bool csv_to_stdout);
+  ~Progress() { finish(); }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  void operator()(std::int64_t done, std::int64_t total);
+  void finish();
+
+ private:
+  std::string label_;
+  bool shown_ = false, tty_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), last_;
+};
+
+}  // namespace sfsim

@@ -1,0 +1,228 @@
+// sfsim run: K blocks of one chart on a table, one step per query; the CSV, the plot,
+// the trace and the saved state.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/engine.hpp"
+#include "host/mex_host.hpp"
+#include "host/mx_host.hpp"
+#include "host/trace.hpp"
+#include "platform/mx.h"
+#include "tools/sfsim/builtin.hpp"
+#include "tools/sfsim/commands.hpp"
+#include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/matfile.hpp"
+#include "tools/sfsim/mxjson.hpp"
+#include "tools/sfsim/numbers.hpp"
+#include "tools/sfsim/output.hpp"
+#include "tools/sfsim/plugins.hpp"
+#include "tools/sfsim/simulate.hpp"
+#include "tools/sfsim/svg.hpp"
+
+namespace sfsim {
+
+using host::engine::Engine;
+using host::engine::MxPtr;
+using host::engine::Rate;
+
+std::string chart_label(const ModelInfo& m, int chart) {
+  return m.name + " c" + std::to_string(chart);
+}
+
+namespace {
+
+// The CSV of a run, written row by row (the header before the first row).
+class CsvWriter {
+ public:
+  explicit CsvWriter(TextOutput& out) : out_(out) {}
+  void header() {
+    if (!header_) out_.stream() << "step,time,z,y1\n";
+    header_ = true;
+  }
+  void row(const Row& r) {
+    header();
+    out_.stream() << r.step << ',' << format_number(r.time) << ',' << format_number(r.z) << ','
+                  << format_number(r.y1) << '\n';
+  }
+
+ private:
+  TextOutput& out_;
+  bool header_ = false;
+};
+
+// Streams every host call into a file while alive, up to a size limit: a call that
+// would pass it is not written, and the trace is over.
+class TraceFile {
+ public:
+  TraceFile(const std::string& path, std::uint64_t limit) : limit_(limit) {
+    if (path.empty()) return;
+    file_ = std::make_unique<OutputFile>(path);
+  }
+  void start() {
+    if (!file_) return;
+    host::trace::set_sink([this](const host::trace::Call& c) {
+      if (over_) return;
+      const std::string line = c.line();
+      if (written_ + line.size() + 1 > limit_) {
+        over_ = true;
+        return;
+      }
+      written_ += line.size() + 1;
+      file_->stream() << line << '\n';
+    });
+    recording_ = true;
+  }
+  ~TraceFile() { stop(); }
+  bool over() const { return over_; }
+  // The error of a trace that reached its limit.
+  InputError limit_error() const {
+    return InputError(file_->path() + ": the trace reached its size limit of " +
+                      std::to_string(limit_) + " bytes (--trace-limit); the run was stopped");
+  }
+  void stop() {
+    if (recording_) host::trace::clear_sink();
+    recording_ = false;
+  }
+  void commit() {
+    stop();
+    if (file_) {
+      if (over_) throw limit_error();
+      file_->commit();
+    }
+  }
+  TraceFile(const TraceFile&) = delete;
+  TraceFile& operator=(const TraceFile&) = delete;
+
+ private:
+  std::unique_ptr<OutputFile> file_;
+  std::uint64_t limit_, written_ = 0;
+  bool over_ = false, recording_ = false;
+};
+
+Rate parse_rate(const std::string& r) {
+  if (r == "continuous") return Rate::Continuous;
+  if (r == "discrete") return Rate::Discrete;
+  return Rate::Inherited;
+}
+
+// Out of memory while reading an input is a fault of that input.
+template <class F>
+auto reading(const std::string& path, F&& read) {
+  try {
+    return read();
+  } catch (const std::bad_alloc&) {
+    throw InputError(path + ": out of memory reading the file");
+  }
+}
+
+}  // namespace
+
+int run_command(const RunArgs& a) {
+  const ModelInfo& model = find_model(a.model);
+  if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
+    throw InputError("--table and --z both name standard input (-); give one of them a file");
+  RunSpec spec;
+  spec.chart = a.chart;
+  spec.table_length = table_length(model, a.chart);
+  spec.rate = parse_rate(a.rate);
+  spec.blocks = a.blocks;
+  const std::string what = "chart " + std::to_string(a.chart) + " of " + model.name;
+  spec.table = a.table.empty() ? builtin_table(model, a.chart) : reading(a.table, [&] {
+    const auto rows = static_cast<std::size_t>(spec.table_length);
+    return mat::is_mat_path(a.table) ? mat::read_table(a.table, a.x_var, a.y_var, rows, what)
+                                     : read_table(a.table, rows, what);
+  });
+  std::unique_ptr<Queries> queries =
+      mat::is_mat_path(a.z_file) ? mat::read_queries(a.z_file, a.z_var)
+      : !a.z_file.empty()        ? query_file(a.z_file)
+      : !a.z_range.empty()       ? range_queries(parse_range_spec(a.z_range))
+                                 : range_queries(default_range(spec.table));
+  spec.queries = queries.get();
+  MxPtr restore;
+  if (!a.restore.empty())
+    restore = reading(a.restore, [&] {
+      return mat::is_mat_path(a.restore) ? mat::read_state(a.restore)
+                                         : from_json(read_json_file(a.restore), a.restore);
+    });
+  spec.restore = restore.get();
+  spec.save = !a.save.empty();
+  const std::string plugin_file = plugin_path(model, a.plugin);
+
+  // Every output is refused or made ready before anything runs. A state may be saved
+  // over the state it was restored from: that file has been read in full by now.
+  check_distinct({{"--table", a.table},
+                  {"--z", a.z_file},
+                  {"--plugin", plugin_file},
+                  {"--restore-state", a.restore}},
+                 {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}});
+  check_distinct(
+      {{"--table", a.table}, {"--z", a.z_file}, {"--plugin", plugin_file}},
+      {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}, {"--save-state", a.save}});
+  TextOutput csv_out(a.out);
+  std::unique_ptr<OutputFile> plot_out, state_out;
+  if (!a.plot.empty()) plot_out = std::make_unique<OutputFile>(a.plot);
+  if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
+  TraceFile trace(a.trace, a.trace_limit);
+  std::optional<mat::ResultColumns> columns;  // a MAT-file output's rows, kept beside it
+  if (mat::is_mat_path(a.out)) columns.emplace(a.out, queries->count());
+
+  trace.start();
+  std::optional<Engine> engine(std::in_place);
+  // Asking the plug-in which model it holds is sfsim's check, not a call of the run:
+  // it is left out of the trace.
+  trace.stop();
+  auto& plugin = load_plugin(*engine, plugin_file, model);
+  trace.start();
+  CsvWriter csv(csv_out);
+  std::optional<PlotPoints> points;
+  if (plot_out) points.emplace(a.plot);
+  const bool csv_to_stdout = a.out.empty() || is_standard_stream(a.out);
+  Progress progress(chart_label(model, a.chart), csv_to_stdout);
+  RunHooks hooks;
+  hooks.row = [&](const Row& r) {
+    columns ? columns->add(r.step, r.time, r.z, r.y1) : csv.row(r);
+    if (points) points->add(r.z, r.y1);
+    // A write that failed (a closed pipe, a full disk) ends the run: commit says so.
+    return !trace.over() && csv_out.good() && !(columns && columns->failed());
+  };
+  hooks.progress = std::ref(progress);
+  RunResult result = simulate(*engine, plugin, spec, hooks);
+  engine.reset();  // its teardown belongs to the trace too
+  progress.finish();
+  trace.stop();
+  if (result.refused) throw InputError(plugin_file + ": " + result.error);
+  if (trace.over()) throw trace.limit_error();
+  if (!csv_out.good()) csv_out.commit();  // throws the write error
+  columns ? columns->write(csv_out.stream()) : csv.header();
+  // The files of a run that ended in a host error are complete records of the steps
+  // before it; they are kept.
+  csv_out.commit();
+  trace.commit();
+  if (plot_out) {
+    Plot table{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
+    points->render(table, plot_out->stream(), plot_out->path());
+    plot_out->commit();
+  }
+  if (!result.ok) {
+    std::fprintf(stderr, "sfsim: %s\n", printable(result.error).c_str());
+    if (spec.save) std::fprintf(stderr, "sfsim: no state saved to %s\n", printable(a.save).c_str());
+    return kExitHostError;
+  }
+  if (state_out) {
+    if (mat::is_mat_path(a.save))
+      mat::write_value(state_out->stream(), mat::kStateVariable, result.saved_state.get());
+    else
+      state_out->stream() << dump(to_json(result.saved_state.get())) << "\n";
+    state_out->commit();
+  }
+  return 0;
+}
+
+}  // namespace sfsim
