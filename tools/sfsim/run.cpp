@@ -23,6 +23,7 @@
 #include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/output.hpp"
 #include "tools/sfsim/plugins.hpp"
+#include "tools/sfsim/signal.hpp"
 #include "tools/sfsim/simulate.hpp"
 #include "tools/sfsim/svg.hpp"
 
@@ -128,6 +129,8 @@ int run_command(const RunArgs& a) {
   const ModelInfo& model = find_model(a.model);
   if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
     throw InputError("--table and --z both name standard input (-); give one of them a file");
+  if (is_standard_stream(a.table) && is_standard_stream(a.time.input))
+    throw InputError("--table and --input both name standard input (-); give one of them a file");
   RunSpec spec;
   spec.chart = a.chart;
   spec.table_length = table_length(model, a.chart);
@@ -139,12 +142,25 @@ int run_command(const RunArgs& a) {
     return mat::is_mat_path(a.table) ? mat::read_table(a.table, a.x_var, a.y_var, rows, what)
                                      : read_table(a.table, rows, what);
   });
-  std::unique_ptr<Queries> queries =
-      mat::is_mat_path(a.z_file) ? mat::read_queries(a.z_file, a.z_var)
-      : !a.z_file.empty()        ? query_file(a.z_file)
-      : !a.z_range.empty()       ? range_queries(parse_range_spec(a.z_range))
-                                 : range_queries(default_range(spec.table));
-  spec.queries = queries.get();
+  // The input: queries, one step each, or a signal in time.
+  std::unique_ptr<Queries> queries;
+  std::optional<tools::driver::Signal> signal;
+  if (a.time.input.empty()) {
+    check_query_mode(a.time);
+    queries = mat::is_mat_path(a.z_file) ? mat::read_queries(a.z_file, a.z_var)
+              : !a.z_file.empty()        ? query_file(a.z_file)
+              : !a.z_range.empty()       ? range_queries(parse_range_spec(a.z_range))
+                                         : range_queries(default_range(spec.table));
+    spec.queries = queries.get();
+  } else {
+    signal = reading(a.time.input, [&] {
+      return mat::is_mat_path(a.time.input) ? mat::read_signal(a.time.input)
+                                            : read_signal(a.time.input);
+    });
+    spec.signal = &*signal;
+    spec.time = plan_run(a.time, *signal, spec.rate);
+  }
+  const std::int64_t steps = signal ? spec.time.plan.count : queries->count();
   MxPtr restore;
   if (!a.restore.empty())
     restore = reading(a.restore, [&] {
@@ -159,11 +175,15 @@ int run_command(const RunArgs& a) {
   // over the state it was restored from: that file has been read in full by now.
   check_distinct({{"--table", a.table},
                   {"--z", a.z_file},
+                  {"--input", a.time.input},
                   {"--plugin", plugin_file},
                   {"--restore-state", a.restore}},
                  {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}});
   check_distinct(
-      {{"--table", a.table}, {"--z", a.z_file}, {"--plugin", plugin_file}},
+      {{"--table", a.table},
+       {"--z", a.z_file},
+       {"--input", a.time.input},
+       {"--plugin", plugin_file}},
       {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}, {"--save-state", a.save}});
   TextOutput csv_out(a.out);
   std::unique_ptr<OutputFile> plot_out, state_out;
@@ -171,7 +191,7 @@ int run_command(const RunArgs& a) {
   if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
   TraceFile trace(a.trace, a.trace_limit);
   std::optional<mat::ResultColumns> columns;  // a MAT-file output's rows, kept beside it
-  if (mat::is_mat_path(a.out)) columns.emplace(a.out, queries->count());
+  if (mat::is_mat_path(a.out)) columns.emplace(a.out, steps);
 
   trace.start();
   std::optional<Engine> engine(std::in_place);
@@ -188,7 +208,7 @@ int run_command(const RunArgs& a) {
   RunHooks hooks;
   hooks.row = [&](const Row& r) {
     columns ? columns->add(r.step, r.time, r.z, r.y1) : csv.row(r);
-    if (points) points->add(r.z, r.y1);
+    if (points) signal ? points->add(r.time, r.y1, r.z) : points->add(r.z, r.y1);
     // A write that failed (a closed pipe, a full disk) ends the run: commit says so.
     return !trace.over() && csv_out.good() && !(columns && columns->failed());
   };
@@ -207,6 +227,8 @@ int run_command(const RunArgs& a) {
   trace.commit();
   if (plot_out) {
     Plot table{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
+    if (signal)
+      table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
     points->render(table, plot_out->stream(), plot_out->path());
     plot_out->commit();
   }

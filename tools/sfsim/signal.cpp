@@ -11,7 +11,8 @@ namespace sfsim {
 
 tools::driver::Signal read_signal(const std::string& path) {
   LineReader in(path, kMaxTableBytes);
-  auto at = [&] { return path + ":" + std::to_string(in.line_number()) + ": "; };
+  const std::string& name = in.name();  // "standard input" for -
+  auto at = [&] { return name + ":" + std::to_string(in.line_number()) + ": "; };
   std::vector<double> time, z;
   bool header = false;
   for (std::string_view text; in.next(text);) {
@@ -48,7 +49,7 @@ tools::driver::Signal read_signal(const std::string& path) {
     z.push_back(v[1]);
   }
   if (time.empty())
-    throw InputError(path + ": the file holds no point: expected the header time,z and rows");
+    throw InputError(name + ": the file holds no point: expected the header time,z and rows");
   return tools::driver::Signal(std::move(time), std::move(z));
 }
 
