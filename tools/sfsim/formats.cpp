@@ -1,5 +1,7 @@
 #include "tools/sfsim/formats.hpp"
 
+#include <charconv>
+
 #include "tools/sfsim/mxjson.hpp"
 #include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/signal.hpp"
@@ -32,8 +34,14 @@ void write_state(std::ostream& out, const std::string& path, const mxArray* stat
 }
 
 void write_row(std::ostream& out, const Row& r) {
-  out << r.step << ',' << format_number(r.time) << ',' << format_number(r.z) << ','
-      << format_number(r.y1) << '\n';
+  char line[24 + 3 * (kNumberChars + 1)];
+  char* end = std::to_chars(line, line + 24, r.step).ptr;
+  for (double v : {r.time, r.z, r.y1}) {
+    *end++ = ',';
+    end += format_number_to(end, v);
+  }
+  *end++ = '\n';
+  out.write(line, end - line);
 }
 
 Results::Results(TextOutput& out, const std::string& path, std::int64_t rows) : out_(out) {
