@@ -7,7 +7,7 @@
 // Beside them, the whole loop of `sfsim run` per step: sfsim itself on the bench's
 // table and queries (a table file and a query file in, the CSV rows out to a file),
 // its CPU time for K queries less that for one query (loading and start-up), over
-// K - 1; and its ratio to the bare step.
+// K - 1; and its ratio to the bare step. The queries are the step benchmark's.
 //
 //   bench_table [--rounds R] [--repetitions K] [--min-time SECONDS] [--run-steps K]
 #include <sys/resource.h>
@@ -32,7 +32,7 @@ struct Options {
   int rounds = 5;
   int repetitions = 3;
   double min_time = 0.05;
-  long run_steps = 20000;
+  long run_steps = 30000;
 };
 
 // The CPU times (µs) of every repetition of one benchmark, run in a child process.
@@ -76,15 +76,14 @@ double children_cpu() {
   return seconds(u.ru_utime) + seconds(u.ru_stime);
 }
 
-// The inputs of sfsim's runs: each chart's bench table as a CSV, and query files of
-// K and of one query (the step benchmark's queries).
+// The inputs of sfsim's runs: each chart's bench table as a CSV, and its query files
+// of K and of one query (the step benchmark's queries).
 class RunFiles {
  public:
   explicit RunFiles(long steps) {
     dir_ = std::filesystem::temp_directory_path() /
            ("bench_table." + std::to_string(static_cast<long>(getpid())));
     std::filesystem::create_directories(dir_);
-    int largest = 0;
     for (const bench::ChartCase& c : bench::kCharts) {
       std::ofstream table(table_path(c));
       const auto x = bench::table_x(c.N);
@@ -94,12 +93,11 @@ class RunFiles {
         std::snprintf(line, sizeof line, "%.17g,%.17g\n", x[k], y[k]);
         table << line;
       }
-      largest = std::max(largest, c.N);
-    }
-    for (const long n : {steps, 1L}) {
-      std::ofstream z(queries_path(n));
-      for (long k = 0; k < n; ++k)
-        z << bench::query(largest, k) << "\n";
+      for (const long n : {steps, 1L}) {
+        std::ofstream z(queries_path(c, n));
+        for (long k = 0; k < n; ++k)
+          z << bench::query(c.N, k) << "\n";
+      }
     }
   }
   ~RunFiles() {
@@ -109,8 +107,10 @@ class RunFiles {
   std::string table_path(const bench::ChartCase& c) const {
     return (dir_ / (std::string(c.model) + std::to_string(c.chart) + ".csv")).string();
   }
-  std::string queries_path(long n) const {
-    return (dir_ / ("z" + std::to_string(n) + ".txt")).string();
+  std::string queries_path(const bench::ChartCase& c, long n) const {
+    return (dir_ /
+            (std::string(c.model) + std::to_string(c.chart) + "_z" + std::to_string(n) + ".txt"))
+        .string();
   }
   std::string out_path() const { return (dir_ / "out.csv").string(); }
 
@@ -122,8 +122,8 @@ class RunFiles {
 double sfsim_run(const bench::ChartCase& c, const RunFiles& files, long n) {
   const std::string command = std::string("'") + SFSIM + "' run --model " + c.model + " --chart " +
                               std::to_string(c.chart) + " --table '" + files.table_path(c) +
-                              "' --z '" + files.queries_path(n) + "' --out '" + files.out_path() +
-                              "'";
+                              "' --z '" + files.queries_path(c, n) + "' --out '" +
+                              files.out_path() + "'";
   const double before = children_cpu();
   if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
   return children_cpu() - before;
