@@ -297,6 +297,17 @@ for k = 1:rows (last_stage)
   [~, s] = sfblock (id{:}, zz, "time", tz, "stoptime", 1, "solver", last_stage{k, 1}, "rate", "discrete");
   assert (isequal (s.y1, chart_at (X, Y, in_time (tz, zz, 1))), [last_stage{k, 1} " discrete"]);
 endfor
+## A message spells the numbers of the step as sfsim does (NaN, Inf), not as C's
+## printf does.
+for z = {NaN, -Inf}
+  try
+    sfblock ("Harnvale", 2, [NaN, 2:401], 1:401, z{1});
+    error ("test:noError", "a NaN breakpoint was accepted");
+  catch err
+    want = sprintf ("step 0 (time 0, z %s): NaN is not", {"NaN", "-Inf"}{1 + isinf(z{1})});
+    assert (! isempty (strfind (err.message, want)), err.message);
+  end_try_catch
+endfor
 ## Every block started was terminated: the locks it took are released.
 assert (mislocked ("sfblock"), false);
 printf ("%d tables against interp1, worst difference %g ulps of max|y|\n", runs, worst);
