@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -213,6 +214,22 @@ TEST_F(TimeRun, RowsAndChartStepsAgainstAnIndependentEvaluation) {
     ++lines;
   EXPECT_EQ(lines, 2u);
   EXPECT_EQ(svg.find("<circle"), std::string::npos) << "no table points";
+}
+
+TEST_F(TimeRun, SavedStateIsTheLastMinorStepsAndIsRestored) {
+  const std::vector<double> tz = {0, 0.3, 1.1, 2}, zz = {1.5, 7, 3, 20};
+  // With ode2 the run's last call is the minor step at the last major step + H.
+  EXPECT_EQ(ok(run("in.csv", {"--step-size", "0.5", "--stop-time", "1", "--solver", "ode2",
+                              "--save-state", "s.json", "--blocks", "2"})),
+            "");
+  const std::string state = read_file(path("s.json"));
+  const auto at = state.find("\"y1\": {");
+  ASSERT_NE(at, std::string::npos) << state;
+  const auto data = state.find("\"data\": [", at);
+  ASSERT_NE(data, std::string::npos) << state;
+  const double y1 = std::strtod(state.c_str() + data + 9, nullptr);
+  EXPECT_TRUE(same(y1, chart_at(X, Y, in_time(tz, zz, 1.5)))) << y1;
+  EXPECT_EQ(ok(run("in.csv", {"--restore-state", "s.json", "--solver", "ode3"})), "");
 }
 
 TEST_F(TimeRun, BadTimeInputIsRefusedBeforeAnyStep) {
