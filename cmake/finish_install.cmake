@@ -68,7 +68,24 @@ else()
   endif()
 endif()
 
+# Only what this install wrote: a prefix such as /usr/local holds other programs'
+# libraries, which are not ours to strip.
+set(installed "")
+foreach(file IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+  cmake_path(NORMAL_PATH file)  # "<prefix>/./x.dll" for what goes to the top folder
+  list(APPEND installed "${file}")
+endforeach()
+set(ours "")
 foreach(binary IN LISTS binaries)
+  if(binary IN_LIST installed)
+    list(APPEND ours "${binary}")
+  endif()
+endforeach()
+if(NOT ours)
+  message(FATAL_ERROR "install: no binary of this install found under ${prefix}")
+endif()
+
+foreach(binary IN LISTS ours)
   file(RELATIVE_PATH relative "${prefix}" "${binary}")
   set(debug "${SF_DEBUG_DIR}/${relative}.debug")
   run(${SF_OBJDUMP} -h "${binary}")

@@ -32,16 +32,22 @@ void use_binary_stdio();
 
 // Standard error is a terminal.
 bool stderr_is_terminal();
-// Standard output and standard error are one and the same terminal (what is written
-// to both lands on one screen).
-bool stdout_is_stderr_terminal();
+// What is written to the file at `path` (standard output when `path` is empty) lands
+// on the terminal that standard error shows.
+bool lands_on_stderr_terminal(const std::filesystem::path& path);
+// 1 or 2 when the file at `path` (links followed) is the one that standard output or
+// standard error writes to, such as /dev/stdout or a file the shell redirected a
+// stream to; else 0.
+int standard_stream_of(const std::filesystem::path& path);
 
 // Scratch files removed when the program is interrupted. POSIX: SIGINT, SIGTERM and
 // SIGHUP remove every file registered, then end the program as the signal does by
 // default (a signal ignored when the program started stays ignored); SIGPIPE is
 // ignored, so that a closed pipe shows as a failed write. Windows: the console's
-// Ctrl+C, Ctrl+Break and close remove them before the default handling. The handler
-// only unlinks names stored ahead of time in a fixed table.
+// Ctrl+C, Ctrl+Break and close try to remove them before the default handling, from
+// the handler's own thread; a file still open for writing cannot be deleted there,
+// so this is best effort. The handler only unlinks names stored ahead of time in a
+// fixed table.
 void remove_scratch_on_interrupt();
 // How many scratch files may be registered at once, and the longest name.
 inline constexpr int kMaxScratchFiles = 64;

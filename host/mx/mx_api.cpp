@@ -169,7 +169,9 @@ mxArray* mxCreateStructMatrix_700(int m, int n, int nfields, const char** field_
     try {
       const std::size_t count = a->m * a->n;
       a->field_names.assign(field_names, field_names + nfields);
-      a->fields.assign(static_cast<std::size_t>(nfields), std::vector<mxArray*>(count, nullptr));
+      // A struct without fields holds nothing per element, whatever its size.
+      if (nfields > 0)
+        a->fields.assign(static_cast<std::size_t>(nfields), std::vector<mxArray*>(count, nullptr));
     } catch (...) {
       detail::destroy(a);  // no half-made struct left alive when memory runs out
       throw;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -81,13 +82,16 @@ inline mxArray* check(const mxArray* a, const char* op) {
 // Raises the host error "<op>: out of memory".
 [[noreturn]] void out_of_memory(const char* op);
 
-// Runs f; a std::bad_alloc inside it becomes the host error of out_of_memory, so
-// that the plug-ins only ever see host errors.
+// Runs f; a std::bad_alloc inside it (or a std::length_error: a size no container
+// can hold) becomes the host error of out_of_memory, so that the plug-ins only ever
+// see host errors.
 template <class F>
 auto guarded(const char* op, F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (const std::bad_alloc&) {
+    out_of_memory(op);
+  } catch (const std::length_error&) {
     out_of_memory(op);
   }
 }

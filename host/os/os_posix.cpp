@@ -55,11 +55,34 @@ bool stderr_is_terminal() {
   return isatty(2) != 0;
 }
 
-bool stdout_is_stderr_terminal() {
+namespace {
+
+// The file of a path (links followed), or of standard output for an empty path.
+bool stat_of(const std::filesystem::path& path, struct stat& st) {
+  return path.empty() ? fstat(1, &st) == 0 : stat(path.c_str(), &st) == 0;
+}
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_rdev == b.st_rdev;
+}
+
+}  // namespace
+
+bool lands_on_stderr_terminal(const std::filesystem::path& path) {
   struct stat out {
   }, err{};
-  return isatty(1) && isatty(2) && fstat(1, &out) == 0 && fstat(2, &err) == 0 &&
-         out.st_dev == err.st_dev && out.st_ino == err.st_ino && out.st_rdev == err.st_rdev;
+  if (!isatty(2) || fstat(2, &err) != 0 || !stat_of(path, out)) return false;
+  // A terminal under another name (/dev/pts/N for /dev/stdout) is the same device.
+  return same_file(out, err) || (S_ISCHR(out.st_mode) && out.st_rdev == err.st_rdev);
+}
+
+int standard_stream_of(const std::filesystem::path& path) {
+  struct stat file {
+  }, stream{};
+  if (path.empty() || stat(path.c_str(), &file) != 0) return 0;
+  for (int fd : {1, 2})
+    if (fstat(fd, &stream) == 0 && same_file(file, stream)) return fd;
+  return 0;
 }
 
 namespace {

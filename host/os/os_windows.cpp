@@ -70,9 +70,14 @@ bool stderr_is_terminal() {
   return _isatty(2) != 0;
 }
 
-bool stdout_is_stderr_terminal() {
-  // Both on the console: one screen.
-  return _isatty(1) != 0 && _isatty(2) != 0;
+bool lands_on_stderr_terminal(const std::filesystem::path& path) {
+  // Standard output and error both on the console: one screen. A named file is
+  // never the console here.
+  return path.empty() && _isatty(1) != 0 && _isatty(2) != 0;
+}
+
+int standard_stream_of(const std::filesystem::path&) {
+  return 0;  // no device names for the standard streams
 }
 
 namespace {

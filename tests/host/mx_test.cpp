@@ -342,6 +342,7 @@ TEST_F(MxTest, StoringAPersistentArrayHandsItToTheContainer) {
 TEST_F(MxTest, BadSizesAndNamesAreHostErrors) {
   const char* dup[] = {"a", "b", "a"};
   const char* empty[] = {""};
+  const char* f1[] = {"a"};
   EXPECT_HOST_ERROR(mxCreateDoubleMatrix_700(-1, 2, mxREAL), "",
                     "mxCreateDoubleMatrix_700: negative dimension");
   EXPECT_HOST_ERROR(mxCreateCellMatrix_700(1, -2), "",
@@ -356,6 +357,12 @@ TEST_F(MxTest, BadSizesAndNamesAreHostErrors) {
                     "mxCreateStructMatrix_700: empty field name");
   EXPECT_HOST_ERROR(mxCreateDoubleMatrix_700(1 << 30, 1 << 30, mxREAL), "",
                     "mxCreateDoubleMatrix_700: array too large");
+  // A struct's slots past what any container holds; without fields it holds none.
+  EXPECT_HOST_ERROR(mxCreateStructMatrix_700(0x7fffffff, 0x7fffffff, 1, f1), "",
+                    "mxCreateStructMatrix_700: out of memory");
+  mxArray* none = mxCreateStructMatrix_700(1 << 28, 1, 0, nullptr);
+  EXPECT_EQ(mxGetNumberOfElements(none), std::size_t{1} << 28);
+  mxDestroyArray(none);
 }
 
 TEST_F(MxTest, SettingAMissingFieldOrCellLeavesTheValueWithItsOwner) {

@@ -164,4 +164,11 @@ fi
 grep -q "sfsim.exe loads libsf_engine.dll, which is neither a system DLL" walk.txt ||
   fail "the install's error: $(cat walk.txt)"
 ok
+# An install into a prefix that other programs share strips only its own files.
+mkdir -p "$tmp/shared/lib"
+cp "$build/lib/libut.so" "$tmp/shared/lib/libothers.so"
+cmake --install "$build" --prefix "$tmp/shared" > shared.txt 2>&1 || fail "$(cat shared.txt)"
+cmp -s "$build/lib/libut.so" "$tmp/shared/lib/libothers.so" ||
+  fail "the install changed a library of another program in its prefix"
+ok
 echo "$checks passed, 0 failed"

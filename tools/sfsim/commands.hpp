@@ -38,11 +38,12 @@ int query_command(const std::string& model_name, const std::string& plugin_given
 
 // A run's progress on the terminal once it has taken more than a second: the step,
 // the share done, the rate and the time left, on one line that is erased at the
-// end. Shown only when standard error is a terminal and the run writes no CSV to the
-// same terminal (`csv_to_stdout`), so that it never mixes into the rows.
+// end. Shown only when standard error is a terminal and the run's CSV (`csv`: a file,
+// or standard output when empty or "-") does not go to the same terminal under any
+// name, so that it never mixes into the rows.
 class Progress {
  public:
-  Progress(std::string label, bool csv_to_stdout);
+  Progress(std::string label, const std::string& csv);
   ~Progress() { finish(); }
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;

@@ -81,7 +81,7 @@ int default_command(const std::string& out_dir) {
     Summary s;
     s.chart = chart_label(model, f.chart);
     s.n = spec.table_length;
-    Progress progress(s.chart, false);
+    Progress progress(s.chart, f.csv->path());
     RunHooks hooks;
     hooks.row = [&](const Row& r) {
       formats::write_row(csv, r);
@@ -123,6 +123,7 @@ int default_command(const std::string& out_dir) {
     if (!s.error.empty())
       std::fprintf(stderr, "sfsim: %s: %s\n", s.chart.c_str(), printable(s.error).c_str());
   std::printf("CSV and SVG files in %s/\n", printable(out_dir).c_str());
+  TextOutput("").commit();  // the summary too must have been written
   return failed ? kExitHostError : 0;
 }
 

@@ -121,9 +121,13 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
     if (fs::is_regular_file(status) && !(fs::equivalent(place_, path_, same) && !same))
       direct = true;
   }
-  if (direct) {
+  // The file the shell redirected standard output or error to (/dev/stdout,
+  // /proc/self/fd/1, or its own name): replacing it would cut it off from the stream
+  // and lose what the stream wrote and writes; the CSV is added to it instead.
+  const bool stream_file = fs::is_regular_file(status) && host::os::standard_stream_of(path_) != 0;
+  if (direct || stream_file) {
     errno = 0;
-    out_.open(path_, std::ios::binary);
+    out_.open(path_, stream_file ? std::ios::binary | std::ios::app : std::ios::binary);
     if (!out_) throw InputError(path_ + ": cannot write the file: " + system_error_text(errno));
     direct_ = true;
     return;

@@ -5,9 +5,10 @@
 // that is a symbolic link is decided on by what it leads to: a regular file is
 // replaced as above and the link kept; a link to nothing is kept and its target made;
 // an existing device or pipe (/dev/stdout), through a link or not, is written
-// directly. A replaced file keeps its permissions. Scratch files are removed when the
-// program is interrupted (host/os.hpp). Another format plugs in by deriving from
-// OutputFile and writing through its own stream.
+// directly, and the file that standard output or error is redirected to is added to. A replaced
+// file keeps its permissions. Scratch files are removed when the program is interrupted
+// (host/os.hpp). Another format plugs in by deriving from OutputFile and writing through its own
+// stream.
 #pragma once
 
 #include <cstdint>

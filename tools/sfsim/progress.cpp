@@ -3,6 +3,7 @@
 
 #include "host/os.hpp"
 #include "tools/sfsim/commands.hpp"
+#include "tools/sfsim/output.hpp"
 
 namespace sfsim {
 namespace {
@@ -22,10 +23,10 @@ std::string duration_text(double seconds) {
 
 }  // namespace
 
-Progress::Progress(std::string label, bool csv_to_stdout)
+Progress::Progress(std::string label, const std::string& csv)
     : label_(std::move(label)),
       tty_(host::os::stderr_is_terminal() &&
-           !(csv_to_stdout && host::os::stdout_is_stderr_terminal())) {}
+           !host::os::lands_on_stderr_terminal(is_standard_stream(csv) ? std::string() : csv)) {}
 
 void Progress::operator()(std::int64_t done, std::int64_t total) {
   if (!tty_) return;

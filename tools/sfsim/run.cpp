@@ -172,8 +172,7 @@ int run_command(const RunArgs& a) {
   trace.start();
   std::optional<PlotPoints> points;
   if (plot_out) points.emplace(a.plot);
-  const bool csv_to_stdout = a.out.empty() || is_standard_stream(a.out);
-  Progress progress(chart_label(model, a.chart), csv_to_stdout);
+  Progress progress(chart_label(model, a.chart), a.out);
   RunHooks hooks;
   hooks.row = [&](const Row& r) {
     results.add(r);

@@ -88,7 +88,7 @@ for m = models
   chart_numbers = {{}, -1; struct(), -1; struct("a", {}), -1; [], -1; zeros(1, 0), -1;
                    "", -1; "ab", 0; int8(2), 2; true, 1; 2.9, 2};
   for k = 1:rows (chart_numbers)
-    want = [];  # a refusal: the call raises, no words at all
+    want = "raised";  # a refusal: the call raises, no words at all
     if (chart_numbers{k, 2} == 0)
       want = zeros (1, 4);
     elseif (chart_numbers{k, 2} > 0)
@@ -97,7 +97,7 @@ for m = models
     try
       got = feval (plugin, "sf_get_check_sum", "chart", chart_numbers{k, 1});
     catch err
-      got = [];
+      got = "raised";
     end_try_catch
     assert (isequal (got, want), sprintf ("%s, chart number row %d", plugin, k));
   endfor

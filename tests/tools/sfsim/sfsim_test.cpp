@@ -785,6 +785,10 @@ TEST_F(Sfsim, FailedWritesExitTwoNamingTheOutput) {
   r = sfsim({"query", "--model", "Harnvale", "sf_get_check_sum"}, "/dev/full");
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "sfsim: standard output: write error\n");
+  r = sfsim({"--out-dir", "default"}, "/dev/full");  // the default run's summary
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "sfsim: standard output: write error\n");
+  fs::remove_all(path("default"));
   auto with_out = c3;
   with_out.insert(with_out.end(), {"--out", "/dev/full"});
   r = sfsim(with_out);
