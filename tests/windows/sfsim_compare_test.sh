@@ -9,6 +9,8 @@ rm -rf "$work" && mkdir -p "$work/native" "$work/windows" || exit 1
 # The inputs: a table of chart 3 of Harnvale (243 rows), the same with a NaN breakpoint.
 awk 'BEGIN{print "x,y"; for(i=0;i<243;i++) printf "%g,%g\n", i/10, (i/10)^2}' > "$work/table.csv"
 sed 's/^12,/NaN,/' "$work/table.csv" > "$work/nan.csv"
+# An input in time.
+printf 'time,z\n0,0\n0.4,8\n1,2\n' > "$work/in.csv"
 
 runs=(
   "default|"
@@ -21,6 +23,8 @@ runs=(
   "query-bad|query --model Quimbrel sf_get_check_sum bogus"
   "save|run --model Harnvale --chart 3 --table ../table.csv --z-range 0:4:3 --save-state state.json"
   "restore|run --model Harnvale --chart 3 --table ../table.csv --z-range 6:8:2 --restore-state state.json --save-state state2.json"
+  "time|run --model Harnvale --chart 3 --table ../table.csv --input ../in.csv --step-size 0.05 --solver ode5 --rate continuous --out time.csv --plot time.svg"
+  "time-discrete|run --model Harnvale --chart 3 --table ../table.csv --input ../in.csv --step-size 0.1 --rate discrete --sample-time 0.2,0.1"
 )
 
 failed=0

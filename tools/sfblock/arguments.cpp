@@ -111,6 +111,12 @@ const double* Argument::doubles() const {
   return element_count(a) > 0 ? mxGetPr(a) : nullptr;
 }
 
+double Argument::scalar() const {
+  const mxArray* a = as_array(array_);
+  if (a == nullptr || !is_real_double(a) || element_count(a) != 1) refuse("a real double scalar");
+  return *mxGetPr(a);
+}
+
 const void* Argument::scalar_struct() const {
   const mxArray* a = as_array(array_);
   if (a == nullptr || !mxIsStruct(a) || mxGetNumberOfElements(a) != 1) {
@@ -123,6 +129,13 @@ void* doubles_shaped_like(const void* array) {
   const mxArray* a = as_array(array);
   return mxCreateNumericArray(mxGetNumberOfDimensions(a), mxGetDimensions(a), mxDOUBLE_CLASS,
                               mxREAL);
+}
+
+void* doubles_along(const void* like, std::size_t count) {
+  const mxArray* a = as_array(like);
+  const bool column = mxGetNumberOfDimensions(a) == 2 && mxGetN(a) == 1 && mxGetM(a) > 1;
+  const auto n = static_cast<mwSize>(count);
+  return column ? mxCreateDoubleMatrix(n, 1, mxREAL) : mxCreateDoubleMatrix(1, n, mxREAL);
 }
 
 }  // namespace sfblock

@@ -29,6 +29,8 @@ class Argument {
   const double* doubles(std::size_t count) const;
   // A full real double array of any size and shape.
   const double* doubles() const;
+  // A full real double scalar.
+  double scalar() const;
   // A 1x1 struct.
   const void* scalar_struct() const;
 
@@ -52,6 +54,10 @@ std::size_t element_count(const void* array);
 // A new real double array of the size and shape of `array` (N-dimensional and
 // empty sizes included), for the result y1.
 void* doubles_shaped_like(const void* array);
+
+// A new real double vector of `count` elements: a column when `like` is a column of
+// more than one row, else a row.
+void* doubles_along(const void* like, std::size_t count);
 
 // Raises an Octave error with an identifier; the message is taken as it is.
 [[noreturn]] void raise_error(const std::string& identifier, const std::string& message);

@@ -1,7 +1,7 @@
 // sfblock: chart blocks of the plug-ins run from GNU Octave.
 //
 //   y1 = sfblock(model, chart, x, y, z)
-//   [y1, state] = sfblock(model, chart, x, y, z, name, value, ...)
+//   [y1, state, t] = sfblock(model, chart, x, y, z, name, value, ...)
 //
 // runs one block (or several) of chart `chart` of `model` (a model of the build,
 // 'Harnvale' say) on the table (x, y) over the queries z, one major step of 0.01 s
@@ -14,20 +14,27 @@
 //            tools::kMaxBlocks
 //   'state'  a saved state (a struct from an earlier run) restored before the
 //            first step
-// The second output is block 1's saved state after the last step. Every argument
-// is checked by arguments.hpp.
+// and the time mode, in which z is a signal in time and the run steps as sfsim's
+// run in time does (tools/driver):
+//   'time'       the times of z, strictly increasing, one per element
+//   'stoptime'   the last major step's time at most (default: the last time)
+//   'stepsize'   the fixed step (default 0.01); major steps from time(1)
+//   'solver'     'discrete' (default), 'ode1' ... 'ode5': their minor steps
+//   'sampletime' P or [P, OFFSET] of a discrete block (default [stepsize, 0])
+// In time mode y1 and t are vectors of the major steps, along z. The second output
+// is block 1's saved state after the last step, the third the steps' times. Every
+// argument is checked by arguments.hpp.
 //
 // The plug-ins are the .mex files beside sfblock; they run on Octave's matrix
 // and MEX functions, so a host error in a step (e.g. a NaN breakpoint) is an
 // Octave error with the message's identifier.
 
-#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,13 +48,12 @@
 #include "models/list.hpp"
 #include "platform/mex.h"
 #include "tools/block_limit.hpp"
+#include "tools/driver/driver.hpp"
 #include "tools/sfblock/arguments.hpp"
 #include "tools/sfsim/numbers.hpp"
 
 namespace {
 
-using host::engine::Block;
-using host::engine::CallResult;
 using host::engine::Engine;
 using host::engine::Rate;
 
@@ -86,12 +92,6 @@ struct Failure {
   sfblock::raise_error(f.identifier, f.message);
 }
 
-std::string number(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
 // The folder of this MEX file: the plug-ins are its neighbours.
 std::filesystem::path own_folder() {
   const std::string file = host::os::library_path_of(reinterpret_cast<const void*>(&own_folder));
@@ -107,7 +107,67 @@ struct Request {
   Rate rate = Rate::Inherited;
   int blocks = 1;
   const mxArray* state = nullptr;
+  // The time mode: z at these times, major steps of the plan.
+  bool in_time = false;
+  tools::driver::Signal signal;
+  tools::driver::TimePlan plan;
+  tools::driver::Solver solver = tools::driver::Solver::Discrete;
 };
+
+// The option that names each time setting.
+const char* option_of(tools::driver::Setting setting) {
+  switch (setting) {
+    case tools::driver::Setting::Start:
+      return "time";
+    case tools::driver::Setting::Stop:
+      return "stoptime";
+    case tools::driver::Setting::Step:
+      return "stepsize";
+    case tools::driver::Setting::SampleTime:
+      break;
+  }
+  return "sampletime";
+}
+
+// The time mode's settings into a plan; every fault is an sfblock:option error
+// naming the option.
+void plan_time(Request& r, const mxArray* time, tools::driver::TimeSettings settings,
+               const std::string& only_with_time) {
+  using tools::driver::Signal;
+  if (time == nullptr) {
+    if (!only_with_time.empty()) {
+      raise({"sfblock:option",
+             "option '" + only_with_time + "' needs option 'time' (the times of z)"});
+    }
+    return;
+  }
+  const std::size_t n = sfblock::element_count(time);
+  const double* t = sfblock::Argument(time, "sfblock:option", "option 'time'").doubles();
+  if (n == 0 || n != r.steps) {
+    raise({"sfblock:option", "option 'time' must hold one time per element of z (" +
+                                 std::to_string(r.steps) + ", at least 1); got " +
+                                 sfblock::describe(time)});
+  }
+  std::vector<double> times(t, t + n);
+  if (const auto bad = Signal::first_out_of_order(times); bad || !std::isfinite(times.back())) {
+    const std::size_t i = bad ? *bad : n - 1;
+    raise({"sfblock:option", "option 'time' must be finite and strictly increasing; element " +
+                                 std::to_string(i + 1) + " is " + sfsim::format_number(times[i]) +
+                                 (i > 0 ? " after " + sfsim::format_number(times[i - 1]) : "")});
+  }
+  settings.start = times.front();
+  if (settings.stop != settings.stop) settings.stop = times.back();  // NaN: not given
+  settings.discrete = r.rate == Rate::Discrete;
+  settings.solver = r.solver;
+  const tools::driver::PlanOrFault planned = tools::driver::plan_time(settings);
+  if (planned.fault) {
+    raise({"sfblock:option", std::string("option '") + option_of(planned.fault->setting) + "' " +
+                                 planned.fault->text});
+  }
+  r.in_time = true;
+  r.plan = *planned.plan;
+  r.signal = Signal(std::move(times), std::vector<double>(r.z, r.z + n));
+}
 
 std::string lower(std::string text) {
   for (char& c : text)
@@ -141,6 +201,10 @@ Request parse(int nrhs, const mxArray* prhs[]) {
   r.z = Argument(prhs[4], "sfblock:query", "z").doubles();
   r.z_array = prhs[4];
   r.steps = sfblock::element_count(prhs[4]);
+  const mxArray* time = nullptr;
+  tools::driver::TimeSettings settings;
+  settings.stop = std::numeric_limits<double>::quiet_NaN();
+  std::string only_with_time;  // a time option given, which needs 'time'
   for (int i = 5; i < nrhs; i += 2) {
     const std::string name =
         Argument(prhs[i], "sfblock:option", "option name " + std::to_string((i - 3) / 2)).text();
@@ -163,102 +227,135 @@ Request parse(int nrhs, const mxArray* prhs[]) {
       r.blocks = static_cast<int>(value.whole(1, tools::kMaxBlocks));
     } else if (key == "state") {
       r.state = static_cast<const mxArray*>(value.scalar_struct());
+    } else if (key == "time") {
+      time = prhs[i + 1];
+    } else if (key == "stoptime" || key == "stepsize") {
+      const double v = value.scalar();
+      (key == "stoptime" ? settings.stop : settings.step) = v;
+      if (key == "stoptime" && v != v)
+        value.refuse_text("option 'stoptime' must be a number; got NaN");
+      only_with_time = key;
+    } else if (key == "solver") {
+      const std::string solver = value.text();
+      const auto named = tools::driver::solver_named(lower(solver));
+      if (!named) {
+        value.refuse_text(std::string("option 'solver' must be ") + tools::driver::kSolverNames +
+                          "; got " + sfsim::quoted(solver));
+      }
+      r.solver = *named;
+      only_with_time = key;
+    } else if (key == "sampletime") {
+      const std::size_t count = sfblock::element_count(prhs[i + 1]);
+      const double* p = value.doubles();
+      if (count < 1 || count > 2) value.refuse("a period or [period, offset]");
+      settings.period = p[0];
+      if (count == 2) settings.offset = p[1];
+      only_with_time = key;
     } else {
-      raise({"sfblock:option",
-             "unknown option " + sfsim::quoted(name) + " (known: rate, blocks, state)"});
+      raise({"sfblock:option", "unknown option " + sfsim::quoted(name) +
+                                   " (known: rate, blocks, state, time, stoptime, stepsize, "
+                                   "solver, sampletime)"});
     }
   }
+  plan_time(r, time, settings, only_with_time);
   return r;
 }
+
+// The queries z[k] as major steps at k * kStepSize.
+class QuerySteps : public tools::driver::Steps {
+ public:
+  QuerySteps(const double* z, std::size_t count) : z_(z), count_(count) {}
+  bool next(double& t, double& z) override {
+    if (k_ >= count_) return false;
+    t = static_cast<double>(k_) * host::engine::kStepSize;
+    z = z_[k_++];
+    return true;
+  }
+  double z_at(double) override { return k_ > 0 ? z_[k_ - 1] : 0.0; }  // no minor steps
+  std::int64_t count() const override { return static_cast<std::int64_t>(count_); }
+
+ private:
+  const double* z_;
+  std::size_t count_, k_ = 0;
+};
 
 // Runs the blocks; on success fills y1 (and the state when asked), else returns
 // the failure. Every block started is terminated and the engine released before
 // this returns, so that the caller raises with nothing left behind.
-std::optional<Failure> run(const Request& r, double* y1, mxArray** state) {
+std::optional<Failure> run(const Request& r, double* y1, double* t, mxArray** state) {
   Engine engine;
-  std::optional<Failure> failure;
-  // One method call; its failure (posted or raised) is kept under `what`.
-  auto ok = [&](const std::string& what, const CallResult& res) {
-    if (!res && !failure) {
-      failure = Failure{res.identifier.empty() ? "sfblock:hostError" : res.identifier,
-                        what + ": " + res.error};
-    }
-    return bool(res);
-  };
   try {
     const std::filesystem::path file = own_folder() / (std::string(r.model->name) + "_sfun.mex");
     host::engine::Plugin& plugin = engine.load(file.string());
-    host::engine::BlockOptions options;
-    options.chart = r.chart;
-    options.table_length = r.model->table_length[r.chart - 1];
-    options.rate = r.rate;
-    const std::size_t steps = r.steps;
-    const double* z = r.z;
-    std::vector<Block*> blocks;
-    for (int i = 0; i < r.blocks; ++i) {
-      Block& b = engine.add_block(plugin, options);
-      b.set_inputs(r.x, r.y, steps > 0 ? z[0] : 0.0);
-      blocks.push_back(&b);
+    QuerySteps queries(r.z, r.steps);
+    tools::driver::TimeSteps in_time(r.signal, r.plan);
+    tools::driver::Spec spec;
+    spec.chart = r.chart;
+    spec.table_length = r.model->table_length[r.chart - 1];
+    spec.rate = r.rate;
+    spec.blocks = r.blocks;
+    spec.x = r.x;
+    spec.y = r.y;
+    spec.steps = r.in_time ? static_cast<tools::driver::Steps*>(&in_time) : &queries;
+    if (r.in_time) {
+      spec.solver = r.solver;
+      tools::driver::apply(r.plan, spec);
     }
-    for (Block* b : blocks) {
-      if (!ok("mdlSetWorkWidths", b->set_work_widths()) || !ok("mdlStart", b->start()) ||
-          !ok("mdlInitializeConditions", b->initialize()))
-        return failure;
-      if (r.state != nullptr && !ok("mdlSetSimState", b->set_sim_state(r.state))) return failure;
+    spec.restore = r.state;
+    spec.save = state != nullptr;
+    tools::driver::Hooks hooks;
+    hooks.row = [&](const tools::driver::Row& row) {
+      y1[row.step] = row.y1;
+      if (t != nullptr) t[row.step] = row.time;
+      return true;
+    };
+    tools::driver::Result result = tools::driver::run(engine, plugin, spec, hooks);
+    if (!result.ok) {
+      const std::string identifier = result.differ               ? "sfblock:blocksDiffer"
+                                     : result.identifier.empty() ? "sfblock:hostError"
+                                                                 : result.identifier;
+      return Failure{identifier, result.message};
     }
-    for (std::size_t k = 0; k < steps; ++k) {
-      const double t = static_cast<double>(k) * host::engine::kStepSize;
-      engine.set_time(t, true);
-      const std::string what =
-          "step " + std::to_string(k) + " (time " + number(t) + ", z " + number(z[k]) + ")";
-      for (std::size_t i = 0; i < blocks.size(); ++i) {
-        blocks[i]->z() = z[k];
-        if (!ok(what, blocks[i]->outputs())) return failure;
-        const double a = blocks[i]->y1(), b = blocks[0]->y1();
-        if (std::bit_cast<std::uint64_t>(a) != std::bit_cast<std::uint64_t>(b)) {
-          return Failure{"sfblock:blocksDiffer", what + ": block " + std::to_string(i + 1) +
-                                                     " gave y1 = " + number(a) + ", block 1 gave " +
-                                                     number(b)};
-        }
-      }
-      y1[k] = blocks[0]->y1();
-    }
-    if (state != nullptr) {
-      CallResult res;
-      host::engine::MxPtr saved = blocks[0]->get_sim_state(&res);
-      if (!ok("mdlGetSimState", res)) return failure;
-      *state = saved.release();
-    }
-    for (Block* b : blocks) {
-      if (!ok("mdlTerminate", b->terminate())) return failure;
-    }
+    if (state != nullptr) *state = result.saved_state.release();
   } catch (const octave::execution_exception& e) {
     // An Octave error raised outside the runtime's method wrapper.
     return Failure{e.identifier().empty() ? "sfblock:hostError" : e.identifier(), e.message()};
   } catch (const std::exception& e) {
     return Failure{"sfblock:engine", e.what()};
   }
-  return failure;
+  return std::nullopt;
 }
 
 }  // namespace
 
 extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nlhs > 2) raise({"sfblock:usage", "sfblock has at most two outputs: y1 and the state"});
+  if (nlhs > 3) {
+    raise({"sfblock:usage", "sfblock has at most three outputs: y1, the state and the times"});
+  }
   const Request r = parse(nrhs, prhs);
-  // y1 has the size and shape of z, N-dimensional and empty sizes included.
-  mxArray* y1 = static_cast<mxArray*>(sfblock::doubles_shaped_like(r.z_array));
+  // In time mode y1 and the times are vectors of the major steps along z; else
+  // they have the size and shape of z, N-dimensional and empty sizes included.
+  auto make = [&] {
+    return static_cast<mxArray*>(
+        r.in_time ? sfblock::doubles_along(r.z_array, static_cast<std::size_t>(r.plan.count))
+                  : sfblock::doubles_shaped_like(r.z_array));
+  };
+  mxArray* y1 = make();
+  mxArray* t = nlhs > 2 ? make() : nullptr;
   mxArray* state = nullptr;
-  std::optional<Failure> failure = run(r, mxGetPr(y1), nlhs > 1 ? &state : nullptr);
+  std::optional<Failure> failure =
+      run(r, mxGetPr(y1), t != nullptr ? mxGetPr(t) : nullptr, nlhs > 1 ? &state : nullptr);
   // Every block of the run has terminated, and no other code in Octave starts
   // blocks: the runtime's records of the run (debug instances, machines, charts)
   // go, or they would pile up over the calls of a session.
   host::sf_runtime::reset();
   if (failure) {
     mxDestroyArray(y1);
+    if (t != nullptr) mxDestroyArray(t);
     if (state != nullptr) mxDestroyArray(state);
     raise(*failure);
   }
   plhs[0] = y1;
   if (nlhs > 1) plhs[1] = state;
+  if (nlhs > 2) plhs[2] = t;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/sfsim/time_args.hpp"
+
 namespace sfsim {
 
 inline constexpr int kExitHostError = 1;
@@ -22,6 +24,7 @@ struct RunArgs {
   std::uint64_t trace_limit = kDefaultTraceLimit;
   int chart = 0;
   int blocks = 1;
+  TimeArgs time;  // a run in time: --input and its settings
 };
 
 struct ModelInfo;

@@ -17,6 +17,7 @@
 #include "platform/mx.h"
 #include "tools/sfsim/builtin.hpp"
 #include "tools/sfsim/commands.hpp"
+#include "tools/sfsim/formats.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile.hpp"
 #include "tools/sfsim/mxjson.hpp"
@@ -75,7 +76,7 @@ int default_command(const std::string& out_dir) {
     auto queries = range_queries(default_range(spec.table));
     spec.queries = queries.get();
     std::ostream& csv = f.csv->stream();
-    csv << "step,time,z,y1\n";
+    csv << formats::kCsvHeader;
     PlotPoints points(f.svg->path());
     Summary s;
     s.chart = chart_label(model, f.chart);
@@ -83,8 +84,7 @@ int default_command(const std::string& out_dir) {
     Progress progress(s.chart, f.csv->path());
     RunHooks hooks;
     hooks.row = [&](const Row& r) {
-      csv << r.step << ',' << format_number(r.time) << ',' << format_number(r.z) << ','
-          << format_number(r.y1) << '\n';
+      formats::write_row(csv, r);
       points.add(r.z, r.y1);
       if (std::isnan(r.y1)) {
         ++s.nan;

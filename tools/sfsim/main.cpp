@@ -91,10 +91,23 @@ int main_(int argc, char** argv) {
   RunArgs ra;
   auto* run = app.add_subcommand(
       "run",
-      "Simulate K blocks of one chart, one major step per query (time = step * 0.01 s, steps "
-      "numbered from 0). With --blocks K every block must give the same y1; the CSV rows and the "
-      "saved state are those of block 1, a restored state goes to every block. Every step is a "
-      "major step, whatever the rate.");
+      "Simulate K blocks of one chart, in one of two modes.\n"
+      "Query mode (--z or --z-range): one major step per query, at time = step * 0.01 s (steps "
+      "numbered from 0), no minor steps; the rate changes no result.\n"
+      "Time mode (--input FILE, a CSV with the header time,z or a .mat with the vectors time and "
+      "z): z is a signal, linear in time between its points and held at its end values outside "
+      "them. Major steps at t_k = T0 + k*H (k from 0) while t_k <= T1, T0 and T1 from "
+      "--start-time and --stop-time (default: the first and last input times), H from "
+      "--step-size (default 0.01). After each major step's outputs call the solver's minor steps "
+      "call the outputs at t_k + c*H with the major-time-step indicator 0: discrete and ode1 "
+      "none, ode2 c = 1, ode3 1/2, 3/4, ode4 1/2, 1/2, 1, ode5 1/5, 3/10, 4/5, 8/9, 1. A block "
+      "of --rate discrete is called only in major steps at its sample hits OFFSET + j*P "
+      "(--sample-time P or P,OFFSET; default H, 0; P a whole multiple of H, 0 <= OFFSET < P) and "
+      "holds its output between them; inherited and continuous blocks are called at every major "
+      "and minor step. One CSV row per major step: z at t_k and y1 after the major step's call. "
+      "A bad time setting is refused before any step (exit 2).\n"
+      "With --blocks K every block must give the same y1; the CSV rows and the saved state are "
+      "those of block 1, a restored state goes to every block.");
   run->add_option("--model", ra.model, model_names(" or "))->required()->check(not_empty);
   run->add_option("--chart", ra.chart, "chart number (" + chart_ranges() + ")")
       ->required()
@@ -116,7 +129,30 @@ int main_(int argc, char** argv) {
                   "widened by a tenth on each side, 201 steps)")
       ->excludes(zf)
       ->check(not_empty);
-  run->add_option("--rate", ra.rate, "the block's sample time")
+  run->add_option("--input", ra.time.input,
+                  "time mode: the input z in time, a CSV with the header time,z (times strictly "
+                  "increasing) or a .mat with the vectors time and z; - reads standard input")
+      ->excludes(zf)
+      ->excludes("--z-range")
+      ->check(not_empty);
+  run->add_option("--start-time", ra.time.start,
+                  "time mode: the first major step's time T0 (default: the first input time)")
+      ->check(not_empty);
+  run->add_option("--stop-time", ra.time.stop,
+                  "time mode: major steps while t_k <= T1 (default: the last input time)")
+      ->check(not_empty);
+  run->add_option("--step-size", ra.time.step, "time mode: the fixed step H in s (default 0.01)")
+      ->check(not_empty);
+  run->add_option("--solver", ra.time.solver,
+                  "time mode: discrete (default, no minor steps), ode1, ode2, ode3, ode4 or ode5")
+      ->check(not_empty);
+  run->add_option("--sample-time", ra.time.sample_time,
+                  "time mode, --rate discrete: P or P,OFFSET, the block's sample period and "
+                  "offset (default: H,0)")
+      ->check(not_empty);
+  run->add_option("--rate", ra.rate,
+                  "the block's sample time: inherited, continuous or discrete (in time mode a "
+                  "discrete block steps at its sample hits only)")
       ->check(CLI::IsMember({"inherited", "continuous", "discrete"}))
       ->default_val("inherited");
   run->add_option("--blocks", ra.blocks, "K blocks of the chart, all fed the same inputs")
@@ -127,7 +163,9 @@ int main_(int argc, char** argv) {
   run->add_option("--out", ra.out,
                   "CSV with header step,time,z,y1 (default, or -: standard output)")
       ->check(not_empty);
-  run->add_option("--plot", ra.plot, "SVG of y1 against z with the table's points (FILE.svg)")
+  run->add_option("--plot", ra.plot,
+                  "SVG of y1 against z with the table's points; in time mode of y1 and z against "
+                  "time (FILE.svg)")
       ->check(not_empty)
       ->check(CLI::Validator(
           [](std::string& value) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "host/mx_classes.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile_check.hpp"
+#include "tools/sfsim/numbers.hpp"
 
 namespace sfsim::mat {
 namespace {
@@ -324,6 +326,25 @@ std::unique_ptr<Queries> read_queries(const std::string& path, const std::string
   std::vector<double> z = read_vector(path, name);
   if (z.empty()) fail_variable(path, name, "the variable holds no query");
   return std::make_unique<VectorQueries>(std::move(z));
+}
+
+tools::driver::Signal read_signal(const std::string& path) {
+  std::vector<double> time = read_vector(path, "time"), z = read_vector(path, "z");
+  if (time.empty()) fail_variable(path, "time", "the variable holds no point");
+  if (z.size() != time.size()) {
+    fail_variable(path, "z",
+                  "has " + std::to_string(z.size()) + " elements, but 'time' has " +
+                      std::to_string(time.size()));
+  }
+  const auto bad = tools::driver::Signal::first_out_of_order(time);
+  if (bad || !std::isfinite(time.back())) {
+    const std::size_t i = bad ? *bad : time.size() - 1;
+    fail_variable(path, "time",
+                  "element " + std::to_string(i + 1) + " is " + format_number(time[i]) +
+                      (i > 0 ? " after " + format_number(time[i - 1]) : std::string()) +
+                      ": times must be finite and increase strictly");
+  }
+  return tools::driver::Signal(std::move(time), std::move(z));
 }
 
 Table read_table(const std::string& path, const std::string& x_name, const std::string& y_name,

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/engine.hpp"
+#include "tools/driver/driver.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/output.hpp"
 
@@ -27,6 +28,10 @@ std::vector<double> read_vector(const std::string& path, const std::string& name
 
 // The same vector as the queries of a run; it must hold at least one.
 std::unique_ptr<Queries> read_queries(const std::string& path, const std::string& name);
+
+// The input of a run in time: the vectors `time` and `z` of one length, at least
+// one point, times finite and strictly increasing.
+tools::driver::Signal read_signal(const std::string& path);
 
 // The table's breakpoints and values: two real double vectors of exactly `rows`
 // elements each. `what` says who needs that many ("chart 2 of Quimbrel").

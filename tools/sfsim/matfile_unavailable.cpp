@@ -23,6 +23,10 @@ std::unique_ptr<Queries> read_queries(const std::string& path, const std::string
   unavailable(path);
 }
 
+tools::driver::Signal read_signal(const std::string& path) {
+  unavailable(path);
+}
+
 Table read_table(const std::string& path, const std::string&, const std::string&, std::size_t,
                  const std::string&) {
   unavailable(path);

@@ -9,12 +9,20 @@
 
 namespace sfsim {
 
+std::size_t format_number_to(char* out, double v) {
+  const char* special = std::isnan(v) ? "NaN" : std::isinf(v) ? (v > 0 ? "Inf" : "-Inf") : nullptr;
+  if (special != nullptr) {
+    const std::size_t n = std::char_traits<char>::length(special);
+    std::char_traits<char>::copy(out, special, n);
+    return n;
+  }
+  // At most 24 characters ("-2.2250738585072014e-308").
+  return static_cast<std::size_t>(std::to_chars(out, out + kNumberChars, v).ptr - out);
+}
+
 std::string format_number(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
-  char b[40];
-  std::snprintf(b, sizeof b, "%.17g", v);
-  return b;
+  char b[kNumberChars];
+  return std::string(b, format_number_to(b, v));
 }
 
 std::string_view trim(std::string_view text) {

@@ -1,6 +1,6 @@
-// Numbers as sfsim writes and reads them: %.17g (reads back bit for bit), with the
-// spellings NaN, Inf and -Inf for the IEEE specials; and texts from the user's input
-// made safe to show on a terminal.
+// Numbers as sfsim writes and reads them: the shortest text that reads back to the
+// same bits (std::to_chars), with the spellings NaN, Inf and -Inf for the IEEE
+// specials; and texts from the user's input made safe to show on a terminal.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,11 @@
 namespace sfsim {
 
 std::string format_number(double v);
+
+// The same text into `out` (kNumberChars bytes at least), without allocating; returns
+// its length.
+inline constexpr std::size_t kNumberChars = 32;
+std::size_t format_number_to(char* out, double v);
 
 // How a text reads as a number. A number too large for a double, or one that is not
 // 0 but so close to 0 that it would read as 0, is OutOfRange (its value HUGE_VAL or

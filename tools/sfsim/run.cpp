@@ -17,9 +17,8 @@
 #include "platform/mx.h"
 #include "tools/sfsim/builtin.hpp"
 #include "tools/sfsim/commands.hpp"
+#include "tools/sfsim/formats.hpp"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/matfile.hpp"
-#include "tools/sfsim/mxjson.hpp"
 #include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/output.hpp"
 #include "tools/sfsim/plugins.hpp"
@@ -37,25 +36,6 @@ std::string chart_label(const ModelInfo& m, int chart) {
 }
 
 namespace {
-
-// The CSV of a run, written row by row (the header before the first row).
-class CsvWriter {
- public:
-  explicit CsvWriter(TextOutput& out) : out_(out) {}
-  void header() {
-    if (!header_) out_.stream() << "step,time,z,y1\n";
-    header_ = true;
-  }
-  void row(const Row& r) {
-    header();
-    out_.stream() << r.step << ',' << format_number(r.time) << ',' << format_number(r.z) << ','
-                  << format_number(r.y1) << '\n';
-  }
-
- private:
-  TextOutput& out_;
-  bool header_ = false;
-};
 
 // Streams every host call into a file while alive, up to a size limit: a call that
 // would pass it is not written, and the trace is over.
@@ -128,29 +108,36 @@ int run_command(const RunArgs& a) {
   const ModelInfo& model = find_model(a.model);
   if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
     throw InputError("--table and --z both name standard input (-); give one of them a file");
+  if (is_standard_stream(a.table) && is_standard_stream(a.time.input))
+    throw InputError("--table and --input both name standard input (-); give one of them a file");
   RunSpec spec;
   spec.chart = a.chart;
   spec.table_length = table_length(model, a.chart);
   spec.rate = parse_rate(a.rate);
   spec.blocks = a.blocks;
   const std::string what = "chart " + std::to_string(a.chart) + " of " + model.name;
+  const formats::Variables vars{a.x_var, a.y_var, a.z_var};
   spec.table = a.table.empty() ? builtin_table(model, a.chart) : reading(a.table, [&] {
-    const auto rows = static_cast<std::size_t>(spec.table_length);
-    return mat::is_mat_path(a.table) ? mat::read_table(a.table, a.x_var, a.y_var, rows, what)
-                                     : read_table(a.table, rows, what);
+    return formats::read_table(a.table, vars, static_cast<std::size_t>(spec.table_length), what);
   });
-  std::unique_ptr<Queries> queries =
-      mat::is_mat_path(a.z_file) ? mat::read_queries(a.z_file, a.z_var)
-      : !a.z_file.empty()        ? query_file(a.z_file)
-      : !a.z_range.empty()       ? range_queries(parse_range_spec(a.z_range))
-                                 : range_queries(default_range(spec.table));
-  spec.queries = queries.get();
+  // The input: queries, one step each, or a signal in time.
+  std::unique_ptr<Queries> queries;
+  std::optional<tools::driver::Signal> signal;
+  if (a.time.input.empty()) {
+    check_query_mode(a.time);
+    queries = !a.z_file.empty()    ? formats::read_queries(a.z_file, vars)
+              : !a.z_range.empty() ? range_queries(parse_range_spec(a.z_range))
+                                   : range_queries(default_range(spec.table));
+    spec.queries = queries.get();
+  } else {
+    signal = reading(a.time.input, [&] { return formats::read_signal(a.time.input); });
+    spec.signal = &*signal;
+    spec.time = plan_run(a.time, *signal, spec.rate);
+  }
+  const std::int64_t steps = signal ? spec.time.plan.count : queries->count();
   MxPtr restore;
   if (!a.restore.empty())
-    restore = reading(a.restore, [&] {
-      return mat::is_mat_path(a.restore) ? mat::read_state(a.restore)
-                                         : from_json(read_json_file(a.restore), a.restore);
-    });
+    restore = reading(a.restore, [&] { return formats::read_state(a.restore); });
   spec.restore = restore.get();
   spec.save = !a.save.empty();
   const std::string plugin_file = plugin_path(model, a.plugin);
@@ -159,19 +146,22 @@ int run_command(const RunArgs& a) {
   // over the state it was restored from: that file has been read in full by now.
   check_distinct({{"--table", a.table},
                   {"--z", a.z_file},
+                  {"--input", a.time.input},
                   {"--plugin", plugin_file},
                   {"--restore-state", a.restore}},
                  {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}});
   check_distinct(
-      {{"--table", a.table}, {"--z", a.z_file}, {"--plugin", plugin_file}},
+      {{"--table", a.table},
+       {"--z", a.z_file},
+       {"--input", a.time.input},
+       {"--plugin", plugin_file}},
       {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}, {"--save-state", a.save}});
-  TextOutput csv_out(a.out);
+  TextOutput result_out(a.out);
   std::unique_ptr<OutputFile> plot_out, state_out;
   if (!a.plot.empty()) plot_out = std::make_unique<OutputFile>(a.plot);
   if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
   TraceFile trace(a.trace, a.trace_limit);
-  std::optional<mat::ResultColumns> columns;  // a MAT-file output's rows, kept beside it
-  if (mat::is_mat_path(a.out)) columns.emplace(a.out, queries->count());
+  formats::Results results(result_out, a.out, steps);
 
   trace.start();
   std::optional<Engine> engine(std::in_place);
@@ -180,16 +170,15 @@ int run_command(const RunArgs& a) {
   trace.stop();
   auto& plugin = load_plugin(*engine, plugin_file, model);
   trace.start();
-  CsvWriter csv(csv_out);
   std::optional<PlotPoints> points;
   if (plot_out) points.emplace(a.plot);
   Progress progress(chart_label(model, a.chart), a.out);
   RunHooks hooks;
   hooks.row = [&](const Row& r) {
-    columns ? columns->add(r.step, r.time, r.z, r.y1) : csv.row(r);
-    if (points) points->add(r.z, r.y1);
+    results.add(r);
+    if (points) signal ? points->add(r.time, r.y1, r.z) : points->add(r.z, r.y1);
     // A write that failed (a closed pipe, a full disk) ends the run: commit says so.
-    return !trace.over() && csv_out.good() && !(columns && columns->failed());
+    return !trace.over() && results.good();
   };
   hooks.progress = std::ref(progress);
   RunResult result = simulate(*engine, plugin, spec, hooks);
@@ -198,14 +187,16 @@ int run_command(const RunArgs& a) {
   trace.stop();
   if (result.refused) throw InputError(plugin_file + ": " + result.error);
   if (trace.over()) throw trace.limit_error();
-  if (!csv_out.good()) csv_out.commit();  // throws the write error
-  columns ? columns->write(csv_out.stream()) : csv.header();
+  if (!result_out.good()) result_out.commit();  // throws the write error
+  results.finish();
   // The files of a run that ended in a host error are complete records of the steps
   // before it; they are kept.
-  csv_out.commit();
+  result_out.commit();
   trace.commit();
   if (plot_out) {
     Plot table{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
+    if (signal)
+      table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
     points->render(table, plot_out->stream(), plot_out->path());
     plot_out->commit();
   }
@@ -215,10 +206,7 @@ int run_command(const RunArgs& a) {
     return kExitHostError;
   }
   if (state_out) {
-    if (mat::is_mat_path(a.save))
-      mat::write_value(state_out->stream(), mat::kStateVariable, result.saved_state.get());
-    else
-      state_out->stream() << dump(to_json(result.saved_state.get())) << "\n";
+    formats::write_state(state_out->stream(), a.save, result.saved_state.get());
     state_out->commit();
   }
   return 0;

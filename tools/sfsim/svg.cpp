@@ -88,16 +88,17 @@ std::vector<double> ticks(const Range& r) {
   return t;
 }
 
+using Point = std::function<void(double, double, double)>;
+
 // Draws a plot whose run points come from `each_point`, which calls its argument
-// once per point.
-void draw(const Plot& plot,
-          const std::function<void(const std::function<void(double, double)>&)>& each_point,
-          std::ostream& o) {
+// once per point with x, y1 and the second line's value.
+void draw(const Plot& plot, const std::function<void(const Point&)>& each_point, std::ostream& o) {
   Range rx, ry;
   for (std::size_t i = 0; i < plot.table_x.size(); ++i)
     if (std::isfinite(plot.table_y[i])) rx.add(plot.table_x[i]), ry.add(plot.table_y[i]);
-  each_point([&](double z, double y1) {
+  each_point([&](double z, double y1, double second) {
     if (std::isfinite(y1)) rx.add(z), ry.add(y1);
+    if (plot.in_time && std::isfinite(second)) rx.add(z), ry.add(second);
   });
   rx.settle();
   ry.settle();
@@ -135,9 +136,11 @@ void draw(const Plot& plot,
     o << "<text x=\"" << kLeft - 8 << "\" y=\"" << fixed(sy(t) + 4) << "\" text-anchor=\"end\">"
       << label(t) << "</text>\n";
   o << "<text x=\"" << kLeft + pw / 2 << "\" y=\"" << kHeight - 15
-    << "\" text-anchor=\"middle\" font-size=\"14\">z</text>\n"
+    << "\" text-anchor=\"middle\" font-size=\"14\">" << (plot.in_time ? "time (s)" : "z")
+    << "</text>\n"
     << "<text x=\"20\" y=\"" << kTop + ph / 2 << "\" text-anchor=\"middle\" font-size=\"14\" "
-    << "transform=\"rotate(-90 20 " << kTop + ph / 2 << ")\">y1</text>\n</g>\n";
+    << "transform=\"rotate(-90 20 " << kTop + ph / 2 << ")\">" << (plot.in_time ? "y1, z" : "y1")
+    << "</text>\n</g>\n";
 
   // The table's points, then the outputs as one line.
   o << "<g fill=\"#1f77b4\" fill-opacity=\"0.6\">\n";
@@ -146,21 +149,38 @@ void draw(const Plot& plot,
     o << "<circle cx=\"" << fixed(sx(plot.table_x[i])) << "\" cy=\"" << fixed(sy(plot.table_y[i]))
       << "\" r=\"2\"/>\n";
   }
-  o << "</g>\n<polyline fill=\"none\" stroke=\"#d62728\" stroke-width=\"1.5\" points=\"";
-  bool first = true;
-  each_point([&](double z, double y1) {
-    if (!drawable(z, y1)) return;
-    o << (first ? "" : " ") << fixed(sx(z)) << ',' << fixed(sy(y1));
-    first = false;
-  });
-  o << "\"/>\n"
-    << "<g font-size=\"12\">\n"
-    << "<circle cx=\"" << kLeft + 15 << "\" cy=\"" << kTop + 15 << "\" r=\"3\" fill=\"#1f77b4\"/>\n"
-    << "<text x=\"" << kLeft + 25 << "\" y=\"" << kTop + 19 << "\">table (x, y)</text>\n"
-    << "<line x1=\"" << kLeft + 8 << "\" y1=\"" << kTop + 33 << "\" x2=\"" << kLeft + 22
-    << "\" y2=\"" << kTop + 33 << "\" stroke=\"#d62728\" stroke-width=\"1.5\"/>\n"
-    << "<text x=\"" << kLeft + 25 << "\" y=\"" << kTop + 37 << "\">y1 at z</text>\n"
-    << "</g>\n</svg>\n";
+  o << "</g>\n";
+  // The second line (the input in time) under the first.
+  auto polyline = [&](const char* colour, bool second) {
+    o << "<polyline fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"1.5\" points=\"";
+    bool first = true;
+    each_point([&](double x, double y1, double y2) {
+      const double y = second ? y2 : y1;
+      if (!drawable(x, y)) return;
+      o << (first ? "" : " ") << fixed(sx(x)) << ',' << fixed(sy(y));
+      first = false;
+    });
+    o << "\"/>\n";
+  };
+  if (plot.in_time) polyline("#2ca02c", true);
+  polyline("#d62728", false);
+  // The legend: a line of it per thing drawn.
+  o << "<g font-size=\"12\">\n";
+  double at = kTop + 15;
+  if (!plot.table_x.empty() || !plot.in_time) {
+    o << "<circle cx=\"" << kLeft + 15 << "\" cy=\"" << at << "\" r=\"3\" fill=\"#1f77b4\"/>\n"
+      << "<text x=\"" << kLeft + 25 << "\" y=\"" << at + 4 << "\">table (x, y)</text>\n";
+    at += 18;
+  }
+  auto line_key = [&](const char* colour, const char* text) {
+    o << "<line x1=\"" << kLeft + 8 << "\" y1=\"" << at << "\" x2=\"" << kLeft + 22 << "\" y2=\""
+      << at << "\" stroke=\"" << colour << "\" stroke-width=\"1.5\"/>\n"
+      << "<text x=\"" << kLeft + 25 << "\" y=\"" << at + 4 << "\">" << text << "</text>\n";
+    at += 18;
+  };
+  line_key("#d62728", plot.in_time ? "y1" : "y1 at z");
+  if (plot.in_time) line_key("#2ca02c", "z");
+  o << "</g>\n</svg>\n";
 }
 
 }  // namespace
@@ -169,9 +189,9 @@ std::string render_svg(const Plot& plot) {
   std::ostringstream o;
   draw(
       plot,
-      [&](const std::function<void(double, double)>& f) {
+      [&](const Point& f) {
         for (std::size_t i = 0; i < plot.z.size(); ++i)
-          f(plot.z[i], plot.y1[i]);
+          f(plot.z[i], plot.y1[i], 0.0);
       },
       o);
   return o.str();
@@ -195,8 +215,8 @@ PlotPoints::~PlotPoints() {
   if (scratch_) std::fclose(scratch_);
 }
 
-void PlotPoints::add(double z, double y1) {
-  const double point[2] = {z, y1};
+void PlotPoints::add(double x, double y1, double second) {
+  const double point[3] = {x, y1, second};
   if (!failed_ && std::fwrite(point, sizeof point, 1, scratch_) != 1) failed_ = true;
 }
 
@@ -205,11 +225,11 @@ void PlotPoints::render(const Plot& table, std::ostream& out, const std::string&
     throw InputError(name + ": cannot keep the points of the plot (no room for a scratch file)");
   draw(
       table,
-      [&](const std::function<void(double, double)>& f) {
+      [&](const Point& f) {
         std::rewind(scratch_);
-        double point[2];
+        double point[3];
         while (std::fread(point, sizeof point, 1, scratch_) == 1)
-          f(point[0], point[1]);
+          f(point[0], point[1], point[2]);
         if (std::ferror(scratch_)) failed_ = true;
       },
       out);

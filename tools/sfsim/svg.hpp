@@ -1,4 +1,5 @@
-// The plot of a run: y1 against z, with the table's points, as a self-contained SVG.
+// The plot of a run as a self-contained SVG: y1 against z with the table's points
+// (query mode), or y1 and z against time (a run in time).
 #pragma once
 
 #include <cstdio>
@@ -15,6 +16,9 @@ struct Plot {
   std::string title;
   std::vector<double> table_x, table_y;  // drawn as small circles
   std::vector<double> z, y1;             // one polyline; points that are not finite are left out
+  // A run in time: the horizontal axis is time, and a second line shows the input z
+  // of each point (PlotPoints::add's `second`).
+  bool in_time = false;
 };
 
 std::string render_svg(const Plot& plot);
@@ -27,7 +31,8 @@ class PlotPoints {
   ~PlotPoints();
   PlotPoints(const PlotPoints&) = delete;
   PlotPoints& operator=(const PlotPoints&) = delete;
-  void add(double z, double y1);
+  // A point of the line; `second` is the second line's value at x in a run in time.
+  void add(double x, double y1, double second = 0.0);
   // Writes the picture; `table` holds the title and the table's points. InputError
   // naming `name` when the scratch file failed.
   void render(const Plot& table, std::ostream& out, const std::string& name);

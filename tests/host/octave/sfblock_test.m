@@ -130,11 +130,31 @@ bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage", "usage: y1 = sfbloc
              {h2{:}, 1, "blocks", 2.5}, "sfblock:option", "got 2.5";
              {h2{:}, 1, "state", 5}, "sfblock:option", "option 'state' must be a saved state (a 1x1 struct); got a 1x1 double array";
              {h2{:}, 1, "state", struct("a", {1, 2})}, "sfblock:option", "got a 1x2 struct array";
-             {h2{:}, 1, "colour", 1}, "sfblock:option", "unknown option 'colour' (known: rate, blocks, state)";
+             {h2{:}, 1, "colour", 1}, "sfblock:option", "unknown option 'colour' (known: rate, blocks, state, time, stoptime, stepsize, solver, sampletime)";
              {h2{:}, 1, ["co" char(27) "lour"], 1}, "sfblock:option", "unknown option 'co\\x1blour'";
              {h2{:}, 1, ["rate" char(0) "x"], 1}, "sfblock:option", "option name 1 must be a text without NUL characters; got 'rate\\x00x'";
              {h2{:}, 1, "blocks", 2, 7, 1}, "sfblock:option", "option name 2 must be a text (a character row); got a 1x1 double array";
-             {h2{:}, 1, long_name, 1}, "sfblock:option", ["unknown option '" repmat("a", 1, 60) "...' (known"]};
+             {h2{:}, 1, long_name, 1}, "sfblock:option", ["unknown option '" repmat("a", 1, 60) "...' (known"];
+             ## The time mode's settings, each refused before any step.
+             {h2{:}, [1 2], "time", 0}, "sfblock:option", "option 'time' must hold one time per element of z (2, at least 1); got a 1x1 double array";
+             {h2{:}, [], "time", []}, "sfblock:option", "one time per element of z (0, at least 1)";
+             {h2{:}, [1 2 3], "time", [0 1 1]}, "sfblock:option", "option 'time' must be finite and strictly increasing; element 3 is 1 after 1";
+             {h2{:}, [1 2 3], "time", [0 NaN 1]}, "sfblock:option", "element 2 is NaN after 0";
+             {h2{:}, [1 2], "time", [0 Inf]}, "sfblock:option", "element 2 is Inf after 0";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", 0}, "sfblock:option", "option 'stepsize' must be a positive number; got 0";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", -1}, "sfblock:option", "got -1";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", NaN}, "sfblock:option", "option 'stepsize' must be a positive number; got NaN";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", [1 2]}, "sfblock:option", "option 'stepsize' must be a real double scalar; got a 1x2 double array";
+             {h2{:}, [1 2], "time", [0 1], "stoptime", -0.5}, "sfblock:option", "option 'stoptime' must not be before the start time 0; got -0.5";
+             {h2{:}, [1 2], "time", [0 1], "stoptime", 1e300}, "sfblock:option", "option 'stoptime' gives more than 2^53 steps of 0.01 from 0 to 1";
+             {h2{:}, [1 2], "time", [0 1], "solver", "ode6"}, "sfblock:option", "option 'solver' must be discrete, ode1, ode2, ode3, ode4 or ode5; got 'ode6'";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", 0.25, "rate", "discrete", "sampletime", 0.375}, "sfblock:option", "option 'sampletime' must be a whole multiple of the step size 0.25; got 0.375";
+             {h2{:}, [1 2], "time", [0 1], "rate", "discrete", "sampletime", [0.5 0.5]}, "sfblock:option", "option 'sampletime' offset must be at least 0 and below the period 0.5; got 0.5";
+             {h2{:}, [1 2], "time", [0 1], "rate", "discrete", "sampletime", [0.5 -0.25]}, "sfblock:option", "got -0.25";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", 0.25, "rate", "discrete", "sampletime", [0.5 0.125]}, "sfblock:option", "option 'sampletime' offset 0.125 falls between the major steps 0 + k * 0.25";
+             {h2{:}, [1 2], "time", [0 1], "rate", "discrete", "sampletime", [1 2 3]}, "sfblock:option", "option 'sampletime' must be a period or [period, offset]; got a 1x3 double array";
+             {h2{:}, [1 2], "time", [0 1], "sampletime", 0.05}, "sfblock:option", "option 'sampletime' applies to a discrete block only (rate discrete)";
+             {h2{:}, [1 2], "stepsize", 0.1}, "sfblock:option", "option 'stepsize' needs option 'time' (the times of z)"};
 for k = 1:rows (bad_calls)
   try
     sfblock (bad_calls{k, 1}{:});
@@ -195,6 +215,98 @@ endfor
 ## Rates: a continuous and a discrete block give the same y1 as an inherited one.
 for rate = {"continuous", "discrete"}
   assert (sfblock ("Quimbrel", 2, 1:390, 1:390, [3.5 7 400], "rate", rate{1}), [3.5 7 NaN]);
+endfor
+## The time mode. Independent evaluation of the input in time: linear between two
+## points in the order z_a + (z_b - z_a) * ((t - t_a) / (t_b - t_a)), the end values
+## held outside; and of the chart inside its table, as the charts define it:
+## Y(k) * (1 - r) + Y(k + 1) * r with r = (u - X(k)) / (X(k + 1) - X(k)).
+function z = in_time (tz, zz, t)
+  z = zeros (size (t));
+  for k = 1:numel (t)
+    a = find (tz <= t(k), 1, "last");
+    if (isempty (a))
+      z(k) = zz(1);
+    elseif (a == numel (tz))
+      z(k) = zz(end);
+    elseif (t(k) == tz(a))
+      z(k) = zz(a);
+    else
+      z(k) = zz(a) + (zz(a + 1) - zz(a)) * ((t(k) - tz(a)) / (tz(a + 1) - tz(a)));
+    endif
+  endfor
+endfunction
+function y1 = chart_at (X, Y, u)
+  y1 = zeros (size (u));
+  for j = 1:numel (u)
+    k = min (find (X <= u(j), 1, "last"), numel (X) - 1);
+    if (Y(k) == Y(k + 1))
+      y1(j) = Y(k);
+    else
+      r = (u(j) - X(k)) / (X(k + 1) - X(k));
+      y1(j) = Y(k) * (1 - r) + Y(k + 1) * r;
+    endif
+  endfor
+endfunction
+X = 1:401;
+Y = sin (X / 7);
+id = {"Harnvale", 2, X, Y};
+tz = [0, 0.3, 1.1, 2];
+zz = [1.5, 7, 3, 20];
+## Rows: extra options, the major steps' times expected, the sample hits (step
+## numbers from 0, [] for every step).
+time_runs = {{}, (0:200) * 0.01, [];
+             {"stoptime", 2.5}, (0:250) * 0.01, [];          # z holds after the last point
+             {"stepsize", 0.125, "stoptime", 4}, (0:32) * 0.125, [];  # 4 / 0.125: 33 steps
+             {"stepsize", 0.3}, (0:6) * 0.3, [];              # on the input's times and off them
+             {"solver", "ode5", "rate", "continuous"}, (0:200) * 0.01, [];
+             {"rate", "discrete", "sampletime", 0.05}, (0:200) * 0.01, 0:5:200;
+             {"rate", "discrete", "sampletime", [0.05, 0.02]}, (0:200) * 0.01, 2:5:200;
+             {"rate", "discrete", "sampletime", [0.25, 0.1], "solver", "ode4"}, (0:200) * 0.01, 10:25:200};
+for k = 1:rows (time_runs)
+  [y1, ~, t] = sfblock (id{:}, zz, "time", tz, time_runs{k, 1}{:});
+  assert (isequal (t, time_runs{k, 2}), sprintf ("time run %d: the steps' times", k));
+  want = chart_at (X, Y, in_time (tz, zz, t));
+  hits = time_runs{k, 3};
+  if (! isempty (hits))
+    ## y1 holds the last hit's input between hits, and 0 before the first.
+    held = zeros (size (t));
+    for j = 1:numel (t)
+      last = hits(find (hits <= j - 1, 1, "last"));
+      if (! isempty (last))
+        held(j) = want(last + 1);
+      endif
+    endfor
+    want = held;
+  endif
+  assert (isequal (y1, want), sprintf ("time run %d: y1 differs from the input in time", k));
+endfor
+## A column z gives columns; an interpolating table agrees with interp1.
+x = linspace (0, 10, 401);
+y = cos (x);
+[y1, ~, t] = sfblock ("Harnvale", 2, x, y, [2; 9], "Time", [0; 1], "StepSize", 0.1);
+assert (size (y1), [11, 1]);
+assert (y1, interp1 (x, y, 2 + 7 * t, "linear", "extrap"), 4 * eps);
+## Minor steps run the chart: the state after the run is that of the solver's last
+## stage, at t_end + c * H (a discrete block steps in major steps only).
+last_stage = {"discrete", 0; "ode1", 0; "ode2", 1; "ode3", 0.75; "ode4", 1; "ode5", 1};
+for k = 1:rows (last_stage)
+  [y1, s] = sfblock (id{:}, zz, "time", tz, "stoptime", 1, "solver", last_stage{k, 1});
+  assert (isequal (s.y1, chart_at (X, Y, in_time (tz, zz, 1 + last_stage{k, 2} * 0.01))),
+          last_stage{k, 1});
+  assert (isequal (y1(end), chart_at (X, Y, in_time (tz, zz, 1))));
+  [~, s] = sfblock (id{:}, zz, "time", tz, "stoptime", 1, "solver", last_stage{k, 1}, "rate", "discrete");
+  assert (isequal (s.y1, chart_at (X, Y, in_time (tz, zz, 1))), [last_stage{k, 1} " discrete"]);
+endfor
+## A message spells the numbers of the step as sfsim does (NaN, Inf), not as C's
+## printf does.
+for z = {NaN, -Inf}
+  try
+    sfblock ("Harnvale", 2, [NaN, 2:401], 1:401, z{1});
+    error ("test:noError", "a NaN breakpoint was accepted");
+  catch err
+    want = sprintf ("step 0 (time 0, z %s): NaN is not", {"NaN", "-Inf"}{1 + isinf(z{1})});
+    assert (! isempty (strfind (err.message, want)), err.message);
+  end_try_catch
 endfor
 ## Every block started was terminated: the locks it took are released.
 assert (mislocked ("sfblock"), false);

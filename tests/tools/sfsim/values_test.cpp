@@ -202,7 +202,12 @@ TEST_F(Values, MalformedValuesAreRefusedWithWhereAndWhat) {
 }
 
 TEST(Numbers, SpellingsWrittenAndRead) {
-  EXPECT_EQ(sfsim::format_number(0.1), "0.10000000000000001");
+  // The shortest text that reads back to the same bits.
+  EXPECT_EQ(sfsim::format_number(0.1), "0.1");
+  EXPECT_EQ(sfsim::format_number(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(sfsim::format_number(-2.2250738585072014e-308), "-2.2250738585072014e-308");
+  EXPECT_EQ(sfsim::format_number(5e-324), "5e-324");
+  EXPECT_EQ(sfsim::format_number(-0.0), "-0");
   EXPECT_EQ(sfsim::format_number(std::nan("")), "NaN");
   EXPECT_EQ(sfsim::format_number(kInf), "Inf");
   EXPECT_EQ(sfsim::format_number(-kInf), "-Inf");
