@@ -4,9 +4,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "host/mex_host.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace tools::driver {
 namespace {
@@ -71,9 +72,9 @@ std::optional<Solver> solver_named(std::string_view name) {
 Signal::Signal(std::vector<double> time, std::vector<double> z)
     : time_(std::move(time)), z_(std::move(z)) {}
 
-std::optional<std::size_t> Signal::first_out_of_order(const std::vector<double>& time) {
+std::optional<std::size_t> Signal::first_bad_time(const std::vector<double>& time) {
   for (std::size_t i = 0; i < time.size(); ++i) {
-    if (std::isnan(time[i])) return i;
+    if (!std::isfinite(time[i])) return i;
     if (i > 0 && !(time[i] > time[i - 1])) return i;
   }
   return std::nullopt;
@@ -137,8 +138,10 @@ PlanOrFault plan_time(const TimeSettings& s) {
   const double p = s.period.value_or(h), offset = s.offset.value_or(0.0);
   const double ratio = p / h;
   const double whole = std::round(ratio);
-  if (!std::isfinite(p) || !(whole >= 1) || whole > 1e15 ||
-      std::fabs(ratio - whole) > 1e-9 * whole) {
+  // P/H off a whole number by more than its rounding: hits counted in steps would
+  // drift from OFFSET + j * P.
+  const double slack = 1e-9 + 8 * std::numeric_limits<double>::epsilon() * whole;
+  if (!std::isfinite(p) || !(whole >= 1) || whole > 1e15 || std::fabs(ratio - whole) > slack) {
     return {{},
             fault(Setting::SampleTime, "must be a whole multiple of the step size " +
                                            format_number(h) + "; got " + format_number(p))};
@@ -150,10 +153,17 @@ PlanOrFault plan_time(const TimeSettings& s) {
   }
   const double d = std::round((offset - s.start) / h);
   if (!(std::fabs(offset - (s.start + d * h)) <= 1e-9 * h) || std::fabs(d) > 1e15) {
+    const std::string steps = format_number(s.start) + " + k * " + format_number(h);
+    if (!s.period && !s.offset) {
+      return {{},
+              fault(Setting::SampleTime,
+                    "is the step size with offset 0 when not given, and its "
+                    "hits fall between the major steps " +
+                        steps + ": give one whose offset is on them")};
+    }
     return {{},
-            fault(Setting::SampleTime, "offset " + format_number(offset) +
-                                           " falls between the major steps " +
-                                           format_number(s.start) + " + k * " + format_number(h))};
+            fault(Setting::SampleTime,
+                  "offset " + format_number(offset) + " falls between the major steps " + steps)};
   }
   const auto every = static_cast<std::int64_t>(whole);
   const auto first = static_cast<std::int64_t>(d);

@@ -42,9 +42,9 @@ class Signal {
   double at(double t) const;
   const std::vector<double>& time() const { return time_; }
   const std::vector<double>& z() const { return z_; }
-  // The index of the first time that is not above the one before it (not strictly
-  // increasing, or NaN), or nullopt when all are in order.
-  static std::optional<std::size_t> first_out_of_order(const std::vector<double>& time);
+  // The index of the first time that is not finite or not above the one before it,
+  // or nullopt when all are finite and strictly increasing.
+  static std::optional<std::size_t> first_bad_time(const std::vector<double>& time);
 
  private:
   std::vector<double> time_, z_;

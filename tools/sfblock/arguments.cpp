@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfblock {
 namespace {

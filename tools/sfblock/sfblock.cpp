@@ -50,7 +50,7 @@
 #include "tools/block_limit.hpp"
 #include "tools/driver/driver.hpp"
 #include "tools/sfblock/arguments.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace {
 
@@ -149,8 +149,8 @@ void plan_time(Request& r, const mxArray* time, tools::driver::TimeSettings sett
                                  sfblock::describe(time)});
   }
   std::vector<double> times(t, t + n);
-  if (const auto bad = Signal::first_out_of_order(times); bad || !std::isfinite(times.back())) {
-    const std::size_t i = bad ? *bad : n - 1;
+  if (const auto bad = Signal::first_bad_time(times)) {
+    const std::size_t i = *bad;
     raise({"sfblock:option", "option 'time' must be finite and strictly increasing; element " +
                                  std::to_string(i + 1) + " is " + sfsim::format_number(times[i]) +
                                  (i > 0 ? " after " + sfsim::format_number(times[i - 1]) : "")});

@@ -3,8 +3,8 @@
 #include <charconv>
 
 #include "tools/sfsim/mxjson.hpp"
-#include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/signal.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim::formats {
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim {
 namespace {

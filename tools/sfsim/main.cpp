@@ -14,10 +14,10 @@
 #include "tools/block_limit.hpp"
 #include "tools/sfsim/commands.hpp"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/output.hpp"
 #include "tools/sfsim/plugins.hpp"
 #include "tools/sfsim/version.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim {
 namespace {

@@ -14,7 +14,7 @@
 #include "host/mx_classes.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile_check.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim::mat {
 namespace {
@@ -336,9 +336,8 @@ tools::driver::Signal read_signal(const std::string& path) {
                   "has " + std::to_string(z.size()) + " elements, but 'time' has " +
                       std::to_string(time.size()));
   }
-  const auto bad = tools::driver::Signal::first_out_of_order(time);
-  if (bad || !std::isfinite(time.back())) {
-    const std::size_t i = bad ? *bad : time.size() - 1;
+  if (const auto bad = tools::driver::Signal::first_bad_time(time)) {
+    const std::size_t i = *bad;
     fail_variable(path, "time",
                   "element " + std::to_string(i + 1) + " is " + format_number(time[i]) +
                       (i > 0 ? " after " + format_number(time[i - 1]) : std::string()) +

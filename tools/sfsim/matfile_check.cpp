@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim::mat::detail {
 namespace {

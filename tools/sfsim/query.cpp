@@ -19,11 +19,11 @@
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile.hpp"
 #include "tools/sfsim/mxjson.hpp"
-#include "tools/sfsim/numbers.hpp"
 #include "tools/sfsim/output.hpp"
 #include "tools/sfsim/plugins.hpp"
 #include "tools/sfsim/simulate.hpp"
 #include "tools/sfsim/svg.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim {
 

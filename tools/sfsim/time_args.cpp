@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace sfsim {
 namespace {
@@ -74,8 +74,16 @@ TimeRun plan_run(const TimeArgs& a, const tools::driver::Signal& signal, host::e
       throw InputError("--sample-time: expected P or P,OFFSET; got " + quoted(a.sample_time));
   }
   const tools::driver::PlanOrFault planned = tools::driver::plan_time(s);
-  if (planned.fault)
-    throw InputError(std::string(option_of(planned.fault->setting)) + " " + planned.fault->text);
+  if (planned.fault) {
+    const tools::driver::Setting at = planned.fault->setting;
+    std::string text = std::string(option_of(at)) + " " + planned.fault->text;
+    // A time the user did not give is the input's: say so.
+    if (at == tools::driver::Setting::Stop && a.stop.empty())
+      text += " (not given: the last time of the input)";
+    if (at == tools::driver::Setting::Start && a.start.empty())
+      text += " (not given: the first time of the input)";
+    throw InputError(text);
+  }
   run.plan = *planned.plan;
   return run;
 }

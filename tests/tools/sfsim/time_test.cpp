@@ -138,6 +138,8 @@ TEST_F(TimeRun, RowsAndChartStepsAgainstAnIndependentEvaluation) {
       {"on_steps.csv", {"--step-size", "0.25"}, 0, 0.25, 5, {}},
       {"in.csv", {}, 0, 0.01, 201, {}},
       {"in.csv", {"--step-size", "0.125", "--stop-time", "4"}, 0, 0.125, 33, {}},
+      // 3 * 0.1 is above 0.3 by a rounding: the step at 0.3 still counts.
+      {"in.csv", {"--step-size", "0.1", "--stop-time", "0.3"}, 0, 0.1, 4, {}},
       {"in.csv",
        {"--start-time", "-0.5", "--stop-time", "2.5", "--step-size", "0.25"},
        -0.5,
@@ -242,6 +244,7 @@ TEST_F(TimeRun, BadTimeInputIsRefusedBeforeAnyStep) {
   file("short.mat", mat({0, 1, 2}, {1, 2}));
   file("order.mat", mat({0, 2, 1}, {1, 2, 3}));
   file("none.mat", mat({}, {}));
+  file("minf.mat", mat({-HUGE_VAL, 0, 1}, {5, 1, 2}));
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {run("repeat.csv", {}),
        "repeat.csv:4: time 0.5 is not after the time before it, 0.5: times must increase "
@@ -257,6 +260,12 @@ TEST_F(TimeRun, BadTimeInputIsRefusedBeforeAnyStep) {
        "order.mat: variable 'time': element 3 is 1 after 2: times must be finite and increase "
        "strictly"},
       {run("none.mat", {}), "none.mat: variable 'time': the variable holds no point"},
+      {run("minf.mat", {"--start-time", "-0.5"}),
+       "minf.mat: variable 'time': element 1 is -Inf: times must be finite and increase "
+       "strictly"},
+      {run("in.csv", {"--start-time", "3"}),
+       "--stop-time must not be before the start time 3; got 2 (not given: the last time of the "
+       "input)"},
       {run("in.csv", {"--step-size", "0"}), "--step-size must be a positive number; got 0"},
       {run("in.csv", {"--step-size", "-0.5"}), "--step-size must be a positive number; got -0.5"},
       {run("in.csv", {"--step-size", "abc"}), "--step-size: 'abc' is not a number"},
@@ -269,6 +278,12 @@ TEST_F(TimeRun, BadTimeInputIsRefusedBeforeAnyStep) {
        "--solver: 'ode9' is not one of discrete, ode1, ode2, ode3, ode4 or ode5"},
       {run("in.csv", {"--rate", "discrete", "--step-size", "0.25", "--sample-time", "0.375"}),
        "--sample-time must be a whole multiple of the step size 0.25; got 0.375"},
+      {run("in.csv",
+           {"--rate", "discrete", "--step-size", "0.001", "--sample-time", "1000.0000005"}),
+       "--sample-time must be a whole multiple of the step size 0.001; got 1000.0000005"},
+      {run("in.csv", {"--rate", "discrete", "--start-time", "0.005"}),
+       "--sample-time is the step size with offset 0 when not given, and its hits fall between "
+       "the major steps 0.005 + k * 0.01: give one whose offset is on them"},
       {run("in.csv", {"--rate", "discrete", "--sample-time", "0.5,0.5"}),
        "--sample-time offset must be at least 0 and below the period 0.5; got 0.5"},
       {run("in.csv", {"--rate", "discrete", "--sample-time", "0.5,-0.25"}),

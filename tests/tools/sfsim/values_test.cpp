@@ -12,7 +12,7 @@
 #include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/mxjson.hpp"
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/sfsim/numbers.hpp"
+#include "tools/text/numbers.hpp"
 
 #include <charconv>
 #include <cmath>
