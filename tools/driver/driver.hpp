@@ -115,6 +115,26 @@ class TimeSteps : public Steps {
   std::int64_t k_ = 0;
 };
 
+// One major step per query, at k * kStepSize, without minor steps: what a tool
+// derives from its queries is the next one and how many there are.
+class QuerySteps : public Steps {
+ public:
+  bool next(double& t, double& z) override {
+    if (!next_query(z)) return false;
+    t = static_cast<double>(k_++) * host::engine::kStepSize;
+    z_ = z;
+    return true;
+  }
+  double z_at(double) override { return z_; }  // no minor steps: the step's own query
+
+ protected:
+  virtual bool next_query(double& z) = 0;
+
+ private:
+  std::int64_t k_ = 0;
+  double z_ = 0;
+};
+
 struct Spec {
   int chart = 1;
   int table_length = 0;

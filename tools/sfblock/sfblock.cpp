@@ -262,21 +262,19 @@ Request parse(int nrhs, const mxArray* prhs[]) {
 }
 
 // The queries z[k] as major steps at k * kStepSize.
-class QuerySteps : public tools::driver::Steps {
+class QuerySteps : public tools::driver::QuerySteps {
  public:
   QuerySteps(const double* z, std::size_t count) : z_(z), count_(count) {}
-  bool next(double& t, double& z) override {
-    if (k_ >= count_) return false;
-    t = static_cast<double>(k_) * host::engine::kStepSize;
-    z = z_[k_++];
-    return true;
-  }
-  double z_at(double) override { return k_ > 0 ? z_[k_ - 1] : 0.0; }  // no minor steps
   std::int64_t count() const override { return static_cast<std::int64_t>(count_); }
 
  private:
+  bool next_query(double& z) override {
+    if (next_ >= count_) return false;
+    z = z_[next_++];
+    return true;
+  }
   const double* z_;
-  std::size_t count_, k_ = 0;
+  std::size_t count_, next_ = 0;
 };
 
 // Runs the blocks; on success fills y1 (and the state when asked), else returns

@@ -6,22 +6,14 @@ namespace sfsim {
 namespace {
 
 // The queries as major steps at step * kStepSize.
-class QuerySteps : public tools::driver::Steps {
+class QuerySteps : public tools::driver::QuerySteps {
  public:
   explicit QuerySteps(Queries& queries) : queries_(queries) {}
-  bool next(double& t, double& z) override {
-    if (!queries_.next(z)) return false;
-    t = static_cast<double>(k_++) * host::engine::kStepSize;
-    z_ = z;
-    return true;
-  }
-  double z_at(double) override { return z_; }  // no minor steps: never asked
   std::int64_t count() const override { return queries_.count(); }
 
  private:
+  bool next_query(double& z) override { return queries_.next(z); }
   Queries& queries_;
-  std::int64_t k_ = 0;
-  double z_ = 0;
 };
 
 }  // namespace
