@@ -41,7 +41,6 @@ class Signal {
   // z at time t. Calls at times that mostly increase cost O(1) each.
   double at(double t) const;
   const std::vector<double>& time() const { return time_; }
-  const std::vector<double>& z() const { return z_; }
   // The index of the first time that is not finite or not above the one before it,
   // or nullopt when all are finite and strictly increasing.
   static std::optional<std::size_t> first_bad_time(const std::vector<double>& time);
@@ -66,7 +65,6 @@ class Steps {
 // The settings of a run in time, as the user gave them.
 struct TimeSettings {
   double start = 0, stop = 0, step = host::engine::kStepSize;
-  Solver solver = Solver::Discrete;
   bool discrete = false;                 // a discrete block
   std::optional<double> period, offset;  // its sample time; P = step and 0 by default
 };

@@ -158,7 +158,6 @@ void plan_time(Request& r, const mxArray* time, tools::driver::TimeSettings sett
   settings.start = times.front();
   if (settings.stop != settings.stop) settings.stop = times.back();  // NaN: not given
   settings.discrete = r.rate == Rate::Discrete;
-  settings.solver = r.solver;
   const tools::driver::PlanOrFault planned = tools::driver::plan_time(settings);
   if (planned.fault) {
     raise({"sfblock:option", std::string("option '") + option_of(planned.fault->setting) + "' " +

@@ -38,15 +38,6 @@ void init_log() {
   (void)done;
 }
 
-[[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw InputError(path + ": " + what);
-}
-
-[[noreturn]] void fail_variable(const std::string& path, const std::string& name,
-                                const std::string& what) {
-  fail(path, "variable '" + name + "': " + what);
-}
-
 struct MatClose {
   void operator()(mat_t* m) const { Mat_Close(m); }
 };

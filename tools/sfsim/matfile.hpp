@@ -20,6 +20,12 @@
 
 namespace sfsim::mat {
 
+// The InputError of a MAT-file's fault: "<path>: <what>", and with the variable
+// "<path>: variable '<name>': <what>".
+[[noreturn]] void fail(const std::string& path, const std::string& what);
+[[noreturn]] void fail_variable(const std::string& path, const std::string& name,
+                                const std::string& what);
+
 // True for a path whose extension is ".mat" (any case).
 bool is_mat_path(const std::string& path);
 
@@ -58,7 +64,6 @@ class ResultColumns {
   // Allocates nothing. A failed write is kept (failed()) and reported by write().
   void add(std::int64_t step, double time, double z, double y1);
   bool failed() const { return failed_; }
-  std::int64_t rows() const { return rows_; }
   // The MAT-file's bytes into `out` (an output file of sfsim's, which checks its
   // own writes); InputError when the rows could not all be kept.
   void write(std::ostream& out);

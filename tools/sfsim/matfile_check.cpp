@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/sfsim/inputs.hpp"
+#include "tools/sfsim/matfile.hpp"
 #include "tools/text/numbers.hpp"
 
 namespace sfsim::mat::detail {
@@ -56,10 +57,6 @@ std::string values_text(std::uint64_t n) {
 
 bool numeric_class(std::uint32_t c) {
   return c >= 6 && c <= 15;
-}
-
-[[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw InputError(path + ": " + what);
 }
 
 // A MAT-file's 32-bit words in the file's byte order.
@@ -130,7 +127,7 @@ class Variable {
   }
   [[noreturn]] void fault(const std::string& what) const {
     if (name_.empty()) corrupt(what);
-    fail(path_, "variable " + quoted(name_) + ": truncated or corrupt: " + what);
+    fail(path_, "variable " + sfsim::quoted(name_) + ": truncated or corrupt: " + what);
   }
 
   // The element at `at`, which must lie within `end`: a small one keeps up to 4
@@ -168,7 +165,7 @@ class Variable {
     if (depth == 1) {
       name_.assign(reinterpret_cast<const char*>(e_.data() + name.data), name.size);
       if (name_.find('\0') != std::string::npos)
-        fail(path_, "variable " + quoted(name_) + ": its name holds a NUL byte");
+        fail(path_, "variable " + sfsim::quoted(name_) + ": its name holds a NUL byte");
     }
     if (flags.type != kUInt32 || flags.size != 8) fault("an array's flags are corrupt");
     const std::uint32_t cls = word(flags.data) & 0xff;
@@ -194,7 +191,7 @@ class Variable {
                          : cls == kFunction ? "a function handle"
                                             : "an array of an unknown class";
       if (name_.empty()) corrupt(std::string("holds ") + what + ", which is not read");
-      fail(path_, "variable " + quoted(name_) + ": holds " + what + ", which is not read");
+      fail(path_, "variable " + sfsim::quoted(name_) + ": holds " + what + ", which is not read");
     }
     Frame f{at, end, depth, -1, 0, cls == kCell};
     if (numeric_class(cls) || cls == kChar) {

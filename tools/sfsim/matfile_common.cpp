@@ -8,6 +8,14 @@
 
 namespace sfsim::mat {
 
+void fail(const std::string& path, const std::string& what) {
+  throw InputError(path + ": " + what);
+}
+
+void fail_variable(const std::string& path, const std::string& name, const std::string& what) {
+  fail(path, "variable '" + name + "': " + what);
+}
+
 bool is_mat_path(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(),

@@ -72,10 +72,6 @@ void put_array_head(std::string& s, std::uint32_t flags, std::size_t m, std::siz
   put_element(s, kInt8, name.data(), name.size());
 }
 
-[[noreturn]] void fail(const std::string& where, const std::string& what) {
-  throw InputError(where + ": " + what);
-}
-
 // The whole array element of a host value (an absent value is an empty double).
 std::string array_element(const std::string& name, const mxArray* a, const std::string& where) {
   std::string s;

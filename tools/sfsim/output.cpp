@@ -212,10 +212,6 @@ void TextOutput::commit() {
     throw InputError("standard output: write error");
 }
 
-void TextOutput::discard() noexcept {
-  if (file_) file_->discard();
-}
-
 void check_distinct(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
   auto named = [](const NamedFile& f) { return !f.path.empty() && !is_standard_stream(f.path); };
   for (std::size_t i = 0; i < outputs.size(); ++i) {

@@ -57,7 +57,6 @@ class OutputFile {
   const std::string& path() const { return path_; }
   // The scratch file's stream, for formats that write bytes.
   std::ostream& stream() { return out_; }
-  bool committed() const { return committed_; }
 
   // Flushes and closes the scratch file and renames it into place, replacing what
   // was there; InputError (the scratch file removed) when it was not written in full.
@@ -90,7 +89,6 @@ class TextOutput {
   // Nothing has failed so far.
   bool good();
   void commit();
-  void discard() noexcept;
 
  private:
   std::unique_ptr<OutputFile> file_;

@@ -61,7 +61,6 @@ TimeRun plan_run(const TimeArgs& a, const tools::driver::Signal& signal, host::e
                        tools::driver::kSolverNames);
     run.solver = *solver;
   }
-  s.solver = run.solver;
   if (!a.sample_time.empty()) {
     const auto comma = a.sample_time.find(',');
     s.period = number_of("--sample-time", a.sample_time.substr(0, comma));
