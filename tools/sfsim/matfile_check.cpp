@@ -84,6 +84,9 @@ class Variable {
     while (!frames_.empty()) {
       Frame& f = frames_.back();
       if (f.cursor + 8 > f.end) {
+        // Every element of an array is padded to 8 bytes: a remainder is a tag cut
+        // short, which matio would read past the array.
+        if (f.cursor != f.end) fault("an element's tag is cut short");
         if (f.values >= 0 && f.seen != static_cast<std::uint64_t>(f.values))
           fault(std::string(f.cell ? "a cell" : "a struct") + " holds " + values_text(f.seen) +
                 " where its size claims " + std::to_string(f.values));
@@ -210,6 +213,13 @@ class Variable {
         }
       }
       f.cursor = end;
+    } else if (cls == kSparse) {
+      // matio sizes its buffers by these elements' tags: each must lie in the array.
+      expect(at, end, "row indices");
+      expect(at, end, "column starts");
+      for (int part = 0; part < (complex ? 2 : 1); ++part)
+        expect(at, end, "data");
+      f.cursor = at;
     } else if (cls == kStruct || cls == kCell) {
       std::uint64_t fields = 1;
       if (cls != kCell) {

@@ -272,6 +272,17 @@ TEST(CraftedMatFile, EveryFalseClaimIsRefusedNamingFileAndVariable) {
        "variable 'state': expected a saved state (a 1x1 struct), got struct 1x2"},
       {'v', mb::array(16, {1, 1}, "x", mb::array(1, {1, 1}, "", y1)),
        "variable 'x': holds a function handle, which is not read"},
+      // A sparse array's data tag claiming gigabytes, cut short by the array's size.
+      {'v',
+       mb::word(14) + mb::word(55) +
+           mb::array(5, {0, 0}, "x", mb::word(9) + mb::word(0xe8030000)).substr(8),
+       "variable 'x'" + bad + "an array lacks its row indices"},
+      {'v',
+       mb::word(14) + mb::word(52) + mb::array(1, {1, 0}, "x", "").substr(8) + mb::word(9) +
+           mb::word(0),
+       "variable 'x'" + bad + "an element's tag is cut short"},
+      {'v', mb::array(5, {1, 1}, "x", mb::element(5, mb::word(0))),
+       "variable 'x'" + bad + "an array lacks its column starts"},
       {'v', mb::double_array("x", {1, -1}, {}),
        "variable 'x'" + bad + "an array has a negative dimension"},
       // MATLAB's version 7.3 is HDF5 after 512 bytes (Octave's, at the start, is
