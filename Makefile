@@ -108,7 +108,7 @@ fuzz:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DSF_SANITIZE=ON -DSF_FUZZ=ON -DSF_BUILD_TESTS=OFF -DSF_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
-	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
 
 test-valgrind: build
 	@./tools/install-deps.sh valgrind

@@ -125,22 +125,33 @@ TEST_F(MatRun, AFullDiskIsExitTwoAndLeavesNoFile) {
 }
 
 // A run of 2,000,000 rows peaks within a few MiB of a run of 20,000, and its file
-// holds the four columns whole.
+// holds the four columns whole. Under the sanitizers, whose allocator keeps freed
+// memory aside, the peak says nothing of sfsim: there a tenth of the rows is written
+// and only the file is checked.
 TEST_F(MatRun, MemoryStaysFlatWithTheRows) {
+#ifdef SF_SANITIZE
+  constexpr std::uint32_t kRows = 200000;
+#else
+  constexpr std::uint32_t kRows = 2000000;
   ASSERT_EQ(script("\"$SFSIM\" $RUN --z-range 0:24:20000 --out small.mat"), 0);
   const long small = peak_kib();
-  ASSERT_EQ(script("\"$SFSIM\" $RUN --z-range 0:24:2000000 --out large.mat 2>/dev/null"), 0);
+#endif
+  ASSERT_EQ(script("\"$SFSIM\" $RUN --z-range 0:24:" + std::to_string(kRows) +
+                   " --out large.mat 2>/dev/null"),
+            0);
+#ifndef SF_SANITIZE
   EXPECT_LT(peak_kib() - small, 8 * 1024)
       << small << " KiB for 20,000 rows, " << peak_kib() << " KiB for 2,000,000";
-  EXPECT_EQ(fs::file_size(path("large.mat")), 128 + 4 * (64 + 8 * 2000000u));
+#endif
+  EXPECT_EQ(fs::file_size(path("large.mat")), 128 + 4 * (64 + 8 * std::uint64_t{kRows}));
   // One row more than the format's 32-bit sizes hold is refused before the run.
   EXPECT_EQ(script("\"$SFSIM\" $RUN --z-range 0:1:536870905 --out big.mat 2>err.txt"), 2);
   EXPECT_EQ(read_file(path("err.txt")),
             "sfsim: big.mat: a MAT-file result holds at most 536870904 rows, the run has "
             "536870905 queries (write CSV instead)\n");
   const std::vector<double> step = read_vector(path("large.mat"), "step");
-  ASSERT_EQ(step.size(), 2000000u);
-  EXPECT_EQ(step.back(), 1999999.0);
+  ASSERT_EQ(step.size(), kRows);
+  EXPECT_EQ(step.back(), kRows - 1.0);
 }
 
 }  // namespace
