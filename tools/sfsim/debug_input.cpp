@@ -31,10 +31,7 @@ void skip(std::string& line, std::FILE* out) {
 class FileCommands : public CommandSource {
  public:
   FileCommands(const std::string& path, std::FILE* echo) : echo_(echo) {
-    if (!is_standard_stream(path)) {
-      file_.open(path, std::ios::binary);
-      if (!file_) throw InputError(path + ": cannot open the commands file");
-    }
+    if (!is_standard_stream(path)) file_ = open_input(path);
     in_ = is_standard_stream(path) ? &std::cin : &file_;
   }
   bool read(std::string& line) override {

@@ -165,7 +165,7 @@ void Debugger::error_raised(const hs::ErrorRecord& e) {
 }
 
 std::string Debugger::place() const {
-  const std::string step = "step " + std::to_string(step_);
+  const std::string step = step_ < 0 ? "the set-up" : "step " + std::to_string(step_);
   const std::string block = block_ > 0 ? ", block " + std::to_string(block_) : "";
   switch (stop_.kind) {
     case StopKind::Start:
@@ -329,7 +329,7 @@ void Debugger::where() {
   }
   const int block = stop_.kind == StopKind::Step ? 1 : block_;
   text += ", block " + (block > 0 ? std::to_string(block) : std::string("unknown"));
-  text += ", step " + std::to_string(step_);
+  text += step_ < 0 ? std::string(", before the first step") : ", step " + std::to_string(step_);
   text += ", time " + format_number(stop_.time);
   text += ", stopped by " + stop_.reason;
   if (stop_.kind == StopKind::Line)

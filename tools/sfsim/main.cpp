@@ -255,9 +255,9 @@ int main_(int argc, char** argv) {
     if (version) return version_command();
     if ((*run || *debug || *query) && out_dir_option->count() > 0)
       throw InputError("--out-dir is the folder of the default run (without a command); with " +
-                       std::string(*run || *debug
-                                       ? "run and debug, name the files with --out and --plot"
-                                       : "query, the output goes to standard output"));
+                       std::string(*run     ? "run, name the files with --out and --plot"
+                                   : *debug ? "debug, name the files with --out and --plot"
+                                            : "query, the output goes to standard output"));
     if (*run) return run_command(ra);
     if (*debug) return debug_command(ra, commands);
     if (*query) return query_command(q_model, q_plugin, q_args);

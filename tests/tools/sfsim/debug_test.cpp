@@ -258,6 +258,29 @@ TEST_F(Debug, BadCommandsAreExplainedAndTheSessionGoesOn) {
   EXPECT_EQ(csv(), "step,time,z,y1\n0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n");
 }
 
+TEST_F(Debug, CommandsThatCannotBeReadAreRefusedBeforeTheRun) {
+  file("c.txt", "quit\n");
+  fs::create_directories(path("folder"));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--commands", "nosuch.txt"}, "nosuch.txt: cannot open the file (missing or unreadable)"},
+      {{"--commands", "folder"}, "folder: is a folder, not a file"},
+      {{"--commands", "-", "--table", "-"},
+       "the commands and --table both read standard input (-); give one of them a file"},
+      {{"--commands", "c.txt", "--out", "c.txt"},
+       "c.txt: --out would overwrite the input of "
+       "--commands"},
+  };
+  for (const auto& [args, message] : cases) {
+    std::vector<std::string> all = {"debug", "--model", "Harnvale", "--chart", "3"};
+    all.insert(all.end(), args.begin(), args.end());
+    Result r = sfsim(all);
+    EXPECT_EQ(r.code, 2) << message;
+    EXPECT_EQ(r.err, "sfsim: " + message + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(read_file(path("c.txt")), "quit\n");
+}
+
 TEST_F(Debug, InteractiveSessionEditsLinesAndRecallsHistory) {
   file("t.csv", table_csv(table_x()));
   PtySession s(dir_.string(), quote(binary()) +
