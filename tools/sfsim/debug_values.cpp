@@ -1,5 +1,6 @@
 // The debugger's print and set: values read and written only through the callbacks
 // the chart registered, and the arrays they return destroyed once, here.
+#include <optional>
 #include <stdexcept>
 #include <utility>
 

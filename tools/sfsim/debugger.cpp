@@ -1,18 +1,15 @@
 #include "tools/sfsim/debugger.hpp"
 
-#include <cstring>
+#include <algorithm>
+#include <cctype>
 #include <utility>
 
-#include "host/mex_host.hpp"
-#include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/mxjson.hpp"
 #include "tools/text/numbers.hpp"
 
 namespace sfsim {
 
 namespace hs = host::sf_runtime;
-using host::engine::MxPtr;
 
 const char* const kDebugCommandsHelp =
     "Commands (one a line; blank lines and lines starting with # are skipped):\n"
