@@ -215,6 +215,7 @@ TEST_F(Debug, QuitAndTheEndOfTheCommands) {
 TEST_F(Debug, BadCommandsAreExplainedAndTheSessionGoesOn) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"frob", "Unknown command 'frob'; help lists the commands"},
+      {"help", "Commands (one a line; blank lines and lines starting with # are skipped):"},
       {"break", "break: give step K, line 3, line -3 or error"},
       {"break step -1", "break step: '-1' is not a step number (0, 1, 2, ...)"},
       {"break step x", "break step: 'x' is not a step number (0, 1, 2, ...)"},
