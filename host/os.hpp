@@ -32,6 +32,8 @@ void use_binary_stdio();
 
 // Standard error is a terminal.
 bool stderr_is_terminal();
+// Standard input is a terminal (an interactive session).
+bool stdin_is_terminal();
 // What is written to the file at `path` (standard output when `path` is empty) lands
 // on the terminal that standard error shows.
 bool lands_on_stderr_terminal(const std::filesystem::path& path);

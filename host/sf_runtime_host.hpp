@@ -176,4 +176,18 @@ void set_rtw_info_uint_prop(const std::string& property, unsigned answer);
 // recording is on or not.
 const std::vector<trace::Call>& codegen_calls();
 
+// ---------------------------------------------------------------------------
+// Debugger front end: errors seen before they unwind, and debug instance handles.
+
+// Hook run when a host error is raised inside the runtime's checks and calls, or by a
+// MATLAB-level function that chart code called (sf_mex_call_debug), before it unwinds:
+// the step's symbol scopes are still open and their symbols still alive. An error
+// raised while the hook runs does not run it again. An empty function removes it.
+using ErrorHook = std::function<void(const ErrorRecord&)>;
+void set_error_hook(ErrorHook hook);
+
+// The handle of debug instance number `id` (see debug_instance_id); null when no
+// instance has that number.
+const void* debug_instance_handle(int id);
+
 }  // namespace host::sf_runtime

@@ -4,7 +4,8 @@
 # group named (windows: the cross build and Wine).
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev
-      libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils ccache)
+      libcli11-dev nlohmann-json3-dev clang-format binutils libxml2-utils ccache
+      libedit-dev)
 for group in "$@"; do
   case "$group" in
     windows) pkgs+=(mingw-w64 wine64 googletest util-linux) ;;

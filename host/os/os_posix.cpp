@@ -55,6 +55,10 @@ bool stderr_is_terminal() {
   return isatty(2) != 0;
 }
 
+bool stdin_is_terminal() {
+  return isatty(0) != 0;
+}
+
 namespace {
 
 // The file of a path (links followed), or of standard output for an empty path.

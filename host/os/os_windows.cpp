@@ -70,6 +70,10 @@ bool stderr_is_terminal() {
   return _isatty(2) != 0;
 }
 
+bool stdin_is_terminal() {
+  return _isatty(0) != 0;
+}
+
 bool lands_on_stderr_terminal(const std::filesystem::path& path) {
   // Standard output and error both on the console: one screen. A named file is
   // never the console here.

@@ -66,7 +66,13 @@ const mxArray* sf_mex_call_debug(void* debug_instance, const char* function_name
              Inputs{&inputs});
   host::trace::Mute mute;
   std::vector<mxArray*> outputs = output_slots(nlhs);
-  mexCallMATLAB(nlhs, outputs.data(), nrhs, inputs.data(), name);
+  try {
+    mexCallMATLAB(nlhs, outputs.data(), nrhs, inputs.data(), name);
+  } catch (const host::HostError& e) {
+    // The chart's own error ("error" after "message"), seen while its step is alive.
+    host::sf_runtime::detail::error_raised(e.identifier.c_str(), e.what());
+    throw;
+  }
   // Only the first output reaches the caller; the others would be lost.
   for (std::size_t i = 1; i < outputs.size(); ++i) {
     if (outputs[i] != nullptr) mxDestroyArray(outputs[i]);

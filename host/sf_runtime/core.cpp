@@ -24,6 +24,7 @@ const char kUntrusted[1] = {0};
 constinit HotState g_hot = {kUntrusted, kUntrusted, false};
 
 void fail(const char* identifier, std::string message) {
+  error_raised(identifier, message);
   throw host::HostError(identifier, message);
 }
 
@@ -209,6 +210,7 @@ void reset() {
   rt.next_chart_number = 101;
   rt.ranges.clear();
   rt.line_hook = nullptr;
+  rt.error_hook = nullptr;
   rt.method_depth = 0;
   rt.last_error.reset();
   rt.optimization_info_available = true;

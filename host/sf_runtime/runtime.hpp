@@ -38,6 +38,9 @@ inline constexpr const char* kIdNoTime = "Stateflow:Runtime:NoSimulationTime";
 // Raises a host error with that identifier and message.
 [[noreturn]] void fail(const char* identifier, std::string message);
 
+// A host error is about to unwind: runs the error hook, if any (debug_hooks.cpp).
+void error_raised(const char* identifier, const std::string& message);
+
 // Shortest text that reads back as the same double ("0.1", "2402", "NaN", "-Inf").
 std::string number_text(double value);
 
@@ -95,6 +98,9 @@ struct Runtime {
   unsigned chart_inlinable = 0;
   std::map<std::string, unsigned, std::less<>> rtw_uint_props;
   std::vector<host::trace::Call> codegen_calls;
+
+  host::sf_runtime::ErrorHook error_hook;
+  bool in_error_hook = false;
 };
 
 // The one Runtime, made on first use and never destroyed (it outlives the plug-ins'

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/mex_host.hpp"
+#include "host/sf_runtime/runtime.hpp"
 #include "host/sf_runtime/values.hpp"
 #include "host/trace.hpp"
 #include "platform/mex.h"
@@ -37,6 +38,7 @@ std::string format(const char* fmt, ...) {
 }
 
 void raise(const char* identifier, const std::string& message) {
+  host::sf_runtime::detail::error_raised(identifier, message);
   mexErrMsgIdAndTxt(identifier, "%s", message.c_str());
   // mexErrMsgIdAndTxt does not return; should a host ever let it, still raise.
   throw host::HostError(identifier, message);

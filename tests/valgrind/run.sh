@@ -46,6 +46,14 @@ check sfsim-restore 0 "$sfsim" run --model Harnvale --chart 3 --table "$work/tab
   --z-range 6:8:2 --restore-state "$work/state3.json"
 check sfsim-host-error 1 "$sfsim" run --model Harnvale --chart 3 --table "$work/nan.csv" \
   --z-range 0:1:2
+# Debugger sessions: values shown and set at a step stop and a line stop, and shown
+# at a stop where a host error is raised.
+printf 'break step 1\ncontinue\nprint x\nprint y1\nset y1 2\nbreak line -3\ncontinue\nprint y\nset y1 -1\nset x 0\nquit\n' >"$work/debug.txt"
+printf 'break error\ncontinue\nprint x\nprint z\ncontinue\n' >"$work/debug-error.txt"
+check sfsim-debug 0 "$sfsim" debug --model Harnvale --chart 3 --table "$work/table.csv" \
+  --z-range 0:4:3 --commands "$work/debug.txt" --out "$work/debug.csv"
+check sfsim-debug-error 1 "$sfsim" debug --model Harnvale --chart 3 --table "$work/nan.csv" \
+  --z-range 0:1:2 --commands "$work/debug-error.txt"
 check sfsim-refused-restore 1 "$sfsim" run --model Harnvale --chart 3 --table "$work/table.csv" \
   --z-range 0:1:2 --restore-state "$work/state2.json"
 # MAT-files both ways: a result and a state written, then read back as the queries

@@ -299,6 +299,15 @@ Result run(host::engine::Engine& engine, host::engine::Plugin& plugin, const Spe
   };
 
   for (std::int64_t k = 0; have_step && result.ok; ++k) {
+    if (hooks.before_step) {
+      engine.set_time(t, true);
+      for (Block* b : blocks)
+        b->z() = z;
+      if (!hooks.before_step(k, t, z)) {
+        result.stopped = true;
+        break;
+      }
+    }
     if (!discrete) {
       if (!outputs(k, 0, t, z)) break;
       const double y1 = blocks[0]->y1();

@@ -174,6 +174,9 @@ struct Hooks {
   // After each completed major step (its minor steps included); false stops the run.
   std::function<bool(const Row&)> row;
   std::function<void(std::int64_t done, std::int64_t total)> progress;  // after each step
+  // Before each major step k at time t, its input z already given to every block;
+  // false stops the run (a debugger's quit).
+  std::function<bool(std::int64_t k, double t, double z)> before_step;
 };
 
 // Runs the method sequence on new blocks of `plugin`. A host error stops the run

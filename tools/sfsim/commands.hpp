@@ -1,4 +1,4 @@
-// sfsim's commands, one file each (run.cpp, default_run.cpp, query.cpp); main.cpp
+// sfsim's commands, one file each (run.cpp, debug.cpp, default_run.cpp, query.cpp); main.cpp
 // reads the command line and calls them. Each returns the exit status, or throws
 // InputError (exit 2) or host::HostError (exit 1).
 #pragma once
@@ -31,7 +31,12 @@ struct ModelInfo;
 // "Harnvale c2".
 std::string chart_label(const ModelInfo& m, int chart);
 
-int run_command(const RunArgs& a);
+class Debugger;
+// With a debugger, the run stops where it says and is steered by its commands.
+int run_command(const RunArgs& a, Debugger* debugger = nullptr);
+// sfsim debug: the run with its debugger, the commands from `commands` (a file, "-"
+// for standard input) or, when empty, from the terminal.
+int debug_command(const RunArgs& a, const std::string& commands);
 int default_command(const std::string& out_dir);
 int query_command(const std::string& model_name, const std::string& plugin_given,
                   const std::vector<std::string>& args);

@@ -13,6 +13,7 @@
 #include "host/os.hpp"
 #include "tools/block_limit.hpp"
 #include "tools/sfsim/commands.hpp"
+#include "tools/sfsim/debugger.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/output.hpp"
 #include "tools/sfsim/plugins.hpp"
@@ -55,6 +56,104 @@ int version_command() {
   const bool all = print_version(out.stream());
   out.commit();
   return all ? 0 : kExitInputError;
+}
+
+// The options of a run, shared by run and debug.
+void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty,
+                     const CLI::Validator& decimal) {
+  run.add_option("--model", ra.model, model_names(" or "))->required()->check(not_empty);
+  run.add_option("--chart", ra.chart, "chart number (" + chart_ranges() + ")")
+      ->required()
+      ->check(not_empty)
+      ->check(decimal);
+  run.add_option("--plugin", ra.plugin,
+                 "the plug-in file (default: <Model>_sfun beside sfsim or in ../lib from it)")
+      ->check(not_empty);
+  run.add_option("--table", ra.table,
+                 "CSV of the table: columns x,y, exactly N rows; a first row that is not "
+                 "numeric is a header (default: the chart's built-in table); - reads standard "
+                 "input")
+      ->check(not_empty);
+  auto* zf =
+      run.add_option("--z", ra.z_file, "file of queries, one per line; - reads standard input")
+          ->check(not_empty);
+  run.add_option("--z-range", ra.z_range,
+                 "A:B:K: K queries evenly spaced from A to B (default: the table's range "
+                 "widened by a tenth on each side, 201 steps)")
+      ->excludes(zf)
+      ->check(not_empty);
+  run.add_option("--input", ra.time.input,
+                 "time mode: the input z in time, a CSV with the header time,z (times strictly "
+                 "increasing) or a .mat with the vectors time and z; - reads standard input")
+      ->excludes(zf)
+      ->excludes("--z-range")
+      ->check(not_empty);
+  run.add_option("--start-time", ra.time.start,
+                 "time mode: the first major step's time T0 (default: the first input time)")
+      ->check(not_empty);
+  run.add_option("--stop-time", ra.time.stop,
+                 "time mode: major steps while t_k <= T1 (default: the last input time)")
+      ->check(not_empty);
+  run.add_option("--step-size", ra.time.step, "time mode: the fixed step H in s (default 0.01)")
+      ->check(not_empty);
+  run.add_option("--solver", ra.time.solver,
+                 "time mode: discrete (default, no minor steps), ode1, ode2, ode3, ode4 or ode5")
+      ->check(not_empty);
+  run.add_option("--sample-time", ra.time.sample_time,
+                 "time mode, --rate discrete: P or P,OFFSET, the block's sample period and "
+                 "offset (default: H,0)")
+      ->check(not_empty);
+  run.add_option("--rate", ra.rate,
+                 "the block's sample time: inherited, continuous or discrete (in time mode a "
+                 "discrete block steps at its sample hits only)")
+      ->check(CLI::IsMember({"inherited", "continuous", "discrete"}))
+      ->default_val("inherited");
+  run.add_option("--blocks", ra.blocks, "K blocks of the chart, all fed the same inputs")
+      ->check(not_empty)
+      ->check(decimal)
+      ->check(CLI::Range(1, tools::kMaxBlocks))
+      ->default_val(1);
+  run.add_option("--out", ra.out, "CSV with header step,time,z,y1 (default, or -: standard output)")
+      ->check(not_empty);
+  run.add_option("--plot", ra.plot,
+                 "SVG of y1 against z with the table's points; in time mode of y1 and z against "
+                 "time (FILE.svg)")
+      ->check(not_empty)
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            std::string end = value.substr(value.size() < 4 ? 0 : value.size() - 4);
+            for (char& c : end)
+              c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return end == ".svg" ? std::string()
+                                 : sfsim::quoted(std::string_view(value)) +
+                                       " does not end in .svg: the plot is written as SVG only";
+          },
+          "FILE.svg", "svg"));
+  run.add_option("--save-state", ra.save, "after the last step, block 1's saved state as JSON")
+      ->check(not_empty);
+  run.add_option("--restore-state", ra.restore,
+                 "before the first step, restore a saved state (JSON as --save-state writes)")
+      ->check(not_empty);
+  run.add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)");
+  run.add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)");
+  run.add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)");
+  run.add_option("--trace-limit", ra.trace_limit,
+                 "the largest trace in bytes; a run whose trace would grow past it stops "
+                 "with an error (default 1073741824, 1 GiB; suffixes k, M, G)")
+      ->check(not_empty)
+      ->transform(CLI::Validator(
+          [](std::string& value) {
+            std::uint64_t bytes = 0;
+            std::string fault = read_byte_count(value, bytes);
+            if (!fault.empty()) return sfsim::quoted(std::string_view(value)) + " " + fault;
+            value = std::to_string(bytes);
+            return std::string();
+          },
+          "BYTES", "bytes"));
+  run.add_option("--trace", ra.trace,
+                 "every host call of the run, one a line: the operation's name, then its "
+                 "arguments")
+      ->check(not_empty);
 }
 
 int main_(int argc, char** argv) {
@@ -108,99 +207,24 @@ int main_(int argc, char** argv) {
       "A bad time setting is refused before any step (exit 2).\n"
       "With --blocks K every block must give the same y1; the CSV rows and the saved state are "
       "those of block 1, a restored state goes to every block.");
-  run->add_option("--model", ra.model, model_names(" or "))->required()->check(not_empty);
-  run->add_option("--chart", ra.chart, "chart number (" + chart_ranges() + ")")
-      ->required()
-      ->check(not_empty)
-      ->check(decimal);
-  run->add_option("--plugin", ra.plugin,
-                  "the plug-in file (default: <Model>_sfun beside sfsim or in ../lib from it)")
-      ->check(not_empty);
-  run->add_option("--table", ra.table,
-                  "CSV of the table: columns x,y, exactly N rows; a first row that is not "
-                  "numeric is a header (default: the chart's built-in table); - reads standard "
-                  "input")
-      ->check(not_empty);
-  auto* zf =
-      run->add_option("--z", ra.z_file, "file of queries, one per line; - reads standard input")
-          ->check(not_empty);
-  run->add_option("--z-range", ra.z_range,
-                  "A:B:K: K queries evenly spaced from A to B (default: the table's range "
-                  "widened by a tenth on each side, 201 steps)")
-      ->excludes(zf)
-      ->check(not_empty);
-  run->add_option("--input", ra.time.input,
-                  "time mode: the input z in time, a CSV with the header time,z (times strictly "
-                  "increasing) or a .mat with the vectors time and z; - reads standard input")
-      ->excludes(zf)
-      ->excludes("--z-range")
-      ->check(not_empty);
-  run->add_option("--start-time", ra.time.start,
-                  "time mode: the first major step's time T0 (default: the first input time)")
-      ->check(not_empty);
-  run->add_option("--stop-time", ra.time.stop,
-                  "time mode: major steps while t_k <= T1 (default: the last input time)")
-      ->check(not_empty);
-  run->add_option("--step-size", ra.time.step, "time mode: the fixed step H in s (default 0.01)")
-      ->check(not_empty);
-  run->add_option("--solver", ra.time.solver,
-                  "time mode: discrete (default, no minor steps), ode1, ode2, ode3, ode4 or ode5")
-      ->check(not_empty);
-  run->add_option("--sample-time", ra.time.sample_time,
-                  "time mode, --rate discrete: P or P,OFFSET, the block's sample period and "
-                  "offset (default: H,0)")
-      ->check(not_empty);
-  run->add_option("--rate", ra.rate,
-                  "the block's sample time: inherited, continuous or discrete (in time mode a "
-                  "discrete block steps at its sample hits only)")
-      ->check(CLI::IsMember({"inherited", "continuous", "discrete"}))
-      ->default_val("inherited");
-  run->add_option("--blocks", ra.blocks, "K blocks of the chart, all fed the same inputs")
-      ->check(not_empty)
-      ->check(decimal)
-      ->check(CLI::Range(1, tools::kMaxBlocks))
-      ->default_val(1);
-  run->add_option("--out", ra.out,
-                  "CSV with header step,time,z,y1 (default, or -: standard output)")
-      ->check(not_empty);
-  run->add_option("--plot", ra.plot,
-                  "SVG of y1 against z with the table's points; in time mode of y1 and z against "
-                  "time (FILE.svg)")
-      ->check(not_empty)
-      ->check(CLI::Validator(
-          [](std::string& value) {
-            std::string end = value.substr(value.size() < 4 ? 0 : value.size() - 4);
-            for (char& c : end)
-              c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            return end == ".svg" ? std::string()
-                                 : sfsim::quoted(std::string_view(value)) +
-                                       " does not end in .svg: the plot is written as SVG only";
-          },
-          "FILE.svg", "svg"));
-  run->add_option("--save-state", ra.save, "after the last step, block 1's saved state as JSON")
-      ->check(not_empty);
-  run->add_option("--restore-state", ra.restore,
-                  "before the first step, restore a saved state (JSON as --save-state writes)")
-      ->check(not_empty);
-  run->add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)");
-  run->add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)");
-  run->add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)");
-  run->add_option("--trace-limit", ra.trace_limit,
-                  "the largest trace in bytes; a run whose trace would grow past it stops "
-                  "with an error (default 1073741824, 1 GiB; suffixes k, M, G)")
-      ->check(not_empty)
-      ->transform(CLI::Validator(
-          [](std::string& value) {
-            std::uint64_t bytes = 0;
-            std::string fault = read_byte_count(value, bytes);
-            if (!fault.empty()) return sfsim::quoted(std::string_view(value)) + " " + fault;
-            value = std::to_string(bytes);
-            return std::string();
-          },
-          "BYTES", "bytes"));
-  run->add_option("--trace", ra.trace,
-                  "every host call of the run, one a line: the operation's name, then its "
-                  "arguments")
+  add_run_options(*run, ra, not_empty, decimal);
+
+  std::string commands;
+  auto* debug = app.add_subcommand(
+      "debug",
+      "Run as run does (the same options, both modes) under a chart debugger.\n"
+      "--commands FILE reads the debugger's commands from FILE (- standard input), each "
+      "echoed after the prompt '" +
+          std::string(kDebugPrompt) +
+          "'; without it, with a terminal on standard input, the session is interactive, "
+          "with line editing and history, and the CSV needs --out FILE. The CSV goes to --out, "
+          "or to standard output when there is no --out; the debugger writes to standard output, "
+          "or to standard error when the CSV is on standard output. A run that ends at a host "
+          "error exits 1 as run does.\n" +
+          kDebugCommandsHelp);
+  add_run_options(*debug, ra, not_empty, decimal);
+  debug
+      ->add_option("--commands", commands, "the debugger's commands, one a line (- standard input)")
       ->check(not_empty);
 
   std::string q_model, q_plugin;
@@ -229,11 +253,13 @@ int main_(int argc, char** argv) {
 
   try {
     if (version) return version_command();
-    if ((*run || *query) && out_dir_option->count() > 0)
+    if ((*run || *debug || *query) && out_dir_option->count() > 0)
       throw InputError("--out-dir is the folder of the default run (without a command); with " +
-                       std::string(*run ? "run, name the files with --out and --plot"
-                                        : "query, the output goes to standard output"));
+                       std::string(*run     ? "run, name the files with --out and --plot"
+                                   : *debug ? "debug, name the files with --out and --plot"
+                                            : "query, the output goes to standard output"));
     if (*run) return run_command(ra);
+    if (*debug) return debug_command(ra, commands);
     if (*query) return query_command(q_model, q_plugin, q_args);
     return default_command(out_dir);
   } catch (const InputError& e) {

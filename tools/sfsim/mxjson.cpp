@@ -325,6 +325,10 @@ std::string dump(const Json& value) {
   return value.dump(2);
 }
 
+std::string dump_line(const Json& value) {
+  return value.dump();
+}
+
 Json read_json_file(const std::string& path) {
   std::ifstream in = open_input(path);
   std::string text;

@@ -34,6 +34,8 @@ host::engine::MxPtr from_json(const Json& value, const std::string& source);
 // The text of a JSON value: two-space indent, doubles in their shortest form that
 // reads back to the same bits.
 std::string dump(const Json& value);
+// The same on one line, without blanks.
+std::string dump_line(const Json& value);
 
 // Parses a whole file; InputError names the file, and the line of a syntax error.
 Json read_json_file(const std::string& path);

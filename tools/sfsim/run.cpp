@@ -17,6 +17,7 @@
 #include "platform/mx.h"
 #include "tools/sfsim/builtin.hpp"
 #include "tools/sfsim/commands.hpp"
+#include "tools/sfsim/debugger.hpp"
 #include "tools/sfsim/formats.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/output.hpp"
@@ -104,7 +105,7 @@ auto reading(const std::string& path, F&& read) {
 
 }  // namespace
 
-int run_command(const RunArgs& a) {
+int run_command(const RunArgs& a, Debugger* debugger) {
   const ModelInfo& model = find_model(a.model);
   if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
     throw InputError("--table and --z both name standard input (-); give one of them a file");
@@ -181,7 +182,9 @@ int run_command(const RunArgs& a) {
     return !trace.over() && results.good();
   };
   hooks.progress = std::ref(progress);
+  if (debugger) debugger->attach(hooks);
   RunResult result = simulate(*engine, plugin, spec, hooks);
+  if (debugger) debugger->finish(result);
   engine.reset();  // its teardown belongs to the trace too
   progress.finish();
   trace.stop();

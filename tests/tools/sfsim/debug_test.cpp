@@ -1,0 +1,332 @@
+// sfsim debug as a user runs it: scripted sessions through --commands, one per kind
+// of stop, checked line for line, the values shown against the step's own inputs and
+// the CSV bit for bit; and one interactive session on a pseudo-terminal.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "tests/support/pty_session.hpp"
+#include "tests/support/sfsim_fixture.hpp"
+
+namespace sfsim_test {
+namespace {
+
+constexpr int kN = 243;  // Harnvale c3
+
+std::string text(double v) {
+  if (std::isnan(v)) return "NaN";
+  char b[32];
+  return std::string(b, std::to_chars(b, b + sizeof b, v).ptr);
+}
+
+// The table x = i/10, y = x^2 and the CSV of it.
+std::vector<double> table_x() {
+  std::vector<double> x(kN);
+  for (int i = 0; i < kN; ++i)
+    x[i] = i / 10.0;
+  return x;
+}
+std::vector<double> table_y() {
+  std::vector<double> y = table_x();
+  for (double& v : y)
+    v *= v;
+  return y;
+}
+std::string table_csv(std::vector<double> x) {
+  const std::vector<double> y = table_y();
+  std::string s = "x,y\n";
+  for (int i = 0; i < kN; ++i)
+    s += text(x[i]) + "," + text(y[i]) + "\n";
+  return s;
+}
+
+bool same_bits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The data of a "NAME = {json}" line of the transcript.
+std::vector<double> shown(const std::string& transcript, const std::string& name, int nth = 1) {
+  const std::string head = "\n" + name + " = ";
+  std::size_t at = 0;
+  for (int i = 0; i < nth; ++i) {
+    at = transcript.find(head, at + 1);
+    if (at == std::string::npos) return {};
+  }
+  const std::size_t from = at + head.size();
+  const auto j = nlohmann::json::parse(transcript.substr(from, transcript.find('\n', from) - from));
+  std::vector<double> v;
+  for (const auto& e : j["data"])
+    v.push_back(e.is_string() ? std::nan("") : e.get<double>());
+  return v;
+}
+
+class Debug : public Sfsim {
+ protected:
+  // A session on the table, z = 0, 2, 4, the commands from a file, the CSV to out.csv.
+  Result session(const std::string& commands, const std::string& table = table_csv(table_x()),
+                 bool csv_to_file = true) {
+    std::vector<std::string> args = {"debug",
+                                     "--model",
+                                     "Harnvale",
+                                     "--chart",
+                                     "3",
+                                     "--table",
+                                     file("t.csv", table),
+                                     "--z-range",
+                                     "0:4:3",
+                                     "--commands",
+                                     file("cmds.txt", commands)};
+    if (csv_to_file) args.insert(args.end(), {"--out", "out.csv"});
+    return sfsim(args);
+  }
+  std::string csv() const { return read_file(path("out.csv")); }
+};
+
+TEST_F(Debug, EditOfY1AtLineMinus3ReachesTheCsv) {
+  Result r = session(
+      "break step 1\ncontinue\ndelete 1\nbreak line -3\ninfo breakpoints\ncontinue\nwhere\n"
+      "print y1\nset y1 0.1\nprint y1\ndelete 2\ncontinue\n");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "(sfdb) break step 1\nBreakpoint 1: before step 1\n(sfdb) continue\n"
+            "Breakpoint 1, before step 1 (time 0.01)\n(sfdb) delete 1\nDeleted breakpoint 1\n"
+            "(sfdb) break line -3\nBreakpoint 2: line -3\n(sfdb) info breakpoints\n"
+            "Num  Stops\n2    at line -3\n(sfdb) continue\n"
+            "Breakpoint 2, line -3 of step 1 (time 0.01, block 1)\n(sfdb) where\n"
+            "model Harnvale, chart 3, block 1, step 1, time 0.01, stopped by breakpoint 2, "
+            "line -3\n(sfdb) print y1\ny1 = {\"class\":\"double\",\"size\":[1,1],\"data\":[4.0]}\n"
+            "(sfdb) set y1 0.1\n(sfdb) print y1\n"
+            "y1 = {\"class\":\"double\",\"size\":[1,1],\"data\":[0.1]}\n(sfdb) delete 2\n"
+            "Deleted breakpoint 2\n(sfdb) continue\n(run ended: 3 steps finished)\n");
+  // Steps 0 and 2 hit breakpoints of the table exactly: y1 is y there; step 1 has
+  // the value set.
+  const std::vector<double> y = table_y();
+  const std::string rows = csv();
+  EXPECT_EQ(rows, "step,time,z,y1\n0,0,0," + text(y[0]) + "\n1,0.01,2," + text(0.1) +
+                      "\n2,0.02,4," + text(y[40]) + "\n");
+}
+
+TEST_F(Debug, PrintShowsTheValuesOfTheStep) {
+  Result r = session(
+      "break step 1\ncontinue\nbreak line 3\nbreak line -3\ncontinue\n"
+      "print nargin\nprint nargout\nprint x\nprint y\nprint z\nprint y1\nprint x(5)\n"
+      "continue\nprint y1\ndelete 2\ndelete 3\nbreak step 2\ncontinue\n"
+      "print x\nprint y\nprint z\nprint y1\nprint y(41)\nprint nargin\nquit\n");
+  EXPECT_EQ(r.code, 0) << r.err;
+  const std::string& t = r.out;
+  const std::vector<double> x = table_x(), y = table_y();
+  // Line 3 of step 1 (z = 2): the scope's symbols before the kernel.
+  EXPECT_NE(t.find("Breakpoint 2, line 3 of step 1 (time 0.01, block 1)\n"), std::string::npos)
+      << t;
+  EXPECT_EQ(shown(t, "nargin"), std::vector<double>{3});
+  EXPECT_EQ(shown(t, "nargout"), std::vector<double>{1});
+  EXPECT_EQ(shown(t, "z"), std::vector<double>{2});
+  EXPECT_EQ(shown(t, "y1"), std::vector<double>{0});
+  EXPECT_NE(t.find("\nx(5) = " + text(x[4]) + "\n"), std::string::npos) << t;
+  // Line -3: y1 is the kernel's result.
+  EXPECT_EQ(shown(t, "y1", 2), std::vector<double>{y[20]});
+  // Before step 2: block 1's data items, the step's input z = 4 given, y1 still step 1's.
+  EXPECT_NE(t.find("Breakpoint 4, before step 2 (time 0.02)\n"), std::string::npos) << t;
+  EXPECT_EQ(shown(t, "z", 2), std::vector<double>{4});
+  EXPECT_EQ(shown(t, "y1", 3), std::vector<double>{y[20]});
+  EXPECT_NE(t.find("\ny(41) = " + text(y[40]) + "\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("print: the chart has no data item 'nargin' (it has x, y, z, y1); a line stop "
+                   "shows the step's symbols\n"),
+            std::string::npos);
+  for (int nth : {1, 2}) {
+    const std::vector<double> sx = shown(t, "x", nth), sy = shown(t, "y", nth);
+    ASSERT_EQ(sx.size(), x.size());
+    ASSERT_EQ(sy.size(), y.size());
+    for (int i = 0; i < kN; ++i) {
+      EXPECT_TRUE(same_bits(sx[i], x[i])) << i;
+      EXPECT_TRUE(same_bits(sy[i], y[i])) << i;
+    }
+  }
+  // The quit before step 2 keeps the rows of steps 0 and 1.
+  EXPECT_EQ(csv(), "step,time,z,y1\n0,0,0,0\n1,0.01,2,4\n");
+}
+
+TEST_F(Debug, ViewOnlySymbolsAreRefusedAndTheRunGoesOn) {
+  Result r = session(
+      "break step 1\ncontinue\nset z 7\nset y1 -2.5\nprint y1\nbreak line 3\ncontinue\n"
+      "set x 1\nset nargout 5\nprint nargout\nset nosuch 1\ndelete 2\ncontinue\n");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (const char* line :
+       {"(sfdb) set z 7\nset: 'z' is view only; it was not changed\n",
+        "(sfdb) print y1\ny1 = {\"class\":\"double\",\"size\":[1,1],\"data\":[-2.5]}\n",
+        "(sfdb) set x 1\nset: 'x' is view only; it was not changed\n",
+        "(sfdb) print nargout\nnargout = {\"class\":\"double\",\"size\":[1,1],\"data\":[5.0]}\n",
+        "(sfdb) set nosuch 1\nset: no open symbol scope has a symbol 'nosuch'\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  // y1 set before step 1 (the output, through the data item's conversion) is
+  // overwritten by the step itself.
+  EXPECT_EQ(csv(), "step,time,z,y1\n0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n");
+}
+
+TEST_F(Debug, BreakErrorStopsWithTheSymbolsInScope) {
+  std::vector<double> x = table_x();
+  x[6] = std::nan("");
+  Result r = session("break error\ncontinue\nwhere\nprint z\nprint x(7)\nprint y1\ncontinue\n",
+                     table_csv(x), false);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "step,time,z,y1\n");
+  const std::string message =
+      "MATLAB:interp1:NaNinX: NaN is not an allowed value in the breakpoints X.";
+  EXPECT_EQ(r.err,
+            "(sfdb) break error\nBreakpoint 1: error\n(sfdb) continue\n"
+            "Breakpoint 1, error in step 0 (time 0, block 1): " +
+                message +
+                "\n(sfdb) where\nmodel Harnvale, chart 3, block 1, step 0, time 0, "
+                "stopped by breakpoint 1 at " +
+                message +
+                "\n(sfdb) print z\nz = {\"class\":\"double\",\"size\":[1,1],\"data\":[0.0]}\n"
+                "(sfdb) print x(7)\nx(7) = NaN\n(sfdb) print y1\n"
+                "y1 = {\"class\":\"double\",\"size\":[1,1],\"data\":[0.0]}\n(sfdb) continue\n"
+                "(run ended at an error: 0 steps finished)\n"
+                "sfsim: step 0 (time 0, z 0): " +
+                message + "\n");
+}
+
+TEST_F(Debug, QuitAndTheEndOfTheCommands) {
+  struct Case {
+    std::string commands, rows, last;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"quit\n", "", "(run stopped by quit: 0 steps finished)\n"},
+           {"break line -3\ncontinue\ncontinue\nquit\n", "0,0,0,0\n",
+            "(run stopped by quit: 1 step finished)\n"},
+           {"step\nstep\nstep\n", "0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n",
+            "(end of commands: the run goes on to its end)\n(run ended: 3 steps finished)\n"},
+           {"", "0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n",
+            "(end of commands: the run goes on to its end)\n(run ended: 3 steps finished)\n"}}) {
+    SCOPED_TRACE(c.commands);
+    Result r = session(c.commands);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(csv(), "step,time,z,y1\n" + c.rows);
+    EXPECT_TRUE(r.out.size() >= c.last.size() &&
+                r.out.compare(r.out.size() - c.last.size(), c.last.size(), c.last) == 0)
+        << r.out;
+  }
+}
+
+TEST_F(Debug, BadCommandsAreExplainedAndTheSessionGoesOn) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"frob", "Unknown command 'frob'; help lists the commands"},
+      {"help", "Commands (one a line; blank lines and lines starting with # are skipped):"},
+      {"break", "break: give step K, line 3, line -3 or error"},
+      {"break step -1", "break step: '-1' is not a step number (0, 1, 2, ...)"},
+      {"break step x", "break step: 'x' is not a step number (0, 1, 2, ...)"},
+      {"break line 4",
+       "break line: '4' is not a line of the chart: 3 (before the kernel) or -3 "
+       "(after it)"},
+      {"delete 9", "delete: no breakpoint 9"},
+      {"delete", "delete: give the number of a breakpoint (info breakpoints lists them)"},
+      {"info", "info: the one subject is breakpoints"},
+      {"info breakpoints", "No breakpoints"},
+      {"print", "print: give one NAME, or NAME(I) for an element"},
+      {"print x", "print: the run has not started; there is nothing to show yet"},
+      {"set y1 abc", "set: 'abc' is not a number"},
+      {"set y1", "set: give NAME VALUE"},
+      {"where", "model Harnvale, chart 3: the run has not started"},
+      {"continue now", "continue: takes no arguments"},
+      {"break step 1\ncontinue\nprint x(0)",
+       "print: element 0 is outside x, which has 243 elements"},
+      {"print x(244)", "print: element 244 is outside x, which has 243 elements"},
+      {"print x(a)", "print: 'a' is not an element number (1, 2, ...)"},
+      {"print nosuch",
+       "print: the chart has no data item 'nosuch' (it has x, y, z, y1); a line "
+       "stop shows the step's symbols"},
+      {"set x 1", "set: 'x' is view only; it was not changed"},
+      {"step\nprint nosuch", "print: no open symbol scope has a symbol 'nosuch'"},
+      {"set y1 1e999", "set: '1e999' is out of the range of a double"},
+  };
+  std::string commands;
+  for (const auto& [command, reply] : cases)
+    commands += command + "\n";
+  Result r = session(commands);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  std::size_t at = 0;
+  for (const auto& [command, reply] : cases) {
+    const std::string last = command.substr(command.rfind('\n') + 1);
+    at = r.out.find("(sfdb) " + last + "\n" + reply + "\n", at);
+    EXPECT_NE(at, std::string::npos) << command << "\n" << r.out;
+    if (at == std::string::npos) at = 0;
+  }
+  EXPECT_EQ(csv(), "step,time,z,y1\n0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n");
+}
+
+TEST_F(Debug, CommandsThatCannotBeReadAreRefusedBeforeTheRun) {
+  file("c.txt", "quit\n");
+  fs::create_directories(path("folder"));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--commands", "nosuch.txt"}, "nosuch.txt: cannot open the file (missing or unreadable)"},
+      {{"--commands", "folder"}, "folder: is a folder, not a file"},
+      {{"--commands", "-", "--table", "-"},
+       "the commands and --table both read standard input (-); give one of them a file"},
+      {{"--commands", "c.txt", "--out", "c.txt"},
+       "c.txt: --out would overwrite the input of "
+       "--commands"},
+  };
+  for (const auto& [args, message] : cases) {
+    std::vector<std::string> all = {"debug", "--model", "Harnvale", "--chart", "3"};
+    all.insert(all.end(), args.begin(), args.end());
+    Result r = sfsim(all);
+    EXPECT_EQ(r.code, 2) << message;
+    EXPECT_EQ(r.err, "sfsim: " + message + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(read_file(path("c.txt")), "quit\n");
+}
+
+TEST_F(Debug, InteractiveSessionEditsLinesAndRecallsHistory) {
+  file("t.csv", table_csv(table_x()));
+  PtySession s(dir_.string(), quote(binary()) +
+                                  " debug --model Harnvale --chart 3 --table t.csv --z-range "
+                                  "0:4:3 --out out.csv");
+  ASSERT_TRUE(s.started());
+  ASSERT_TRUE(s.expect("(sfdb) ")) << s.output();
+  // "brak step 1": nine steps left, the missing e typed in, Enter.
+  std::string left;
+  for (int i = 0; i < 9; ++i)
+    left += "\x1b[D";
+  s.type("brak step 1" + left + "e\r");
+  ASSERT_TRUE(s.expect("Breakpoint 1: before step 1")) << s.output();
+  ASSERT_TRUE(s.expect("(sfdb) ", 2)) << s.output();
+  // "continuX", rubbed out with backspace and put right.
+  s.type(
+      "continuX\x7f"
+      "e\r");
+  ASSERT_TRUE(s.expect("Breakpoint 1, before step 1 (time 0.01)")) << s.output();
+  ASSERT_TRUE(s.expect("(sfdb) ", 3)) << s.output();
+  s.type("print z\r");
+  const std::string z = "z = {\"class\":\"double\",\"size\":[1,1],\"data\":[2.0]}";
+  ASSERT_TRUE(s.expect(z)) << s.output();
+  ASSERT_TRUE(s.expect("(sfdb) ", 4)) << s.output();
+  // Up arrow: the last line again.
+  s.type("\x1b[A\r");
+  ASSERT_TRUE(s.expect(z, 2)) << s.output();
+  ASSERT_TRUE(s.expect("(sfdb) ", 5)) << s.output();
+  s.type("quit\r");
+  EXPECT_EQ(s.wait(), 0) << s.output();
+  EXPECT_FALSE(s.failed());
+  EXPECT_EQ(s.output().find("Unknown command"), std::string::npos) << s.output();
+  EXPECT_EQ(read_file(path("out.csv")), "step,time,z,y1\n0,0,0,0\n");
+}
+
+TEST_F(Debug, InteractiveSessionNeedsAFileForTheCsv) {
+  file("t.csv", table_csv(table_x()));
+  PtySession s(dir_.string(), quote(binary()) + " debug --model Harnvale --chart 3");
+  ASSERT_TRUE(s.started());
+  EXPECT_EQ(s.wait(), 2);
+  EXPECT_NE(s.output().find("sfsim: an interactive session shows the debugger on standard output: "
+                            "give the CSV a file with --out FILE"),
+            std::string::npos)
+      << s.output();
+}
+
+}  // namespace
+}  // namespace sfsim_test
