@@ -7,7 +7,7 @@
 // it, a line that begins with `$ ` is a shell command (a line ending in `\` goes on
 // to the next); the lines after it, up to the next command, are what it prints,
 // standard output and standard error together in the order they reach one pipe.
-// `$ octave-cli` alone opens an Octave session: each `>> ` line is the session's
+// `$ octave-cli` with options only opens an Octave session: each `>> ` line is the session's
 // input (a line ending in `...` goes on to the next) and the lines after it what
 // that input prints. In an expected line, `[...]` matches any text; a line that is
 // only `[...]` matches any number of lines. Blank lines at the end of an output
@@ -61,6 +61,17 @@ bool ends_with(const std::string& s, const std::string& p) {
   return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
 }
 
+// `octave-cli` with options only: an interactive session, its inputs on the lines
+// that follow.
+bool opens_session(const std::string& command) {
+  std::istringstream words(command);
+  std::string w;
+  if (!(words >> w) || w != "octave-cli") return false;
+  while (words >> w)
+    if (w[0] != '-' || w == "--eval") return false;
+  return true;
+}
+
 std::vector<Block> read_blocks(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot read " + path);
@@ -91,7 +102,7 @@ std::vector<Block> read_blocks(const std::string& path) {
       continued = ends_with(line, in_octave ? "..." : "\\");
     } else if (starts_with(line, "$ ")) {
       commands.push_back({line.substr(2), {}, false});
-      in_octave = line == "$ octave-cli";
+      in_octave = opens_session(line.substr(2));
       continued = ends_with(line, "\\");
     } else if (in_octave && starts_with(line, ">> ")) {
       commands.push_back({line.substr(3), {}, true});
@@ -116,11 +127,11 @@ std::string script_of(const Block& b, const std::string& dir) {
     const Command& c = b.commands[k];
     s += "printf '\\036%d\\n' " + std::to_string(k) + "\n";
     ++k;
-    if (c.text != "octave-cli") {
+    if (!opens_session(c.text)) {
       s += c.text + "\n";
       continue;
     }
-    s += "octave-cli --quiet --no-window-system <<'README_OCTAVE_INPUT'\n";
+    s += c.text + " <<'README_OCTAVE_INPUT'\n";
     for (; k < b.commands.size() && b.commands[k].octave_input; ++k)
       s += "fprintf('%s%d\\n', char(30), " + std::to_string(k) + ");\n" + b.commands[k].text + "\n";
     s += "README_OCTAVE_INPUT\n";
