@@ -90,10 +90,10 @@ clean:
 # that only returns), and callgrind's instructions per host call.
 .PHONY: bench bench-count
 bench: build
-	./$(BUILD)/bin/bench_table
+	@./$(BUILD)/bin/bench_table
 
 bench-count: build
-	./bench/count.sh $(BUILD)
+	@./bench/count.sh $(BUILD)
 
 # Fuzzing (libFuzzer, clang with ASan and UBSan) and memcheck. Linux only; each
 # installs what it needs (tools/install-deps.sh fuzz | valgrind).

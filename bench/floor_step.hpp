@@ -234,7 +234,7 @@ class Rig {
 // The step for chart `index` of bench::kCharts.
 using StepFn = void (*)(const Call&, double);
 template <class C>
-using StepOf = Step<C::column.N, C::Model::outside == charts::Outside::Extrapolate>;
+using StepOf = Step<C::column.table_length, C::Model::outside == charts::Outside::Extrapolate>;
 template <class... Cs>
 constexpr std::array<StepFn, sizeof...(Cs)> steps_of(models::List<Cs...>) {
   return {&StepOf<Cs>::run...};

@@ -21,7 +21,7 @@ struct ChartCase {
 // Every chart of the build's models, as their catalogues define them.
 template <class C>
 constexpr ChartCase chart_case() {
-  return {C::Model::name, C::column.number, C::column.N};
+  return {C::Model::name, C::column.number, C::column.table_length};
 }
 
 template <class... Cs>

@@ -16,7 +16,7 @@ template <class Col>
 struct Chart {
   using Model = typename Col::Model;
   static constexpr ChartColumn column = Col::column;
-  static constexpr int N = Col::column.N;
+  static constexpr int N = Col::column.table_length;
 
   // Method dispatcher (codes 111, 117, 118); the model's named per-chart function
   // (c1_Harnvale_method_dispatcher, ...) forwards here.

@@ -9,15 +9,16 @@ namespace charts {
 // What the kernel gives for a query outside the table.
 enum class Outside { Extrapolate, NaN };
 
+// The names that belong to one chart (its method dispatcher, its active flag) are
+// not columns: they follow from the model's name and the chart number
+// (charts/texts.hpp, ChartNames).
 struct ChartColumn {
-  int number;  // chart number, 1-based; the object number is number - 1
-  int N;       // table length
+  int number;        // chart number, 1-based; the object number is number - 1
+  int table_length;  // N, the length of the breakpoint and value vectors
   uint32_t chart_checksum[4];
   uint32_t sfun_checksum[4];
   const char* autoinheritance_checksum;
   const char* specialization_id;
-  const char* active_flag_name;  // also the name of the flag in the saved state
-  const char* dispatcher_name;
 };
 
 // The charts of a model, in chart-number order: one catalogue column type each.

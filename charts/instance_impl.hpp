@@ -9,6 +9,7 @@
 #include "block/services.h"
 #include "charts/chart.hpp"
 #include "charts/model_state.hpp"
+#include "charts/texts.hpp"
 #include "platform/mx.h"
 #include "platform/sf_runtime.h"
 #include "platform/ut.h"
@@ -226,8 +227,8 @@ void Chart<Col>::set_raw_sim_state(ChartInstance* instance, const mxArray* raw) 
   // Both values are read before either is stored, so that a state refused by the
   // second import leaves the block as it was.
   const double y1 = import_named_double(instance, sf_mex_dup(sf_mex_getcell(u, 0)), "y1");
-  const uint8_t is_active =
-      import_named_uint8(instance, sf_mex_dup(sf_mex_getcell(u, 1)), column.active_flag_name);
+  const uint8_t is_active = import_named_uint8(instance, sf_mex_dup(sf_mex_getcell(u, 1)),
+                                               text::ChartNames<Col>::active_flag.c_str());
   *output_signal(instance->S) = y1;
   instance->is_active = is_active;
   sf_mex_destroy(&u);

@@ -314,8 +314,8 @@ TYPED_TEST(InstanceTest, DispatcherRefusesOtherCodes) {
     const std::string msg =
         this->raised_message([&] { TypeParam::method_dispatcher(&b.S, code, nullptr); });
     EXPECT_EQ(msg, std::string("Stateflow Internal Error:\nError calling ") +
-                       TypeParam::column.dispatcher_name + ".\nCan't handle method " +
-                       std::to_string(code) + ".\n");
+                       charts::text::ChartNames<TypeParam>::dispatcher.c_str() +
+                       ".\nCan't handle method " + std::to_string(code) + ".\n");
   }
   EXPECT_EQ(b.S.user_data, nullptr);
   EXPECT_EQ(ssGetFlags(&b.S), 0u);
@@ -384,7 +384,8 @@ TYPED_TEST(InstanceTest, RefusedRestoresChangeNothing) {
     sf_mex_setcell(raw, 1, mxCreateDoubleScalar(1.0));
     TypeParam::set_raw_sim_state(b.instance(), raw);
   });
-  EXPECT_NE(msg.find(TypeParam::column.active_flag_name), std::string::npos) << msg;
+  EXPECT_NE(msg.find(charts::text::ChartNames<TypeParam>::active_flag.c_str()), std::string::npos)
+      << msg;
   EXPECT_EQ(b.y1, 1.25);
   EXPECT_EQ(b.instance()->is_active, 0);
 

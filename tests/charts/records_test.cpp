@@ -112,7 +112,7 @@ TYPED_TEST(RecordsTest, SimStateDescription) {
   ASSERT_EQ(mxGetN(info), 2u);
   EXPECT_EQ(field_names(info), (std::vector<std::string>{"type", "srcId", "name", "auxInfo"}));
   const double type[2] = {1, 8}, src[2] = {7, 0};
-  const std::string names[2] = {"y1", TypeParam::column.active_flag_name};
+  const std::string names[2] = {"y1", charts::text::ChartNames<TypeParam>::active_flag.c_str()};
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(mxGetScalar(mxGetField_700(info, i, "type")), type[i]);
     EXPECT_EQ(mxGetScalar(mxGetField_700(info, i, "srcId")), src[i]);
@@ -124,13 +124,14 @@ TYPED_TEST(RecordsTest, SimStateDescription) {
 }
 
 TYPED_TEST(RecordsTest, EncodedTextsCarryTheChartsOwnNames) {
-  const std::string flag = TypeParam::column.active_flag_name;
+  const std::string flag = charts::text::ChartNames<TypeParam>::active_flag.c_str();
   EXPECT_EQ(std::string(TypeParam::encoded_sim_state_info()),
             "100 S1x2'type','srcId','name','auxInfo'{{M[1],M[7],T\"y1\",},{M[8],M[0],T\"" + flag +
                 "\",}}");
   EXPECT_EQ(std::string(TypeParam::dispatcher_error_format()),
             std::string("Stateflow Internal Error:\nError calling ") +
-                TypeParam::column.dispatcher_name + ".\nCan't handle method %d.\n");
+                charts::text::ChartNames<TypeParam>::dispatcher.c_str() +
+                ".\nCan't handle method %d.\n");
 }
 
 TYPED_TEST(RecordsTest, EveryCallGivesANewArrayAndNothingStays) {

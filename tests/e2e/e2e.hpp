@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/engine.hpp"
@@ -22,9 +23,6 @@
 
 namespace e2e {
 
-inline const char* const kHarnvale = models::build_deliverable_path<harnvale::Model>();
-inline const char* const kQuimbrel = models::build_deliverable_path<quimbrel::Model>();
-
 struct ChartCase {
   const char* plugin;  // path of the built deliverable
   const char* model;
@@ -33,29 +31,55 @@ struct ChartCase {
   bool extrapolate;  // outside the table: linear extrapolation, else NaN
 };
 
-template <class C>
-ChartCase chart_case(const char* plugin) {
-  return {plugin, C::Model::name, C::column.number, C::column.N,
-          C::Model::outside == charts::Outside::Extrapolate};
+// Where the build put the plug-in of a model of its list.
+inline const char* plugin_of(std::string_view model) {
+  static const std::vector<std::string> paths = [] {
+    std::vector<std::string> p;
+    for (const models::ModelView& m : models::catalogue())
+      p.push_back(models::build_deliverable_path(m.name));
+    return p;
+  }();
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (models::catalogue()[i].name == model) return paths[i].c_str();
+  ADD_FAILURE() << "the build has no model " << model;
+  return "";
+}
+
+inline ChartCase chart_case(const char* plugin, const models::ModelView& m,
+                            const models::ChartView& c) {
+  return {plugin, m.name.c_str(), c.number, c.table_length,
+          c.outside == charts::Outside::Extrapolate};
+}
+
+// Chart `chart` of the model of that name.
+inline ChartCase chart_case(std::string_view model, int chart) {
+  const models::ModelView* m = models::find_model(model);
+  if (m == nullptr || chart < 1 || chart > m->chart_count()) {
+    ADD_FAILURE() << "the build has no chart " << chart << " of " << model;
+    return {"", "", 0, 0, false};
+  }
+  return chart_case(plugin_of(model), *m, m->charts[chart - 1]);
 }
 
 inline std::vector<ChartCase> all_charts() {
   std::vector<ChartCase> cases;
-  models::AllCharts::each([&]<class C>() {
-    cases.push_back(chart_case<C>(models::build_deliverable_path<typename C::Model>()));
-  });
+  for (const models::ModelView& m : models::catalogue())
+    for (const models::ChartView& c : m.charts)
+      cases.push_back(chart_case(plugin_of(m.name), m, c));
   return cases;
 }
 
 // Every built plug-in and the name of its model, in the order of the build's list.
 inline std::vector<const char*> all_plugins() {
   std::vector<const char*> paths;
-  models::All::each([&]<class M>() { paths.push_back(models::build_deliverable_path<M>()); });
+  for (const models::ModelView& m : models::catalogue())
+    paths.push_back(plugin_of(m.name));
   return paths;
 }
 inline std::vector<std::string> all_models() {
   std::vector<std::string> names;
-  models::All::each([&]<class M>() { names.push_back(M::name); });
+  for (const models::ModelView& m : models::catalogue())
+    names.push_back(m.name);
   return names;
 }
 

@@ -161,7 +161,7 @@ class PortMethods : public HostTest {};
 TEST_F(PortMethods, SharedSlotServesWidthOrDimensionsByFlagsBit0) {
   {
     Engine engine;
-    const ChartCase c = chart_case<quimbrel::C2>(kQuimbrel);
+    const ChartCase c = chart_case("Quimbrel", 2);
     Block& block = engine.add_block(engine.load(c.plugin), {c.chart, c.N});
     SimStruct* S = block.simstruct();
     S->methods.input_port_shape.width = record_width;
@@ -211,7 +211,7 @@ TEST_F(PortMethods, SharedSlotServesWidthOrDimensionsByFlagsBit0) {
 class Compliance : public HostTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(Compliance, SaveAndRestoreAreUnexpected) {
-  const ChartCase c = chart_case<harnvale::C2>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 2);
   const Table t = make_table(c.N, 9);
   {
     Engine engine;
@@ -240,7 +240,7 @@ TEST_P(Compliance, SaveAndRestoreAreUnexpected) {
 INSTANTIATE_TEST_SUITE_P(Values, Compliance, ::testing::Values(0, 1, 2, 4, 15));
 
 TEST_F(HostTest, SaveAsksTheBlockHandleThenReportsTheSavedState) {
-  const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
+  const ChartCase c = chart_case("Quimbrel", 1);
   const Table t = make_table(c.N, 4);
   {
     Engine engine;
@@ -264,7 +264,7 @@ TEST_F(HostTest, SaveAsksTheBlockHandleThenReportsTheSavedState) {
 class Lock : public HostTest {};
 
 TEST_F(Lock, FirstStartLocksOnceAnyTerminateUnlocksFully) {
-  const ChartCase c = chart_case<harnvale::C3>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 3);
   const Table t = make_table(c.N, 21);
   {
     Engine engine;
@@ -291,7 +291,7 @@ TEST_F(Lock, FirstStartLocksOnceAnyTerminateUnlocksFully) {
 }
 
 TEST_F(Lock, TerminateWithoutUserDataThenANewBlockRuns) {
-  const ChartCase c = chart_case<quimbrel::C2>(kQuimbrel);
+  const ChartCase c = chart_case("Quimbrel", 2);
   const Table t = make_table(c.N, 22);
   {
     Engine engine;
@@ -312,7 +312,7 @@ TEST_F(Lock, TerminateWithoutUserDataThenANewBlockRuns) {
 }
 
 TEST_F(Lock, ForcedUnlockLeavesLiveBlocksWorking) {
-  const ChartCase c = chart_case<harnvale::C2>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 2);
   const Table t = make_table(c.N, 23);
   {
     Engine engine;
@@ -328,13 +328,13 @@ TEST_F(Lock, ForcedUnlockLeavesLiveBlocksWorking) {
 }
 
 TEST_F(Lock, EngineTerminatesBlocksStillStarted) {
-  const ChartCase c = chart_case<harnvale::C1>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 1);
   const Table t = make_table(c.N, 24);
   {
     Engine engine;
     Block& a = started_block(engine, c, t);
-    Block& b = started_block(engine, chart_case<quimbrel::C1>(kQuimbrel),
-                             make_table(quimbrel::C1::column.N, 25));
+    Block& b = started_block(engine, chart_case("Quimbrel", 1),
+                             make_table(quimbrel::C1::column.table_length, 25));
     EXPECT_TRUE(a.started());
     EXPECT_TRUE(b.started());
     ASSERT_TRUE(ok(a.outputs()));

@@ -111,7 +111,7 @@ class RateLogic : public HostTest, public ::testing::WithParamInterface<RateCase
 
 TEST_P(RateLogic, StepsOnlyWhenTheRateSaysSo) {
   const RateCase& rc = GetParam();
-  const ChartCase c = chart_case<harnvale::C3>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 3);
   const Table t = make_table(c.N, 11);
   {
     Engine engine;
@@ -278,8 +278,8 @@ TEST_F(BothPlugins, BlocksOfBothModelsRunSideBySide) {
 TEST_F(BothPlugins, EachPluginAnswersOnlyItsOwnModelsBlocks) {
   {
     Engine engine;
-    auto& harnvale_plugin = engine.load(kHarnvale);
-    const ChartCase q = chart_case<quimbrel::C2>(kQuimbrel);
+    auto& harnvale_plugin = engine.load(plugin_of("Harnvale"));
+    const ChartCase q = chart_case("Quimbrel", 2);
     // A Quimbrel block handed to the Harnvale plug-in: its routing leaves it alone
     // (no chart of the plug-in answers, which the runtime reports as the error).
     BlockOptions opts;
@@ -311,12 +311,11 @@ TEST_F(BothPlugins, EachPluginAnswersOnlyItsOwnModelsBlocks) {
 TEST_F(BothPlugins, EachAnswersItsOwnChecksumQuery) {
   {
     Engine engine;
-    struct {
-      const char* path;
-      const uint32_t* words;
-    } const plugins[] = {{kHarnvale, harnvale::Model::checksums.none},
-                         {kQuimbrel, quimbrel::Model::checksums.none}};
-    for (const auto& p : plugins) {
+    for (const models::ModelView& m : models::catalogue()) {
+      const struct {
+        const char* path;
+        const std::array<uint32_t, 4>& words;
+      } p{plugin_of(m.name), m.checksum};
       auto& plugin = engine.load(p.path);
       host::engine::MxPtr command(mxCreateString("sf_get_check_sum"));
       auto out = plugin.call_matlab(1, {command.get()});

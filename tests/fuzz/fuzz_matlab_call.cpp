@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::Bytes in(data, size);
   const fuzz::HostAccount account;
   {
-    host::engine::Plugin& plugin = engine.load(fuzz::models()[in.below(2)].path);
+    host::engine::Plugin& plugin = engine.load(fuzz::pick_model(in).path);
     const int nlhs = static_cast<int>(in.below(4));
     const int nargs = static_cast<int>(in.below(7));
     std::vector<host::engine::MxPtr> args;

@@ -123,10 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Block*> blocks;
     const int count = 1 + static_cast<int>(in.below(3));
     for (int i = 0; i < count; ++i) {
-      const fuzz::ModelCase& m = fuzz::models()[in.below(2)];
+      const fuzz::ModelCase& m = fuzz::pick_model(in);
       BlockOptions o;
-      o.chart = 1 + static_cast<int>(in.below(static_cast<unsigned>(m.table_length.size())));
-      o.table_length = m.table_length[static_cast<std::size_t>(o.chart - 1)];
+      o.chart = 1 + static_cast<int>(in.below(static_cast<unsigned>(m.chart_count())));
+      o.table_length = m.table_length(o.chart);
       o.rate = static_cast<host::engine::Rate>(in.below(3));
       o.discrete_period = in.flip() ? 0.1 : in.real();
       o.mode = static_cast<host::engine::SimMode>(in.below(3));

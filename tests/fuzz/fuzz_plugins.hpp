@@ -12,22 +12,27 @@
 
 namespace fuzz {
 
+// A model of the build's list and where the build put its plug-in.
 struct ModelCase {
-  const char* path;
-  const char* name;
-  std::vector<int> table_length;  // N of chart 1, 2, ...
+  const models::ModelView* model;
+  std::string path;
+  int chart_count() const { return model->chart_count(); }
+  int table_length(int chart) const { return model->charts[chart - 1].table_length; }
 };
 
 inline const std::vector<ModelCase>& models() {
   static const std::vector<ModelCase> m = [] {
     std::vector<ModelCase> all;
-    models::All::each([&]<class Model>() {
-      all.push_back(
-          {models::build_deliverable_path<Model>(), Model::name, models::table_lengths<Model>()});
-    });
+    for (const models::ModelView& view : models::catalogue())
+      all.push_back({&view, models::build_deliverable_path(view.name)});
     return all;
   }();
   return m;
+}
+
+// One of the models, chosen by the fuzzer's bytes.
+inline const ModelCase& pick_model(Bytes& in) {
+  return models()[in.below(static_cast<unsigned>(models().size()))];
 }
 
 // An engine that keeps both plug-ins loaded while the fuzzer runs, so that the

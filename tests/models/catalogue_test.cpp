@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "charts/texts.hpp"
+#include "models/list.hpp"
 #include "tests/charts/chart_fixture.hpp"
 
 namespace chart_test {
@@ -89,7 +91,7 @@ TYPED_TEST_SUITE(CatalogueTest, AllCharts);
 TYPED_TEST(CatalogueTest, ColumnHoldsTheChartsConstants) {
   const Column& e = expected_column<TypeParam>();
   const charts::ChartColumn& c = TypeParam::column;
-  EXPECT_EQ(c.N, e.N);
+  EXPECT_EQ(c.table_length, e.N);
   EXPECT_EQ(TypeParam::N, e.N);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(c.chart_checksum[i], e.chart_checksum[i]) << "word " << i;
@@ -97,13 +99,25 @@ TYPED_TEST(CatalogueTest, ColumnHoldsTheChartsConstants) {
   }
   EXPECT_STREQ(c.autoinheritance_checksum, e.autoinheritance);
   EXPECT_STREQ(c.specialization_id, e.specialization_id);
-  EXPECT_STREQ(c.active_flag_name, e.active_flag);
-  EXPECT_STREQ(c.dispatcher_name, e.dispatcher);
+  // The names follow from the model and the chart number.
+  EXPECT_STREQ(charts::text::ChartNames<TypeParam>::active_flag.c_str(), e.active_flag);
+  EXPECT_STREQ(charts::text::ChartNames<TypeParam>::dispatcher.c_str(), e.dispatcher);
   // Eight of the identifier texts have 22 characters; chart 2 of Quimbrel's has 21.
   const std::size_t id_length = e.model == "Quimbrel" && e.number == 2 ? 21u : 22u;
   EXPECT_EQ(std::strlen(c.specialization_id), id_length);
   EXPECT_EQ(std::strlen(c.autoinheritance_checksum), 22u);
 }
+
+// The model's own check sums: none, machine, makefile, target.
+using ModelWords = uint32_t[4][4];
+constexpr ModelWords kHarnvaleSums = {{2682923507u, 2736407324u, 1223089852u, 1129152636u},
+                                      {878894993u, 2496748826u, 364981764u, 4105591186u},
+                                      {2901930842u, 2190760943u, 470297699u, 3589915450u},
+                                      {3031367619u, 4001028638u, 3978939492u, 838979348u}};
+constexpr ModelWords kQuimbrelSums = {{3169979126u, 515553555u, 3215762738u, 3872717964u},
+                                      {2793627544u, 638236275u, 2734170511u, 3705990300u},
+                                      {2287025347u, 2213824637u, 3447881020u, 4283747939u},
+                                      {3031367619u, 4001028638u, 3978939492u, 838979348u}};
 
 TYPED_TEST(CatalogueTest, ModelWideConstants) {
   const bool harnvale = std::string(TypeParam::Model::name) == "Harnvale";
@@ -111,6 +125,41 @@ TYPED_TEST(CatalogueTest, ModelWideConstants) {
   EXPECT_EQ(TypeParam::Model::cv_fcn_last_arg, harnvale ? 62 : 53);
   EXPECT_EQ(TypeParam::Model::outside,
             harnvale ? charts::Outside::Extrapolate : charts::Outside::NaN);
+  const charts::ModelChecksums& c = TypeParam::Model::checksums;
+  const ModelWords& e = harnvale ? kHarnvaleSums : kQuimbrelSums;
+  const uint32_t* const got[4] = {c.none, c.machine, c.makefile, c.target};
+  for (int k = 0; k < 4; ++k)
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(got[k][i], e[k][i]) << "sum " << k << " word " << i;
+}
+
+// What tools and tests read at run time is the catalogue's, model by model.
+TEST(CatalogueView, HoldsTheModelsOfTheBuildInOrder) {
+  const auto& all = models::catalogue();
+  ASSERT_EQ(all.size(), 2u);
+  const uint32_t* const sums[2] = {kHarnvaleSums[0], kQuimbrelSums[0]};
+  for (std::size_t m = 0; m < all.size(); ++m) {
+    EXPECT_EQ(all[m].deliverable, all[m].name + "_sfun");
+    EXPECT_EQ(all[m].file, all[m].deliverable + models::kDeliverableSuffix);
+    EXPECT_EQ(models::find_model(all[m].name), &all[m]);
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(all[m].checksum[i], sums[m][i]) << all[m].name << " word " << i;
+    for (const Column& e : columns()) {
+      if (e.model != all[m].name) continue;
+      ASSERT_LE(e.number, all[m].chart_count());
+      const models::ChartView& c = all[m].charts[e.number - 1];
+      EXPECT_EQ(c.number, e.number);
+      EXPECT_EQ(c.table_length, e.N);
+      EXPECT_EQ(c.outside, m == 0 ? charts::Outside::Extrapolate : charts::Outside::NaN);
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(c.checksum[i], e.chart_checksum[i]) << e.model << " c" << e.number;
+    }
+  }
+  EXPECT_EQ(all[0].name, "Harnvale");
+  EXPECT_EQ(all[1].name, "Quimbrel");
+  EXPECT_EQ(all[0].chart_count(), 3);
+  EXPECT_EQ(all[1].chart_count(), 2);
+  EXPECT_EQ(models::find_model("harnvale"), nullptr);
 }
 
 // What the columns reach: the records of the block carry this chart's own values.

@@ -1,5 +1,5 @@
 // Helpers of the registry tests: owned arrays, readers, and what each model's
-// command chain is expected to answer, written out independently of the catalogues.
+// command chain is expected to answer.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/mx_host.hpp"
+#include "models/list.hpp"
 #include "platform/mx.h"
 
 namespace regtest {
@@ -66,7 +67,8 @@ inline void expect_empty_answer(const mxArray* a) {
 
 using Words = std::vector<double>;
 
-// One model's expected answers.
+// One model's expected answers: its catalogue's values, which the catalogue test
+// (tests/models/catalogue_test.cpp) holds against the written-out ones.
 struct ModelFacts {
   const char* name;
   int charts;
@@ -77,40 +79,39 @@ struct ModelFacts {
   std::vector<int> table_lengths;            // per chart
 };
 
-inline const ModelFacts& harnvale_facts() {
-  static const ModelFacts f{
-      "Harnvale",
-      3,
-      {2682923507., 2736407324., 1223089852., 1129152636.},
-      {878894993., 2496748826., 364981764., 4105591186.},
-      {2901930842., 2190760943., 470297699., 3589915450.},
-      {3031367619., 4001028638., 3978939492., 838979348.},
-      {{420144196., 1446226589., 925199814., 3263377851.},
-       {207144194., 1757117914., 1026443369., 1123537778.},
-       {73668001., 380876739., 2728204112., 662447913.}},
-      {"XeSGqLBgQKpLtif172dxxF", "XpBqFWyZSTKVy4qof7J1CF", "FiBgl2Y2MRxFUF287zST3B"},
-      {"20X7XeZtqAT2K5zlEWRqEG", "l5enl81Qg7RF05jIfO9PlD", "hEPGkbENMS5fVY982MGn4G"},
-      {2402, 401, 243}};
-  return f;
-}
-
-inline const ModelFacts& quimbrel_facts() {
-  static const ModelFacts f{"Quimbrel",
-                            2,
-                            {3169979126., 515553555., 3215762738., 3872717964.},
-                            {2793627544., 638236275., 2734170511., 3705990300.},
-                            {2287025347., 2213824637., 3447881020., 4283747939.},
-                            {3031367619., 4001028638., 3978939492., 838979348.},
-                            {{1378687181., 2329191762., 3302187018., 413332065.},
-                             {1254997415., 3360894340., 3941128002., 3242617462.}},
-                            {"1eixTI5aZYxJ9IgkwCPkqD", "vdoADceFGKT2ubrNWpN01F"},
-                            {"ki17hIprV1KTWkcqEkfaUD", "6RXKcD8qXw2Opagun1ox3"},
-                            {2722, 390}};
+template <class Model>
+ModelFacts facts_from_catalogue() {
+  const auto words = [](const uint32_t(&w)[4]) { return Words(w, w + 4); };
+  const charts::ModelChecksums& sums = Model::checksums;
+  ModelFacts f{Model::name,
+               Model::chart_count,
+               words(sums.none),
+               words(sums.machine),
+               words(sums.makefile),
+               words(sums.target),
+               {},
+               {},
+               {},
+               {}};
+  models::ChartsOf<Model>::each([&]<class Col>() {
+    f.chart_words.push_back(words(Col::column.chart_checksum));
+    f.autoinheritance.push_back(Col::column.autoinheritance_checksum);
+    f.identifiers.push_back(Col::column.specialization_id);
+    f.table_lengths.push_back(Col::column.table_length);
+  });
   return f;
 }
 
 inline const ModelFacts& facts_of(const std::string& model) {
-  return model == "Harnvale" ? harnvale_facts() : quimbrel_facts();
+  static const std::vector<ModelFacts> all = [] {
+    std::vector<ModelFacts> v;
+    models::All::each([&]<class Model>() { v.push_back(facts_from_catalogue<Model>()); });
+    return v;
+  }();
+  for (const ModelFacts& f : all)
+    if (model == f.name) return f;
+  ADD_FAILURE() << "the build has no model " << model;
+  return all.front();
 }
 
 }  // namespace regtest

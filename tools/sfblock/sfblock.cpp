@@ -57,25 +57,12 @@ namespace {
 using host::engine::Engine;
 using host::engine::Rate;
 
-struct Model {
-  const char* name;
-  std::vector<int> table_length;  // N of chart 1, 2, ...
-};
-
-// The build's models, from their catalogues.
-const std::vector<Model>& models() {
-  static const std::vector<Model> all = [] {
-    std::vector<Model> list;
-    models::All::each([&]<class M>() { list.push_back({M::name, models::table_lengths<M>()}); });
-    return list;
-  }();
-  return all;
-}
+using models::ModelView;
 
 // "the model must be 'A' or 'B'", for every model of the build.
 std::string model_choice() {
   std::string text = "the model must be ";
-  const auto& all = models();
+  const auto& all = models::catalogue();
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i > 0) text += i + 1 == all.size() ? " or " : ", ";
     text += std::string("'") + all[i].name + "'";
@@ -99,7 +86,7 @@ std::filesystem::path own_folder() {
 }
 
 struct Request {
-  const Model* model = nullptr;
+  const ModelView* model = nullptr;
   int chart = 0;
   const double *x = nullptr, *y = nullptr, *z = nullptr;
   const mxArray* z_array = nullptr;
@@ -185,14 +172,13 @@ Request parse(int nrhs, const mxArray* prhs[]) {
   Request r;
   const Argument model_arg(prhs[0], "sfblock:model", "the model");
   const std::string model = model_arg.text();
-  for (const Model& m : models())
-    if (model == m.name) r.model = &m;
+  r.model = models::find_model(model);
   if (r.model == nullptr) model_arg.refuse_text(model_choice() + "; got " + sfsim::quoted(model));
-  const int charts = static_cast<int>(r.model->table_length.size());
+  const int charts = r.model->chart_count();
   r.chart = static_cast<int>(
       Argument(prhs[1], "sfblock:chart", std::string("the chart of ") + r.model->name)
           .whole(1, charts));
-  const std::size_t n = static_cast<std::size_t>(r.model->table_length[r.chart - 1]);
+  const std::size_t n = static_cast<std::size_t>(r.model->charts[r.chart - 1].table_length);
   const std::string of_chart = " (chart " + std::to_string(r.chart) + " of " + r.model->name +
                                " reads " + std::to_string(n) + ")";
   r.x = Argument(prhs[2], "sfblock:table", "x" + of_chart).doubles(n);
@@ -282,13 +268,13 @@ class QuerySteps : public tools::driver::QuerySteps {
 std::optional<Failure> run(const Request& r, double* y1, double* t, mxArray** state) {
   Engine engine;
   try {
-    const std::filesystem::path file = own_folder() / (std::string(r.model->name) + "_sfun.mex");
+    const std::filesystem::path file = own_folder() / (r.model->deliverable + ".mex");
     host::engine::Plugin& plugin = engine.load(file.string());
     QuerySteps queries(r.z, r.steps);
     tools::driver::TimeSteps in_time(r.signal, r.plan);
     tools::driver::Spec spec;
     spec.chart = r.chart;
-    spec.table_length = r.model->table_length[r.chart - 1];
+    spec.table_length = r.model->charts[r.chart - 1].table_length;
     spec.rate = r.rate;
     spec.blocks = r.blocks;
     spec.x = r.x;

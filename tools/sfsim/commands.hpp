@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sfsim/plugins.hpp"
 #include "tools/sfsim/time_args.hpp"
 
 namespace sfsim {
@@ -27,7 +28,6 @@ struct RunArgs {
   TimeArgs time;  // a run in time: --input and its settings
 };
 
-struct ModelInfo;
 // "Harnvale c2".
 std::string chart_label(const ModelInfo& m, int chart);
 

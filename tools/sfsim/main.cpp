@@ -156,7 +156,9 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
       ->check(not_empty);
 }
 
-int main_(int argc, char** argv) {
+// Parses the command line and runs the command it names (the default run without
+// one); its usage, input and host errors become messages and the exit status.
+int run_command_line(int argc, char** argv) {
   CLI::App app{
       "sfsim: runs the charts of the " + model_names(" and ", true) +
           " plug-ins on the stand-in "
@@ -286,7 +288,7 @@ int main(int argc, char** argv) {
   host::os::remove_scratch_on_interrupt();
   int status = 1;
   try {
-    status = sfsim::main_(argc, argv);
+    status = sfsim::run_command_line(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sfsim: %s\n", sfsim::printable(e.what()).c_str());
   }

@@ -6,7 +6,6 @@
 
 #include "host/mex_host.hpp"
 #include "host/os.hpp"
-#include "models/list.hpp"
 #include "platform/mx.h"
 #include "tools/sfsim/inputs.hpp"
 
@@ -14,16 +13,7 @@ namespace sfsim {
 namespace fs = std::filesystem;
 
 const std::vector<ModelInfo>& models() {
-  static const std::vector<ModelInfo> all = [] {
-    std::vector<ModelInfo> list;
-    models::All::each([&]<class Model>() {
-      list.push_back({Model::name, models::table_lengths<Model>(),
-                      std::to_array(Model::checksums.none), models::deliverable_name<Model>(),
-                      models::deliverable_file<Model>()});
-    });
-    return list;
-  }();
-  return all;
+  return models::catalogue();
 }
 
 std::string model_names(const char* last, bool deliverables) {
@@ -65,7 +55,7 @@ int table_length(const ModelInfo& model, int chart) {
   if (chart < 1 || chart > model.chart_count())
     throw InputError("model " + model.name + " has no chart " + std::to_string(chart) +
                      " (its charts are 1.." + std::to_string(model.chart_count()) + ")");
-  return model.table_length[chart - 1];
+  return model.charts[chart - 1].table_length;
 }
 
 std::string plugin_path(const ModelInfo& model, const std::string& given) {

@@ -2,23 +2,16 @@
 // their plug-ins are found.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "host/engine.hpp"
+#include "models/list.hpp"
 
 namespace sfsim {
 
-struct ModelInfo {
-  std::string name;                       // "Harnvale"
-  std::vector<int> table_length;          // N of chart 1, 2, ...
-  std::array<std::uint32_t, 4> checksum;  // what sf_get_check_sum answers without arguments
-  std::string deliverable;                // "Harnvale_sfun"
-  std::string file;                       // the deliverable's file name
-  int chart_count() const { return static_cast<int>(table_length.size()); }
-};
+// A model as the build's list describes it (name, plug-in file, checksum, charts).
+using ModelInfo = models::ModelView;
 
 const std::vector<ModelInfo>& models();
 

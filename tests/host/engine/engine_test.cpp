@@ -27,15 +27,15 @@ class EngineTest : public HostTest {};
 
 TEST_F(EngineTest, LoadsByPathAndNamesTheModel) {
   Engine engine;
-  auto& h = engine.load(kHarnvale);
+  auto& h = engine.load(plugin_of("Harnvale"));
   EXPECT_EQ(h.model(), "Harnvale");
   EXPECT_NE(h.entry(), nullptr);
   // Another spelling of the same file is the same plug-in.
-  const std::string path = kHarnvale;
+  const std::string path = plugin_of("Harnvale");
   const auto slash = path.rfind('/');
   const std::string other = path.substr(0, slash) + "/./" + path.substr(slash + 1);
   EXPECT_EQ(&engine.load(other), &h);
-  EXPECT_EQ(engine.load(kQuimbrel).model(), "Quimbrel");
+  EXPECT_EQ(engine.load(plugin_of("Quimbrel")).model(), "Quimbrel");
 
   EXPECT_THROW(engine.load("/nonexistent/Nothing_sfun.mexa64"), std::runtime_error);
   // A shared library without mexFunction is refused (the host's own libmx).
@@ -51,17 +51,17 @@ TEST_F(EngineTest, LoadsByPathAndNamesTheModel) {
 
 TEST_F(EngineTest, RefusesBadBlockOptions) {
   Engine engine;
-  auto& h = engine.load(kHarnvale);
+  auto& h = engine.load(plugin_of("Harnvale"));
   EXPECT_THROW(engine.add_block(h, {1, 0}), std::invalid_argument);
   EXPECT_THROW(engine.add_block(h, {0, 10}), std::invalid_argument);
 }
 
 TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
   Engine engine;
-  auto& q = engine.load(kQuimbrel);
+  auto& q = engine.load(plugin_of("Quimbrel"));
   BlockOptions opts;
   opts.chart = 2;
-  opts.table_length = quimbrel::C2::column.N;
+  opts.table_length = quimbrel::C2::column.table_length;
   opts.rate = host::engine::Rate::Discrete;
   opts.discrete_period = 0.25;
   Block& a = engine.add_block(q, opts);
@@ -77,7 +77,7 @@ TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
   EXPECT_NE(a.handle(), b.handle());
   EXPECT_EQ(ssGetNumInputPorts(S), 3);
   EXPECT_EQ(S->input_ports[0].signal, a.x());
-  EXPECT_EQ(S->input_ports[0].width, quimbrel::C2::column.N);
+  EXPECT_EQ(S->input_ports[0].width, quimbrel::C2::column.table_length);
   EXPECT_EQ(S->input_ports[1].signal, a.y());
   EXPECT_EQ(S->input_ports[2].signal, &a.z());
   EXPECT_EQ(S->num_output_ports, 2);
@@ -103,7 +103,7 @@ TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
 TEST_F(EngineTest, MatlabLevelCallsReturnOwnedOutputsOrRaise) {
   {
     Engine engine;
-    auto& h = engine.load(kHarnvale);
+    auto& h = engine.load(plugin_of("Harnvale"));
     MxPtr command(mxCreateString("sf_get_check_sum"));
     MxPtr sub(mxCreateString("chart"));
     MxPtr two(mxCreateDoubleScalar(2.0));
@@ -146,7 +146,7 @@ TEST_F(EngineTest, MatlabLevelChartNumbersOfEveryKind) {
       {mxCreateDoubleScalar(2.9), "2"}};
   {
     Engine engine;
-    auto& h = engine.load(kHarnvale);
+    auto& h = engine.load(plugin_of("Harnvale"));
     MxPtr command(mxCreateString("sf_get_check_sum")), sub(mxCreateString("chart"));
     for (const auto& [array, want] : cases) {
       MxPtr number(array);
@@ -175,7 +175,7 @@ TEST_F(EngineTest, MatlabLevelChartNumbersOfEveryKind) {
 // state that a bare mdlGetSimState handed back is the engine's to free; a
 // mdlSetSimState without a state is not made.
 TEST_F(EngineTest, OddFlagsAndBareSimStateCallsLeaveNothing) {
-  const ChartCase c = chart_case<harnvale::C3>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 3);
   const Table t = make_table(c.N, 7);
   {
     Engine engine;
@@ -203,7 +203,7 @@ TEST_F(EngineTest, OddFlagsAndBareSimStateCallsLeaveNothing) {
 }
 
 TEST_F(EngineTest, HostErrorRaisedThroughACallIsTheBlocksError) {
-  const ChartCase c = chart_case<harnvale::C2>(kHarnvale);
+  const ChartCase c = chart_case("Harnvale", 2);
   const Table t = make_table(c.N, 41);
   {
     Engine engine;
@@ -257,7 +257,7 @@ std::vector<std::string> lifecycle_ops(const host::trace::Collector& calls) {
 }
 
 TEST_F(EngineTest, StartAndTerminateMakeTheirHostCallsInOrder) {
-  const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
+  const ChartCase c = chart_case("Quimbrel", 1);
   {
     Engine engine;
     auto& plugin = engine.load(c.plugin);
@@ -299,7 +299,7 @@ TEST_F(EngineTest, StartAndTerminateMakeTheirHostCallsInOrder) {
 
 TEST_F(EngineTest, AStepAllocatesNothing) {
   if (!test_support::counting_heap()) GTEST_SKIP() << "allocations are not counted in this build";
-  const ChartCase c = chart_case<quimbrel::C1>(kQuimbrel);
+  const ChartCase c = chart_case("Quimbrel", 1);
   const Table t = make_table(c.N, 51);
   {
     Engine engine;
@@ -335,8 +335,8 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
 // with the widths named, and no step reaches the plug-in. A block with the right
 // widths learns the same widths from its chart and runs.
 TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
-  const ChartCase q = chart_case<quimbrel::C1>(kQuimbrel);
-  const int narrow = harnvale::C1::column.N;
+  const ChartCase q = chart_case("Quimbrel", 1);
+  const int narrow = harnvale::C1::column.table_length;
   {
     Engine engine;
     Block& wrong = engine.add_block(engine.load(q.plugin), {q.chart, narrow});
@@ -358,7 +358,7 @@ TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
     }
     EXPECT_TRUE(ok(wrong.terminate()));
     // A port wider than the chart reads (Harnvale's chart 1 on Quimbrel's width).
-    const ChartCase h = chart_case<harnvale::C1>(kHarnvale);
+    const ChartCase h = chart_case("Harnvale", 1);
     Block& wide = engine.add_block(engine.load(h.plugin), {h.chart, q.N});
     ASSERT_TRUE(ok(wide.set_work_widths()));
     EXPECT_EQ(wide.start().error,
@@ -383,7 +383,7 @@ TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
 // Code generation registers nothing with the debugger: start succeeds, but a step on
 // widths that are unknown is refused.
 TEST_F(EngineTest, NoStepOnWidthsTheChartDidNotRecord) {
-  const ChartCase h = chart_case<harnvale::C3>(kHarnvale);
+  const ChartCase h = chart_case("Harnvale", 3);
   {
     Engine engine;
     BlockOptions opts;
@@ -424,7 +424,7 @@ TEST_F(EngineTest, LoadsOnlyTheFileNamed) {
     }
   }
   // The model a caller names wins over the file's name.
-  EXPECT_EQ(engine.load(kQuimbrel, "Quimbrel").model(), "Quimbrel");
+  EXPECT_EQ(engine.load(plugin_of("Quimbrel"), "Quimbrel").model(), "Quimbrel");
 }
 
 }  // namespace

@@ -21,38 +21,34 @@ struct Model {
   // Rows of the resolved-functions report (report_rows.hpp beside this file).
   struct Report;
   static constexpr charts::ModelChecksums checksums = {
-      {11u, 12u, 13u, 14u},
-      {21u, 22u, 23u, 24u},
-      {31u, 32u, 33u, 34u},
-      {41u, 42u, 43u, 44u},
+      .none = {11u, 12u, 13u, 14u},
+      .machine = {21u, 22u, 23u, 24u},
+      .makefile = {31u, 32u, 33u, 34u},
+      .target = {41u, 42u, 43u, 44u},
   };
 };
 
 struct C1 {
   using Model = tessel::Model;
   static constexpr charts::ChartColumn column = {
-      1,
-      7,
-      {101u, 102u, 103u, 104u},
-      {201u, 202u, 203u, 204u},
-      "TesselAutoInheritanceC1",
-      "TesselSpecializationC1",
-      "is_active_c1_Tessel",
-      "c1_Tessel_method_dispatcher",
+      .number = 1,
+      .table_length = 7,
+      .chart_checksum = {101u, 102u, 103u, 104u},
+      .sfun_checksum = {201u, 202u, 203u, 204u},
+      .autoinheritance_checksum = "TesselAutoInheritanceC1",
+      .specialization_id = "TesselSpecializationC1",
   };
 };
 
 struct C2 {
   using Model = tessel::Model;
   static constexpr charts::ChartColumn column = {
-      2,
-      3,
-      {301u, 302u, 303u, 304u},
-      {401u, 402u, 403u, 404u},
-      "TesselAutoInheritanceC2",
-      "TesselSpecializationC2",
-      "is_active_c2_Tessel",
-      "c2_Tessel_method_dispatcher",
+      .number = 2,
+      .table_length = 3,
+      .chart_checksum = {301u, 302u, 303u, 304u},
+      .sfun_checksum = {401u, 402u, 403u, 404u},
+      .autoinheritance_checksum = "TesselAutoInheritanceC2",
+      .specialization_id = "TesselSpecializationC2",
   };
 };
 

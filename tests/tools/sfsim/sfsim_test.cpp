@@ -119,7 +119,7 @@ struct Chart {
 const std::vector<Chart> kCharts = [] {
   std::vector<Chart> all;
   models::AllCharts::each([&]<class C>() {
-    all.push_back({C::Model::name, C::column.number, C::column.N,
+    all.push_back({C::Model::name, C::column.number, C::column.table_length,
                    C::Model::outside == charts::Outside::Extrapolate});
   });
   return all;
@@ -376,7 +376,7 @@ std::vector<std::vector<std::string>> trace_lines(const std::string& text) {
 }
 
 TEST_F(Sfsim, TraceHoldsTheHostCallsOfAStepInOrder) {
-  const int N = harnvale::C3::column.N;
+  const int N = harnvale::C3::column.table_length;
   std::string table;
   for (int i = 0; i < N; ++i)
     table += std::to_string(i) + "," + std::to_string(2 * i) + "\n";
@@ -610,7 +610,7 @@ TEST_F(Sfsim, HelpOnEveryCommand) {
 // output, the message (exact, or a part of it), no control character reaching the
 // terminal, and no new file left behind.
 TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
-  const int N = harnvale::C3::column.N;
+  const int N = harnvale::C3::column.table_length;
   std::string good;
   for (int i = 0; i < N; ++i)
     good += std::to_string(i) + "," + std::to_string(i % 7) + "\n";
@@ -826,7 +826,7 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
   EXPECT_TRUE(same_double(0.7 + (0.1 - 0.7) * 0.5, rows[1].z));
   EXPECT_TRUE(same_double(0.1, rows[2].z));
 
-  const int N = harnvale::C3::column.N;
+  const int N = harnvale::C3::column.table_length;
   std::string table;
   for (int i = 0; i < N; ++i)
     table += (i == 0       ? "-1.7e308"
@@ -849,7 +849,7 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
 // Queries and rows stream: a billion queries cost no memory up front; the run stops
 // at its first step's host error at once.
 TEST_F(Sfsim, AHugeQueryCountIsStreamed) {
-  const int N = harnvale::C3::column.N;
+  const int N = harnvale::C3::column.table_length;
   std::string table = "NaN,0\n";
   for (int i = 1; i < N; ++i)
     table += std::to_string(i) + ",0\n";
