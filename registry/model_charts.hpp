@@ -5,6 +5,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "charts/chart.hpp"
 #include "platform/mx.h"
@@ -48,6 +49,13 @@ struct ModelCharts;
 template <class Model>
 constexpr std::span<const ChartEntry> model_charts() {
   return ModelCharts<Model>::charts;
+}
+
+// Whether a named dispatcher, chart number `number` of its model, serves chart Col
+// (checked at compile time by each generated dispatcher).
+template <class Col>
+constexpr bool dispatcher_matches(int number, std::string_view name) {
+  return Col::column.number == number && name == Col::column.dispatcher_name;
 }
 
 // The entry of chart number n, or null when n names no chart of the model.
