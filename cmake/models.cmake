@@ -1,11 +1,13 @@
 # sf_add_models(<folder> <Name>...): each model <Name> from the data in
-# <folder>/<lower-case name>/ (its catalogue.hpp and report_rows.hpp), built from the
-# shared source models/model.cpp.in (with models/model.hpp.in, the registry's view):
+# <folder>/<lower-case name>/ (its catalogue.hpp and report_rows.hpp). Only what is
+# named after the model and its charts is generated: the named chart dispatchers
+# (from models/model.cpp.in) and the registry's view of the model with its routing
+# table (models/model.hpp.in). Targets:
 #   <name>_model  static library: the model's named chart dispatchers and its routing
 #                 table (tests link several side by side);
 #   <Name>_sfun   the deliverable, a MEX plug-in exporting mexFunction only: the
-#                 same library, the model interface of registry/model_api.h (the
-#                 same source, compiled with SF_MODEL_API) and the glue.
+#                 same library, the model interface of registry/model_api.h
+#                 (models/model_api.cpp, compiled for this model) and the glue.
 # The charts are the ones the catalogue lists in `charts::ChartList<C1, ...>`; the
 # generated code asserts that what the build read is what the catalogue holds. A
 # model's headers are found as models/<lower-case name>/ wherever its folder is.
@@ -49,7 +51,7 @@ function(sf_add_model name folder output_dir)
     string(APPEND SF_MODEL_ENTRIES "      registry::chart_entry<${ns}::${column}>(&${fn}),\n")
     string(APPEND SF_MODEL_DEFINITIONS
            "void ${fn}(SimStruct* S, int method, void* data) {\n"
-           "  static_assert(dispatcher_matches<${ns}::${column}>(${position}, \"${fn}\"));\n"
+           "  static_assert(registry::dispatcher_matches<${ns}::${column}>(${position}, \"${fn}\"));\n"
            "  charts::Chart<${ns}::${column}>::method_dispatcher(S, method, data);\n"
            "}\n\n")
     list(APPEND qualified ${ns}::${column})
@@ -65,7 +67,7 @@ function(sf_add_model name folder output_dir)
   file(CREATE_LINK ${folder} ${root}/models/${ns} SYMBOLIC)
 
   add_library(${ns}_model STATIC ${generated}/model.cpp)
-  add_library(${name}_sfun MODULE ${generated}/model.cpp)
+  add_library(${name}_sfun MODULE ${SF_MODEL_TEMPLATES}/model_api.cpp)
   foreach(target ${ns}_model ${name}_sfun)
     sf_layer(${target} models)
     target_include_directories(${target} PRIVATE ${root})
@@ -76,12 +78,14 @@ function(sf_add_model name folder output_dir)
   target_include_directories(${ns}_model INTERFACE ${SF_GENERATED_INCLUDE} ${root})
 
   set(deliverable ${name}_sfun)
-  target_compile_definitions(${deliverable} PRIVATE SF_MODEL_API)
+  target_compile_definitions(${deliverable} PRIVATE SF_MODEL=${ns}::Model
+                                                    SF_MODEL_HEADER="models/${ns}/model.hpp")
   set_target_properties(${deliverable} PROPERTIES PREFIX "" SUFFIX ${SF_MEX_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${output_dir})
-  # mexFunction lives in the glue's archive: ask for it, then export nothing else (on
-  # Windows its dllexport mark alone makes it the one export).
-  target_link_options(${deliverable} PRIVATE "LINKER:--undefined=mexFunction" "LINKER:--no-undefined")
+  # mexFunction comes from the glue's archive (glue_simulink asks the linker for it);
+  # nothing else is exported (on Windows its dllexport mark alone makes it the one
+  # export).
+  target_link_options(${deliverable} PRIVATE "LINKER:--no-undefined")
   if(NOT WIN32)
     # The host libraries beside it, or in the build's lib folder.
     set(map ${SF_MODEL_TEMPLATES}/mexfunction.map)

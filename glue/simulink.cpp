@@ -2,6 +2,10 @@
 // flags, and the method routines that drive a block's chart through its ChartInfo.
 #include "glue/simulink.h"
 
+#include <array>
+#include <cstddef>
+#include <iterator>
+
 #include "block/chart_records.h"
 #include "block/services.h"
 #include "platform/mex.h"
@@ -19,36 +23,197 @@ const char kVarHitMissing[] =
     "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and add a "
     "mdlGetTimeOfNextVarHit routine";
 
-const char kUnexpectedInitializeConditions[] = "Unexpected call to mdlInitializeConditions";
-const char kUnexpectedOutputs[] = "Unexpected call to mdlOutputs";
-const char kUnexpectedDerivatives[] = "Unexpected call to mdlDerivatives";
-const char kUnexpectedCheckParameters[] = "Unexpected call to mdlCheckParameters";
-const char kUnexpectedInputPortDataType[] = "Unexpected call to mdlSetInputPortDataType";
-const char kUnexpectedOutputPortDataType[] = "Unexpected call to mdlSetOutputPortDataType";
-const char kUnexpectedInputPortWidth[] = "Unexpected call to mdlSetInputPortWidth";
-const char kUnexpectedOutputPortWidth[] = "Unexpected call to mdlSetOutputPortWidth";
-const char kUnexpectedRtw[] = "Unexpected call to mdlRTW";
-const char kUnexpectedInputPortComplexSignal[] = "Unexpected call to mdlSetInputPortComplexSignal";
-const char kUnexpectedOutputPortComplexSignal[] =
-    "Unexpected call to mdlSetOutputPortComplexSignal";
-const char kUnexpectedInputPortSampleTime[] = "Unexpected call to mdlSetInputPortSampleTime";
-const char kUnexpectedOutputPortSampleTime[] = "Unexpected call to mdlSetOutputPortSampleTime";
-const char kUnexpectedInputPortDimensionInfo[] = "Unexpected call to mdlSetInputPortDimensionInfo";
-const char kUnexpectedOutputPortDimensionInfo[] =
-    "Unexpected call to mdlSetOutputPortDimensionInfo";
-const char kUnexpectedInputPortFrameData[] = "Unexpected call to mdlSetInputPortFrameData";
-const char kUnexpectedDefaultPortDimensionInfo[] =
-    "Unexpected call to mdlSetDefaultPortDimensionInfo";
-const char kUnexpectedDefaultPortDataTypes[] = "Unexpected call to mdlSetDefaultPortDataTypes";
-const char kUnexpectedDefaultPortComplexSignals[] =
-    "Unexpected call to mdlSetDefaultPortComplexSignals";
-const char kUnexpectedExtModeExec[] = "Unexpected call to mdlExtModeExec";
-const char kUnexpectedEnable[] = "Unexpected call to mdlEnable";
-const char kUnexpectedDisable[] = "Unexpected call to mdlDisable";
-const char kUnexpectedInitializePropagationPass[] =
-    "Unexpected call to mdlInitializePropagationPass";
-const char kUnexpectedGetSimState[] = "Unexpected call to mdlGetSimState";
-const char kUnexpectedSetSimState[] = "Unexpected call to mdlSetSimState";
+// Argument fields of port and sim-state method calls; all zero for a block without
+// model information.
+const SsModelInfo& call_arguments(const SimStruct* S) {
+  static const SsModelInfo kNoArguments{};
+  return S->mdl_info != nullptr ? *S->mdl_info : kNoArguments;
+}
+
+// The block's extended method slots; all empty for a block without them.
+const SsExtMethods& ext_methods(const SimStruct* S) {
+  static const SsExtMethods kNoExtMethods{};
+  return S->ext_methods != nullptr ? *S->ext_methods : kNoExtMethods;
+}
+
+// Whether the block's port shapes are set through dimension methods rather than widths.
+bool dims_methods(SimStruct* S) {
+  return (ssGetFlags(S) & SS_FLAG_PORT_DIMS_METHODS) != 0;
+}
+
+// Calls a method slot of the block, or posts `unexpected` when it is empty.
+template <class Fn, class... Args>
+void call_slot(SimStruct* S, Fn slot, const char* unexpected, Args... args) {
+  if (slot != nullptr) {
+    slot(S, args...);
+  } else {
+    set_error_status(S, unexpected);
+  }
+}
+
+// The method routine when the block has filled that slot, else `unexpected`.
+template <class Slot>
+void call_if_set(SimStruct* S, Slot slot, void (*routine)(SimStruct*), const char* unexpected) {
+  if (slot != nullptr) {
+    routine(S);
+  } else {
+    set_error_status(S, unexpected);
+  }
+}
+
+void get_sim_state_call(SimStruct* S, const char* unexpected) {
+  if (ssGetSimStateCompliance(S) != SS_SIM_STATE_COMPLIANCE_OWN || chart_info_of(S) == nullptr) {
+    set_error_status(S, unexpected);
+    return;
+  }
+  auto** slot = static_cast<mxArray**>(call_arguments(S).ptr_arg);
+  if (slot == nullptr) {
+    set_error_status(S, unexpected);
+    return;
+  }
+  *slot = sfun_get_sim_state(S);
+  const SsGenericFcn generic = call_arguments(S).generic_fcn;
+  if (generic != nullptr) generic(S, SS_GEN_SIM_STATE_SAVED, 0, *slot);
+}
+
+void set_sim_state_call(SimStruct* S, const char* unexpected) {
+  if (ssGetSimStateCompliance(S) != SS_SIM_STATE_COMPLIANCE_OWN) {
+    set_error_status(S, unexpected);
+    return;
+  }
+  sfun_set_sim_state(S, static_cast<const mxArray*>(call_arguments(S).ptr_arg));
+}
+
+// One row per method flag that a direct call may carry: the flag, the message posted
+// when the block cannot take the call ("Unexpected call to <method>"; null where the
+// call is always taken), and the routine that answers it. The hook answers the
+// set-work-widths and process-parameters flags before this table is read.
+struct Method {
+  int flag;
+  const char* unexpected;
+  void (*call)(SimStruct* S, const char* unexpected);
+};
+
+constexpr Method kMethods[] = {
+    {SS_METHOD_INITIALIZE_SAMPLE_TIMES, nullptr,
+     [](SimStruct* S, const char*) { sfun_initialize_sample_times(S); }},
+    {SS_METHOD_INITIALIZE_CONDITIONS, "Unexpected call to mdlInitializeConditions",
+     [](SimStruct* S, const char* u) {
+       call_if_set(S, S->methods.initialize_conditions, sfun_initialize_conditions, u);
+     }},
+    {SS_METHOD_GET_TIME_OF_NEXT_VAR_HIT, nullptr,
+     [](SimStruct* S, const char*) { sfun_get_time_of_next_var_hit(S); }},
+    {SS_METHOD_OUTPUTS, "Unexpected call to mdlOutputs",
+     [](SimStruct* S, const char*) { sfun_outputs(S); }},
+    {SS_METHOD_DERIVATIVES, "Unexpected call to mdlDerivatives",
+     [](SimStruct* S, const char* u) {
+       call_if_set(S, S->methods.derivatives, sfun_derivatives, u);
+     }},
+    {SS_METHOD_TERMINATE, nullptr, [](SimStruct* S, const char*) { sfun_terminate(S); }},
+    {SS_METHOD_FLAG108, nullptr, [](SimStruct* S, const char*) { sfun_flag108(S); }},
+    {SS_METHOD_CHECK_PARAMETERS, "Unexpected call to mdlCheckParameters",
+     [](SimStruct* S, const char* u) { call_slot(S, S->methods.check_parameters, u); }},
+    {SS_METHOD_SET_INPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetInputPortDataType",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, S->methods.set_input_port_data_type, u, ssGetPortIndexArg(S),
+                 call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_SET_OUTPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetOutputPortDataType",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, S->methods.set_output_port_data_type, u, ssGetPortIndexArg(S),
+                 call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_SET_INPUT_PORT_WIDTH, "Unexpected call to mdlSetInputPortWidth",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, dims_methods(S) ? nullptr : S->methods.input_port_shape.width, u,
+                 ssGetPortIndexArg(S), call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_SET_OUTPUT_PORT_WIDTH, "Unexpected call to mdlSetOutputPortWidth",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, dims_methods(S) ? nullptr : S->methods.output_port_shape.width, u,
+                 ssGetPortIndexArg(S), call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_START, nullptr, [](SimStruct* S, const char*) { sfun_start(S); }},
+    {SS_METHOD_RTW, "Unexpected call to mdlRTW",
+     [](SimStruct* S, const char* u) { call_slot(S, S->methods.rtw, u); }},
+    {SS_METHOD_SET_INPUT_PORT_COMPLEX_SIGNAL, "Unexpected call to mdlSetInputPortComplexSignal",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, S->methods.set_input_port_complex_signal, u, ssGetPortIndexArg(S),
+                 call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_SET_OUTPUT_PORT_COMPLEX_SIGNAL, "Unexpected call to mdlSetOutputPortComplexSignal",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, S->methods.set_output_port_complex_signal, u, ssGetPortIndexArg(S),
+                 call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME, "Unexpected call to mdlSetInputPortSampleTime",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, S->methods.set_input_port_sample_time, u, ssGetPortIndexArg(S),
+                 call_arguments(S).time_arg0, call_arguments(S).time_arg1);
+     }},
+    {SS_METHOD_SET_OUTPUT_PORT_SAMPLE_TIME, "Unexpected call to mdlSetOutputPortSampleTime",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, S->methods.set_output_port_sample_time, u, ssGetPortIndexArg(S),
+                 call_arguments(S).time_arg0, call_arguments(S).time_arg1);
+     }},
+    {SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetInputPortDimensionInfo",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, dims_methods(S) ? S->methods.input_port_shape.dims : nullptr, u,
+                 ssGetPortIndexArg(S), call_arguments(S).ptr_arg);
+     }},
+    {SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetOutputPortDimensionInfo",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, dims_methods(S) ? S->methods.output_port_shape.dims : nullptr, u,
+                 ssGetPortIndexArg(S), call_arguments(S).ptr_arg);
+     }},
+    {SS_METHOD_SET_INPUT_PORT_FRAME_DATA, "Unexpected call to mdlSetInputPortFrameData",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, ext_methods(S).set_input_port_frame_data, u, ssGetPortIndexArg(S),
+                 call_arguments(S).int_arg);
+     }},
+    {SS_METHOD_SET_DEFAULT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetDefaultPortDimensionInfo",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, ext_methods(S).set_default_port_dimension_info, u);
+     }},
+    {SS_METHOD_SET_DEFAULT_PORT_DATA_TYPES, "Unexpected call to mdlSetDefaultPortDataTypes",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, ext_methods(S).set_default_port_data_types, u);
+     }},
+    {SS_METHOD_SET_DEFAULT_PORT_COMPLEX_SIGNALS,
+     "Unexpected call to mdlSetDefaultPortComplexSignals",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, ext_methods(S).set_default_port_complex_signals, u);
+     }},
+    {SS_METHOD_EXT_MODE_EXEC, "Unexpected call to mdlExtModeExec",
+     [](SimStruct* S, const char* u) { call_slot(S, ext_methods(S).ext_mode_exec, u); }},
+    {SS_METHOD_ENABLE, "Unexpected call to mdlEnable",
+     [](SimStruct* S, const char* u) { call_if_set(S, ext_methods(S).enable, sfun_enable, u); }},
+    {SS_METHOD_DISABLE, "Unexpected call to mdlDisable",
+     [](SimStruct* S, const char* u) { call_if_set(S, ext_methods(S).disable, sfun_disable, u); }},
+    {SS_METHOD_INITIALIZE_PROPAGATION_PASS, "Unexpected call to mdlInitializePropagationPass",
+     [](SimStruct* S, const char* u) {
+       call_slot(S, ext_methods(S).initialize_propagation_pass, u, ssGetPortIndexArg(S));
+     }},
+    {SS_METHOD_GET_SIM_STATE, "Unexpected call to mdlGetSimState", get_sim_state_call},
+    {SS_METHOD_SET_SIM_STATE, "Unexpected call to mdlSetSimState", set_sim_state_call},
+};
+
+// The rows by flag: kRowOf[flag - kFirstFlag] is the flag's row in kMethods, -1 for a
+// flag without one.
+constexpr int kFirstFlag = SS_METHOD_INITIALIZE_SAMPLE_TIMES;
+constexpr int kLastFlag = SS_METHOD_SET_SIM_STATE;
+constexpr auto kRowOf = [] {
+  std::array<signed char, kLastFlag - kFirstFlag + 1> rows{};
+  rows.fill(-1);
+  for (std::size_t i = 0; i < std::size(kMethods); ++i)
+    rows[kMethods[i].flag - kFirstFlag] = static_cast<signed char>(i);
+  return rows;
+}();
+
+// The message a method posts when the block cannot take it.
+consteval const char* unexpected_call(int flag) {
+  return kMethods[kRowOf[flag - kFirstFlag]].unexpected;
+}
 
 // The block's ChartInfo, or null after posting `message` when mdlStart has not made
 // the chart records (yet).
@@ -83,7 +248,7 @@ void terminate_body(SimStruct* S) {
 }
 
 void initialize_conditions_body(SimStruct* S) {
-  ChartInfo* info = chart_or_unexpected(S, kUnexpectedInitializeConditions);
+  ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_INITIALIZE_CONDITIONS));
   if (info == nullptr) return;
   run_slot(info->initialize, info);
   info->chart_initialized = 1;
@@ -100,7 +265,7 @@ bool stored_time_is_now(const SimStruct* S) {
 }
 
 void outputs_body(SimStruct* S) {
-  const ChartInfo* info = chart_or_unexpected(S, kUnexpectedOutputs);
+  const ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_OUTPUTS));
   if (info == nullptr) return;
   // A block without a sample-period array runs at the inherited rate.
   const double period = S->sample_periods != nullptr ? S->sample_periods[0] : kInheritedPeriod;
@@ -144,12 +309,12 @@ void ext_mode_exec_body(SimStruct* S) {
 }
 
 void enable_body(SimStruct* S) {
-  const ChartInfo* info = chart_or_unexpected(S, kUnexpectedEnable);
+  const ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_ENABLE));
   if (info != nullptr) run_slot(info->enable, info);
 }
 
 void disable_body(SimStruct* S) {
-  const ChartInfo* info = chart_or_unexpected(S, kUnexpectedDisable);
+  const ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_DISABLE));
   if (info != nullptr) run_slot(info->disable, info);
 }
 
@@ -209,173 +374,13 @@ int hook_direct_call(SimStruct* S, int flag) {
   }
 }
 
-// Argument fields of port and sim-state method calls; all zero for a block without
-// model information.
-const SsModelInfo& call_arguments(const SimStruct* S) {
-  static const SsModelInfo kNoArguments{};
-  return S->mdl_info != nullptr ? *S->mdl_info : kNoArguments;
-}
-
-template <class Fn, class... Args>
-void call_slot(SimStruct* S, Fn slot, const char* message, Args... args) {
-  if (slot != nullptr) {
-    slot(S, args...);
-  } else {
-    set_error_status(S, message);
-  }
-}
-
-void get_sim_state_call(SimStruct* S) {
-  if (ssGetSimStateCompliance(S) != SS_SIM_STATE_COMPLIANCE_OWN || chart_info_of(S) == nullptr) {
-    set_error_status(S, kUnexpectedGetSimState);
-    return;
-  }
-  auto** slot = static_cast<mxArray**>(call_arguments(S).ptr_arg);
-  if (slot == nullptr) {
-    set_error_status(S, kUnexpectedGetSimState);
-    return;
-  }
-  *slot = sfun_get_sim_state(S);
-  const SsGenericFcn generic = call_arguments(S).generic_fcn;
-  if (generic != nullptr) generic(S, SS_GEN_SIM_STATE_SAVED, 0, *slot);
-}
-
-void set_sim_state_call(SimStruct* S) {
-  if (ssGetSimStateCompliance(S) != SS_SIM_STATE_COMPLIANCE_OWN) {
-    set_error_status(S, kUnexpectedSetSimState);
-    return;
-  }
-  sfun_set_sim_state(S, static_cast<const mxArray*>(call_arguments(S).ptr_arg));
-}
-
 void dispatch_flag(SimStruct* S, int flag) {
-  SsMethods& m = S->methods;
-  SsExtMethods no_ext{};
-  SsExtMethods& ext = S->ext_methods != nullptr ? *S->ext_methods : no_ext;
-  const SsModelInfo& args = call_arguments(S);
-  const int port = ssGetPortIndexArg(S);
-  const bool dims_methods = (ssGetFlags(S) & SS_FLAG_PORT_DIMS_METHODS) != 0;
-
-  switch (flag) {
-    case SS_METHOD_INITIALIZE_SAMPLE_TIMES:
-      sfun_initialize_sample_times(S);
-      break;
-    case SS_METHOD_INITIALIZE_CONDITIONS:
-      if (m.initialize_conditions != nullptr) {
-        sfun_initialize_conditions(S);
-      } else {
-        set_error_status(S, kUnexpectedInitializeConditions);
-      }
-      break;
-    case SS_METHOD_GET_TIME_OF_NEXT_VAR_HIT:
-      sfun_get_time_of_next_var_hit(S);
-      break;
-    case SS_METHOD_OUTPUTS:
-      sfun_outputs(S);
-      break;
-    case SS_METHOD_DERIVATIVES:
-      if (m.derivatives != nullptr) {
-        sfun_derivatives(S);
-      } else {
-        set_error_status(S, kUnexpectedDerivatives);
-      }
-      break;
-    case SS_METHOD_TERMINATE:
-      sfun_terminate(S);
-      break;
-    case SS_METHOD_FLAG108:
-      sfun_flag108(S);
-      break;
-    case SS_METHOD_CHECK_PARAMETERS:
-      call_slot(S, m.check_parameters, kUnexpectedCheckParameters);
-      break;
-    case SS_METHOD_SET_INPUT_PORT_DATA_TYPE:
-      call_slot(S, m.set_input_port_data_type, kUnexpectedInputPortDataType, port, args.int_arg);
-      break;
-    case SS_METHOD_SET_OUTPUT_PORT_DATA_TYPE:
-      call_slot(S, m.set_output_port_data_type, kUnexpectedOutputPortDataType, port, args.int_arg);
-      break;
-    case SS_METHOD_SET_INPUT_PORT_WIDTH:
-      call_slot(S, dims_methods ? nullptr : m.input_port_shape.width, kUnexpectedInputPortWidth,
-                port, args.int_arg);
-      break;
-    case SS_METHOD_SET_OUTPUT_PORT_WIDTH:
-      call_slot(S, dims_methods ? nullptr : m.output_port_shape.width, kUnexpectedOutputPortWidth,
-                port, args.int_arg);
-      break;
-    case SS_METHOD_START:
-      sfun_start(S);
-      break;
-    case SS_METHOD_RTW:
-      call_slot(S, m.rtw, kUnexpectedRtw);
-      break;
-    case SS_METHOD_SET_INPUT_PORT_COMPLEX_SIGNAL:
-      call_slot(S, m.set_input_port_complex_signal, kUnexpectedInputPortComplexSignal, port,
-                args.int_arg);
-      break;
-    case SS_METHOD_SET_OUTPUT_PORT_COMPLEX_SIGNAL:
-      call_slot(S, m.set_output_port_complex_signal, kUnexpectedOutputPortComplexSignal, port,
-                args.int_arg);
-      break;
-    case SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME:
-      call_slot(S, m.set_input_port_sample_time, kUnexpectedInputPortSampleTime, port,
-                args.time_arg0, args.time_arg1);
-      break;
-    case SS_METHOD_SET_OUTPUT_PORT_SAMPLE_TIME:
-      call_slot(S, m.set_output_port_sample_time, kUnexpectedOutputPortSampleTime, port,
-                args.time_arg0, args.time_arg1);
-      break;
-    case SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO:
-      call_slot(S, dims_methods ? m.input_port_shape.dims : nullptr,
-                kUnexpectedInputPortDimensionInfo, port, args.ptr_arg);
-      break;
-    case SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO:
-      call_slot(S, dims_methods ? m.output_port_shape.dims : nullptr,
-                kUnexpectedOutputPortDimensionInfo, port, args.ptr_arg);
-      break;
-    case SS_METHOD_SET_INPUT_PORT_FRAME_DATA:
-      call_slot(S, ext.set_input_port_frame_data, kUnexpectedInputPortFrameData, port,
-                args.int_arg);
-      break;
-    case SS_METHOD_SET_DEFAULT_PORT_DIMENSION_INFO:
-      call_slot(S, ext.set_default_port_dimension_info, kUnexpectedDefaultPortDimensionInfo);
-      break;
-    case SS_METHOD_SET_DEFAULT_PORT_DATA_TYPES:
-      call_slot(S, ext.set_default_port_data_types, kUnexpectedDefaultPortDataTypes);
-      break;
-    case SS_METHOD_SET_DEFAULT_PORT_COMPLEX_SIGNALS:
-      call_slot(S, ext.set_default_port_complex_signals, kUnexpectedDefaultPortComplexSignals);
-      break;
-    case SS_METHOD_EXT_MODE_EXEC:
-      call_slot(S, ext.ext_mode_exec, kUnexpectedExtModeExec);
-      break;
-    case SS_METHOD_ENABLE:
-      if (ext.enable != nullptr) {
-        sfun_enable(S);
-      } else {
-        set_error_status(S, kUnexpectedEnable);
-      }
-      break;
-    case SS_METHOD_DISABLE:
-      if (ext.disable != nullptr) {
-        sfun_disable(S);
-      } else {
-        set_error_status(S, kUnexpectedDisable);
-      }
-      break;
-    case SS_METHOD_INITIALIZE_PROPAGATION_PASS:
-      call_slot(S, ext.initialize_propagation_pass, kUnexpectedInitializePropagationPass, port);
-      break;
-    case SS_METHOD_GET_SIM_STATE:
-      get_sim_state_call(S);
-      break;
-    case SS_METHOD_SET_SIM_STATE:
-      set_sim_state_call(S);
-      break;
-    default:
-      set_error_status(S, kInvalidFlag);
-      break;
+  if (flag < kFirstFlag || flag > kLastFlag || kRowOf[flag - kFirstFlag] < 0) {
+    set_error_status(S, kInvalidFlag);
+    return;
   }
+  const Method& method = kMethods[kRowOf[flag - kFirstFlag]];
+  method.call(S, method.unexpected);
 }
 
 }  // namespace
@@ -426,7 +431,7 @@ void sfun_process_parameters(SimStruct* S) {
 
 void sfun_rtw(SimStruct* S) {
   sf_clear_error_manager_info();
-  const ChartInfo* info = chart_or_unexpected(S, kUnexpectedRtw);
+  const ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_RTW));
   if (info != nullptr && info->rtw != nullptr) info->rtw(S);
 }
 
@@ -443,14 +448,14 @@ void sfun_disable(SimStruct* S) {
 }
 
 mxArray* sfun_get_sim_state(SimStruct* S) {
-  const ChartInfo* info = chart_or_unexpected(S, kUnexpectedGetSimState);
+  const ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_GET_SIM_STATE));
   if (info == nullptr || info->get_sim_state == nullptr) return nullptr;
   // The chart hands over a new array; from here on it belongs to the caller.
   return const_cast<mxArray*>(info->get_sim_state(S));
 }
 
 void sfun_set_sim_state(SimStruct* S, const mxArray* state) {
-  const ChartInfo* info = chart_or_unexpected(S, kUnexpectedSetSimState);
+  const ChartInfo* info = chart_or_unexpected(S, unexpected_call(SS_METHOD_SET_SIM_STATE));
   if (info != nullptr && info->set_sim_state != nullptr) info->set_sim_state(S, state);
 }
 

@@ -13,6 +13,10 @@
 #include "platform/mex.h"
 #include "platform/simstruc.h"
 
+namespace host::sf_runtime {
+struct Registration;
+}
+
 namespace host::engine {
 
 struct MxDeleter {
@@ -180,7 +184,8 @@ class Engine {
   static int rtw_writer(void* context, int type, const char* name, const void* value, int data_type,
                         int rows, int cols, int reserved);
   Block* find_block(const SimStruct* S);
-  static CallResult check_widths(Block& b, const std::vector<std::array<unsigned, 3>>& before);
+  static CallResult check_widths(Block& b,
+                                 const std::vector<host::sf_runtime::Registration>& before);
 
   SimStruct root_{};
   SsModelInfo mdl_info_{};

@@ -23,8 +23,12 @@ namespace host::sf_runtime {
 // Clears every record of the runtime: debug instances (handles held elsewhere become
 // unknown and are refused), machines, charts, ranges, scopes, answers, hooks, the
 // last error and the code-generation log. Counters start again (machine numbers
-// from 1, chart numbers from 101, debug instances from #1).
+// from 1, chart numbers from kFirstChartNumber, debug instances from #1).
 void reset();
+
+// The number of the first chart registered in the process (or after reset()); each
+// later chart takes the next number.
+inline constexpr unsigned kFirstChartNumber = 101;
 
 // ---------------------------------------------------------------------------
 // Debug instances and machines
@@ -98,14 +102,24 @@ struct ChartRecord {
   std::vector<ChartInstanceRecord> instances;  // [k] is instance number k + 1
 };
 
-// Chart numbers are unique in the process (101, 102, ...), so the number alone finds
-// the record. Null when unknown. Chart records stay where they are until reset(); an
-// instance record may move when another block of its chart registers.
+// Chart numbers are unique in the process (counted from kFirstChartNumber), so the
+// number alone finds the record. Null when unknown. Chart records stay where they are
+// until reset(); an instance record may move when another block of its chart
+// registers.
 const ChartRecord* chart(unsigned chart_number);
 // The chart declared for (machine, chart file number n) on a debug instance.
 const ChartRecord* chart_of(const void* debug_instance, unsigned machine_number,
                             unsigned file_number);
 const ChartInstanceRecord* chart_instance(unsigned chart_number, unsigned instance_number);
+
+// One chart instance record made with a block's SimStruct.
+struct Registration {
+  unsigned chart_number = 0, instance_number = 0;
+  unsigned registrations = 0;  // its ChartInstanceRecord::registrations
+  bool operator==(const Registration&) const = default;
+};
+// Every chart instance record made with that SimStruct, in chart-number order.
+std::vector<Registration> registrations_of(const void* simstruct);
 
 // ---------------------------------------------------------------------------
 // Range checks of sf_debug_data_range_wrapper. By default no data has a range and

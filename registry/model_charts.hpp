@@ -5,8 +5,10 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "charts/chart.hpp"
+#include "charts/texts.hpp"
 #include "platform/mx.h"
 #include "platform/simstruc.h"
 #include "registry/resolved_functions.hpp"
@@ -48,6 +50,13 @@ struct ModelCharts;
 template <class Model>
 constexpr std::span<const ChartEntry> model_charts() {
   return ModelCharts<Model>::charts;
+}
+
+// Whether a named dispatcher, chart number `number` of its model, serves chart Col
+// (checked at compile time by each generated dispatcher).
+template <class Col>
+constexpr bool dispatcher_matches(int number, std::string_view name) {
+  return Col::column.number == number && name == charts::text::ChartNames<Col>::dispatcher.c_str();
 }
 
 // The entry of chart number n, or null when n names no chart of the model.

@@ -3,7 +3,6 @@
 #include "host/engine.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
@@ -20,10 +19,6 @@ namespace {
 
 constexpr int kNumInputPorts = 3;
 constexpr int kNumOutputPorts = 2;
-constexpr unsigned kFirstChartNumber = 101;
-
-std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S);
-
 // An array owned by the engine across calls: persistent, and in no call's scope.
 mxArray* engine_array(mxArray* a) {
   host::mx::make_persistent(a);
@@ -146,8 +141,8 @@ CallResult Block::call(double flag) {
 
   e.root_.error_status = nullptr;
   e.mdl_info_.flags |= SS_MDLINFO_ERROR_FLAG;
-  std::vector<std::array<unsigned, 3>> registered;
-  if (method == SS_METHOD_START) registered = registrations_of(&S_);
+  std::vector<host::sf_runtime::Registration> registered;
+  if (method == SS_METHOD_START) registered = host::sf_runtime::registrations_of(&S_);
 
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S_)};
   const mxArray* prhs[4] = {e.t_arg_, e.x_arg_, e.u_arg_, e.flag_};
@@ -344,34 +339,17 @@ void Engine::set_time(double t, bool major) {
   if (major) mdl_info_.stored_time = t;
 }
 
-namespace {
-
-// The chart runtime's registrations of a block: (chart number, instance number,
-// count of registrations) of every instance record made with its SimStruct.
-std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S) {
-  std::vector<std::array<unsigned, 3>> found;
-  for (unsigned n = kFirstChartNumber;
-       const host::sf_runtime::ChartRecord* c = host::sf_runtime::chart(n); ++n) {
-    for (const auto& instance : c->instances) {
-      if (instance.simstruct == S)
-        found.push_back({n, instance.instance_number, instance.registrations});
-    }
-  }
-  return found;
-}
-
-}  // namespace
-
 // What the chart of a block just started recorded about its inputs: at start it
 // registers each data with the runtime's debugger, with the address it reads it from
 // (a port's signal) and its compiled dimensions. Only a registration made by this
 // start counts (`before` lists those made earlier). Each input port must be found
 // there, with the width the block gave it.
-CallResult Engine::check_widths(Block& b, const std::vector<std::array<unsigned, 3>>& before) {
+CallResult Engine::check_widths(Block& b,
+                                const std::vector<host::sf_runtime::Registration>& before) {
   const host::sf_runtime::ChartInstanceRecord* record = nullptr;
-  for (const auto& now : registrations_of(&b.S_)) {
+  for (const auto& now : host::sf_runtime::registrations_of(&b.S_)) {
     if (std::find(before.begin(), before.end(), now) == before.end())
-      record = host::sf_runtime::chart_instance(now[0], now[1]);
+      record = host::sf_runtime::chart_instance(now.chart_number, now.instance_number);
   }
   CallResult result;
   auto refuse = [&](const std::string& why) {

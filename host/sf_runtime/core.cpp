@@ -199,25 +199,20 @@ const ChartInstanceRecord* chart_instance(unsigned chart_number, unsigned instan
   return &c->instances[instance_number - 1];
 }
 
+std::vector<Registration> registrations_of(const void* simstruct) {
+  std::vector<Registration> found;
+  for (const auto& [number, record] : runtime().charts) {
+    for (const ChartInstanceRecord& instance : record.instances) {
+      if (instance.simstruct == simstruct)
+        found.push_back({number, instance.instance_number, instance.registrations});
+    }
+  }
+  return found;
+}
+
 void reset() {
-  detail::Runtime& rt = runtime();
-  rt.instances.clear();
-  rt.next_instance_id = 1;
+  runtime() = detail::Runtime{};
   detail::untrust();
-  rt.machines.clear();
-  rt.next_machine_number = 1;
-  rt.charts.clear();
-  rt.next_chart_number = 101;
-  rt.ranges.clear();
-  rt.line_hook = nullptr;
-  rt.error_hook = nullptr;
-  rt.method_depth = 0;
-  rt.last_error.reset();
-  rt.optimization_info_available = true;
-  rt.optimization_info_loads = 0;
-  rt.chart_inlinable = 0;
-  rt.rtw_uint_props.clear();
-  rt.codegen_calls.clear();
 }
 
 }  // namespace host::sf_runtime

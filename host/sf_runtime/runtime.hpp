@@ -84,7 +84,7 @@ struct Runtime {
   unsigned next_machine_number = 1;
 
   std::map<unsigned, host::sf_runtime::ChartRecord> charts;  // by chart number
-  unsigned next_chart_number = 101;
+  unsigned next_chart_number = kFirstChartNumber;
 
   std::map<RangeKey, std::pair<double, double>> ranges;
 

@@ -2,6 +2,7 @@
 // declared" answer, what is kept for read-back, and the errors of misuse.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/host/sf_runtime/runtime_support.hpp"
 
@@ -320,3 +321,61 @@ TEST_F(RuntimeTest, RecordsSurviveTheTerminateOfTheirInstance) {
 }
 
 }  // namespace
+
+// What the engine reads of a block after its start: every instance record made with
+// the block's SimStruct, in chart-number order, with its count of registrations.
+TEST_F(RuntimeTest, RegistrationsOfEachBlock) {
+  using R = host::sf_runtime::Registration;
+  start_machine();
+  unsigned chart = 0, instance = 0;
+  register_chart(2, &block_a, &chart, &instance);  // chart 101, instance 1
+  register_chart(1, &block_b, &chart, &instance);  // chart 102, instance 1
+  register_chart(1, &block_a, &chart, &instance);  // chart 102, instance 2
+  register_chart(1, &block_a, &chart, &instance);  // the same block again
+  struct Row {
+    const SimStruct* block;
+    std::vector<R> expected;
+  };
+  for (const Row& row : {Row{&block_a, {R{101, 1, 1}, R{102, 2, 2}}}, Row{&block_b, {R{102, 1, 1}}},
+                         Row{&block_c, {}}}) {
+    EXPECT_EQ(host::sf_runtime::registrations_of(row.block), row.expected)
+        << "block "
+        << (row.block == &block_a   ? 'a'
+            : row.block == &block_b ? 'b'
+                                    : 'c');
+  }
+  host::sf_runtime::reset();
+  EXPECT_TRUE(host::sf_runtime::registrations_of(&block_a).empty());
+}
+
+// reset() leaves the runtime as a new process finds it: every answer set by a test
+// back to its default, every record and log gone, every counter from its start.
+TEST_F(RuntimeTest, ResetRestoresEveryDefault) {
+  start_machine();
+  unsigned chart = 0, instance = 0;
+  register_chart(1, &block_a, &chart, &instance);
+  host::sf_runtime::set_data_range(machine_, chart, 1, 0.0, 1.0);
+  EXPECT_THROW(sf_debug_data_range_wrapper(dbg_, machine_, chart, instance, 1, 5.0),
+               host::HostError);
+  host::sf_runtime::set_optimization_info_available(false);
+  host::sf_runtime::set_chart_inlinable(7);
+  host::sf_runtime::set_rtw_info_uint_prop("prop", 9);
+  EXPECT_EQ(sf_load_rtw_optimization_info("Harnvale", "Harnvale"), nullptr);
+  EXPECT_EQ(sf_is_chart_inlinable("id", nullptr, 1), 7u);
+
+  host::sf_runtime::reset();
+  EXPECT_EQ(host::sf_runtime::machine(1), nullptr);
+  EXPECT_EQ(host::sf_runtime::chart(101), nullptr);
+  EXPECT_TRUE(host::sf_runtime::codegen_calls().empty());
+  EXPECT_EQ(host::sf_runtime::optimization_info_loads(), 0u);
+  mxArray* info = sf_load_rtw_optimization_info("Harnvale", "Harnvale");
+  EXPECT_NE(info, nullptr);
+  EXPECT_EQ(sf_is_chart_inlinable("id", info, 1), 0u);
+  EXPECT_EQ(sf_rtw_info_uint_prop("id", info, 1, "prop"), 0u);
+  mxDestroyArray(info);
+  start_machine();
+  EXPECT_EQ(machine_, 1u);
+  register_chart(1, &block_a, &chart, &instance);
+  EXPECT_EQ(chart, 101u);
+  EXPECT_NO_THROW(sf_debug_data_range_wrapper(dbg_, machine_, chart, instance, 1, 5.0));
+}
