@@ -29,8 +29,8 @@ class HostTest : public ::testing::Test {
   }
   void TearDown() override {
     host::mex::set_error_returns(false);
-    expect_clean();
     EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays leaked or destroyed too often";
+    EXPECT_EQ(host::ut::outstanding_blocks(), heap_before_) << "host heap blocks left";
   }
 
   // Mid-test, while plug-ins may still hold persistent arrays: every array alive
