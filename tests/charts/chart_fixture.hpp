@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +20,8 @@
 #include "host/ut_host.hpp"
 #include "models/list.hpp"
 #include "registry/lifecycle.hpp"
+#include "tests/support/host_guard.hpp"
+#include "tests/support/interpolation.hpp"
 
 namespace chart_test {
 
@@ -144,26 +145,20 @@ inline bool is_check(const host::trace::Call& c) {
   return c.op == "sf_debug_integer_check" || c.op == "sf_debug_eml_data_array_bounds_error_check";
 }
 
-inline bool same_bits(double a, double b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using test_support::same_bits;
 
-// A clean host and a started model for the chart's blocks: every test begins with
-// a fresh runtime and ends with the model back to idle, no array and no host heap
-// block left behind.
+// A started model for the chart's blocks on a clean host: every test ends with the
+// model back to idle before the host's account is checked.
 template <class Chart>
-class ChartTest : public ::testing::Test {
+class ChartTest : public test_support::HostTest {
  protected:
   using Model = typename Chart::Model;
   static constexpr int N = Chart::N;
 
   void SetUp() override {
-    host::sf_runtime::reset();
-    host::mex::set_error_returns(false);
+    HostTest::SetUp();
     generic_calls().clear();
     block_handles().clear();
-    live_before_ = host::mx::live_count();
-    blocks_before_ = host::ut::outstanding_blocks();
   }
 
   void TearDown() override {
@@ -173,10 +168,8 @@ class ChartTest : public ::testing::Test {
     while (charts::model_state<Model>().machine_use_count > 0)
       registry::Lifecycle<Model>::machine_terminate();
     charts::unload_optimization_info<Model>();
-    host::mex::set_error_returns(false);
     host::sf_runtime::set_line_hook({});
-    EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
-    EXPECT_EQ(host::ut::outstanding_blocks(), blocks_before_) << "host heap blocks left";
+    HostTest::TearDown();
   }
 
   // A new block of this chart; the model starts with the first one.
@@ -199,8 +192,6 @@ class ChartTest : public ::testing::Test {
 
   Root root_;
   std::vector<std::unique_ptr<Block>> blocks_;
-  std::size_t live_before_ = 0;
-  long blocks_before_ = 0;
 };
 
 }  // namespace chart_test

@@ -1,12 +1,10 @@
 // Shared pieces of the end-to-end tests: every chart of the built plug-ins,
-// deterministic tables, an independent evaluation of the interpolation, and a
-// fixture that checks the host is left clean.
+// deterministic tables and queries over them.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -15,11 +13,9 @@
 #include <vector>
 
 #include "host/engine.hpp"
-#include "host/mex_host.hpp"
-#include "host/mx_host.hpp"
-#include "host/sf_runtime_host.hpp"
-#include "host/ut_host.hpp"
 #include "models/list.hpp"
+#include "tests/support/host_guard.hpp"
+#include "tests/support/interpolation.hpp"
 
 namespace e2e {
 
@@ -133,43 +129,11 @@ inline Table reversed(Table t) {
   return t;
 }
 
-// The interpolation as documented for the charts, evaluated independently.
-inline double reference(Table t, double u, bool extrapolate) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const std::size_t n = t.x.size();
-  if (t.x[1] < t.x[0]) t = reversed(std::move(t));
-  const auto& X = t.x;
-  const auto& Y = t.y;
-  if (std::isnan(u)) return nan;
-  if (u > X[n - 1]) {
-    if (!extrapolate) return nan;
-    return (Y[n - 1] - Y[n - 2]) * ((u - X[n - 1]) / (X[n - 1] - X[n - 2])) + Y[n - 1];
-  }
-  if (u < X[0]) {
-    if (!extrapolate) return nan;
-    return (Y[1] - Y[0]) * ((u - X[0]) / (X[1] - X[0])) + Y[0];
-  }
-  // The interval [X(low), X(low+1)] with X(low) <= u, the last one for u == X(N).
-  std::size_t low =
-      static_cast<std::size_t>(std::upper_bound(X.begin(), X.end(), u) - X.begin()) - 1;
-  low = std::min(low, n - 2);
-  const double r = (u - X[low]) / (X[low + 1] - X[low]);
-  if (Y[low + 1] == Y[low]) return Y[low];
-  return Y[low] * (1.0 - r) + Y[low + 1] * r;
+// y1 of a chart for the table t and query u, from the tests' reference.
+inline double reference(const Table& t, double u, bool extrapolate) {
+  return test_support::interpolate(t.x, t.y, u, extrapolate);
 }
-
-// Bit-for-bit equality; any NaN equals any NaN (the payload is not a result).
-inline ::testing::AssertionResult same_bits(double expected, double actual) {
-  if (std::isnan(expected) && std::isnan(actual)) return ::testing::AssertionSuccess();
-  if (std::bit_cast<std::uint64_t>(expected) == std::bit_cast<std::uint64_t>(actual)) {
-    return ::testing::AssertionSuccess();
-  }
-  char b[160];
-  std::snprintf(b, sizeof b, "expected %.17g (%016llx), got %.17g (%016llx)", expected,
-                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(expected)), actual,
-                static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(actual)));
-  return ::testing::AssertionFailure() << b;
-}
+using test_support::same_bits;
 
 // Queries over a table: inside, on breakpoints and ends, outside both ends, NaN and
 // infinities.
@@ -202,26 +166,7 @@ inline ::testing::AssertionResult ok(const host::engine::CallResult& r) {
   return ::testing::AssertionFailure() << "[" << r.identifier << "] " << r.error;
 }
 
-// Every test starts from a fresh runtime and checks that the host is left clean.
-class HostTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    host::sf_runtime::reset();
-    live_before_ = host::mx::live_count();
-    persistent_before_ = host::mx::persistent_count();
-    ut_before_ = host::ut::outstanding_blocks();
-  }
-
-  // No array left alive but persistent ones, the host heap balanced.
-  void expect_clean() {
-    EXPECT_EQ(host::mx::live_count() - live_before_,
-              host::mx::persistent_count() - persistent_before_);
-    EXPECT_EQ(host::ut::outstanding_blocks(), ut_before_);
-  }
-
-  std::size_t live_before_ = 0, persistent_before_ = 0;
-  long ut_before_ = 0;
-};
+using test_support::HostTest;
 
 // A started and initialised block of a chart with a table in its inputs.
 inline host::engine::Block& started_block(host::engine::Engine& engine, const ChartCase& c,

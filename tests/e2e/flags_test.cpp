@@ -28,33 +28,35 @@ struct FlagCase {
 
 // Slot-tested flags whose slot nobody fills, before and after mdlStart.
 const FlagCase kNeverFilled[] = {
-    {112, "Unexpected call to mdlCheckParameters"},
-    {113, "Unexpected call to mdlSetInputPortDataType"},
-    {114, "Unexpected call to mdlSetOutputPortDataType"},
-    {115, "Unexpected call to mdlSetInputPortWidth"},
-    {116, "Unexpected call to mdlSetOutputPortWidth"},
-    {120, "Unexpected call to mdlSetInputPortComplexSignal"},
-    {121, "Unexpected call to mdlSetOutputPortComplexSignal"},
-    {122, "Unexpected call to mdlSetInputPortSampleTime"},
-    {123, "Unexpected call to mdlSetOutputPortSampleTime"},
-    {126, "Unexpected call to mdlSetInputPortDimensionInfo"},
-    {127, "Unexpected call to mdlSetOutputPortDimensionInfo"},
-    {128, "Unexpected call to mdlSetInputPortFrameData"},
-    {131, "Unexpected call to mdlSetDefaultPortDimensionInfo"},
-    {132, "Unexpected call to mdlSetDefaultPortDataTypes"},
-    {133, "Unexpected call to mdlSetDefaultPortComplexSignals"},
-    {142, "Unexpected call to mdlInitializePropagationPass"},
-    {103, kVarHit},
+    {SS_METHOD_CHECK_PARAMETERS, "Unexpected call to mdlCheckParameters"},
+    {SS_METHOD_SET_INPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetInputPortDataType"},
+    {SS_METHOD_SET_OUTPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetOutputPortDataType"},
+    {SS_METHOD_SET_INPUT_PORT_WIDTH, "Unexpected call to mdlSetInputPortWidth"},
+    {SS_METHOD_SET_OUTPUT_PORT_WIDTH, "Unexpected call to mdlSetOutputPortWidth"},
+    {SS_METHOD_SET_INPUT_PORT_COMPLEX_SIGNAL, "Unexpected call to mdlSetInputPortComplexSignal"},
+    {SS_METHOD_SET_OUTPUT_PORT_COMPLEX_SIGNAL, "Unexpected call to mdlSetOutputPortComplexSignal"},
+    {SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME, "Unexpected call to mdlSetInputPortSampleTime"},
+    {SS_METHOD_SET_OUTPUT_PORT_SAMPLE_TIME, "Unexpected call to mdlSetOutputPortSampleTime"},
+    {SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetInputPortDimensionInfo"},
+    {SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO, "Unexpected call to mdlSetOutputPortDimensionInfo"},
+    {SS_METHOD_SET_INPUT_PORT_FRAME_DATA, "Unexpected call to mdlSetInputPortFrameData"},
+    {SS_METHOD_SET_DEFAULT_PORT_DIMENSION_INFO,
+     "Unexpected call to mdlSetDefaultPortDimensionInfo"},
+    {SS_METHOD_SET_DEFAULT_PORT_DATA_TYPES, "Unexpected call to mdlSetDefaultPortDataTypes"},
+    {SS_METHOD_SET_DEFAULT_PORT_COMPLEX_SIGNALS,
+     "Unexpected call to mdlSetDefaultPortComplexSignals"},
+    {SS_METHOD_INITIALIZE_PROPAGATION_PASS, "Unexpected call to mdlInitializePropagationPass"},
+    {SS_METHOD_GET_TIME_OF_NEXT_VAR_HIT, kVarHit},
 };
 
 // Slots that mdlStart fills: unexpected before, served after.
 const FlagCase kFilledAtStart[] = {
-    {102, "Unexpected call to mdlInitializeConditions"},
-    {106, "Unexpected call to mdlDerivatives"},
-    {119, "Unexpected call to mdlRTW"},
-    {134, "Unexpected call to mdlExtModeExec"},
-    {139, "Unexpected call to mdlEnable"},
-    {140, "Unexpected call to mdlDisable"},
+    {SS_METHOD_INITIALIZE_CONDITIONS, "Unexpected call to mdlInitializeConditions"},
+    {SS_METHOD_DERIVATIVES, "Unexpected call to mdlDerivatives"},
+    {SS_METHOD_RTW, "Unexpected call to mdlRTW"},
+    {SS_METHOD_EXT_MODE_EXEC, "Unexpected call to mdlExtModeExec"},
+    {SS_METHOD_ENABLE, "Unexpected call to mdlEnable"},
+    {SS_METHOD_DISABLE, "Unexpected call to mdlDisable"},
 };
 
 const double kInvalidFlags[] = {0,
@@ -118,13 +120,13 @@ TEST_P(Flags, EveryFlagBeforeAndAfterStart) {
       expect_message(f, kInvalidFlag);
     for (const FlagCase& f : kFilledAtStart)
       EXPECT_TRUE(ok(block.call(f.flag))) << f.flag;
-    EXPECT_TRUE(ok(block.call(108)));
+    EXPECT_TRUE(ok(block.call(SS_METHOD_FLAG108)));
     EXPECT_TRUE(ok(block.set_work_widths()));
     EXPECT_TRUE(ok(block.process_parameters()));
 
-    // 104.9 is flag 104: the chart steps.
+    // A fractional flag is cut toward zero: the outputs method, the chart steps.
     block.z() = t.x[2];
-    ASSERT_TRUE(ok(block.call(104.9)));
+    ASSERT_TRUE(ok(block.call(int{SS_METHOD_OUTPUTS} + 0.9)));
     EXPECT_TRUE(same_bits(reference(t, t.x[2], c.extrapolate), block.y1()));
 
     // The error status of one call does not stay for the next.
@@ -170,15 +172,16 @@ TEST_F(PortMethods, SharedSlotServesWidthOrDimensionsByFlagsBit0) {
     engine.root()->mdl_info->int_arg = 77;
     g_port_calls.clear();
 
-    for (int flag : {115, 116}) {
+    for (int flag : {SS_METHOD_SET_INPUT_PORT_WIDTH, SS_METHOD_SET_OUTPUT_PORT_WIDTH}) {
       g_current_flag = flag;
       EXPECT_TRUE(ok(block.call(flag)));
     }
-    for (int flag : {126, 127})
+    for (int flag :
+         {SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO, SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO})
       EXPECT_FALSE(ok(block.call(flag)));
     ASSERT_EQ(g_port_calls.size(), 2u);
-    EXPECT_EQ(g_port_calls[0].flag, 115);
-    EXPECT_EQ(g_port_calls[1].flag, 116);
+    EXPECT_EQ(g_port_calls[0].flag, SS_METHOD_SET_INPUT_PORT_WIDTH);
+    EXPECT_EQ(g_port_calls[1].flag, SS_METHOD_SET_OUTPUT_PORT_WIDTH);
     for (const PortCall& p : g_port_calls) {
       EXPECT_EQ(p.port, 2);
       EXPECT_EQ(p.int_arg, 77);
@@ -191,15 +194,18 @@ TEST_F(PortMethods, SharedSlotServesWidthOrDimensionsByFlagsBit0) {
     int dims_info = 0;
     engine.root()->mdl_info->ptr_arg = &dims_info;
     g_port_calls.clear();
-    EXPECT_EQ(block.call(115).error, "Unexpected call to mdlSetInputPortWidth");
-    EXPECT_EQ(block.call(116).error, "Unexpected call to mdlSetOutputPortWidth");
-    for (int flag : {126, 127}) {
+    EXPECT_EQ(block.call(SS_METHOD_SET_INPUT_PORT_WIDTH).error,
+              "Unexpected call to mdlSetInputPortWidth");
+    EXPECT_EQ(block.call(SS_METHOD_SET_OUTPUT_PORT_WIDTH).error,
+              "Unexpected call to mdlSetOutputPortWidth");
+    for (int flag :
+         {SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO, SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO}) {
       g_current_flag = flag;
       EXPECT_TRUE(ok(block.call(flag)));
     }
     ASSERT_EQ(g_port_calls.size(), 2u);
     EXPECT_EQ(g_port_calls[0].ptr_arg, &dims_info);
-    EXPECT_EQ(g_port_calls[1].flag, 127);
+    EXPECT_EQ(g_port_calls[1].flag, SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO);
     engine.root()->mdl_info->ptr_arg = nullptr;
   }
   expect_clean();

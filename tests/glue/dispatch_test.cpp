@@ -15,6 +15,7 @@
 #include "platform/mex.h"
 #include "platform/mx.h"
 #include "registry/model_api.h"
+#include "tests/support/host_guard.hpp"
 
 namespace {
 
@@ -113,7 +114,7 @@ unsigned int machine_dispatch_callback(SimStruct* S, const char* machine_name, i
                                        void*, int method, void*) {
   note("dispatch " + std::string(machine_name) + " " + std::to_string(chart_number) + " " +
        std::to_string(method));
-  if (method == 117) make_chart(S);
+  if (method == SS_METHOD_START) make_chart(S);
   return 1;
 }
 void process_command_line_call(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -172,9 +173,10 @@ const char kInvalidFlag[] = "Invalid flag encountered in simulink";
 char g_plugin_tags[4096];
 int g_next_tag = 0;
 
-class Dispatch : public ::testing::Test {
+class Dispatch : public test_support::HostTest {
  protected:
   void SetUp() override {
+    HostTest::SetUp();
     g_log.clear();
     g_generic.clear();
     g_generic_value = nullptr;
@@ -202,6 +204,7 @@ class Dispatch : public ::testing::Test {
       mexUnlock();
     context.close(nullptr, 0);
     EXPECT_EQ(g_charts_alive, 0);
+    HostTest::TearDown();
   }
 
   // A direct method call as the host makes it, flag in prhs[3], SimStruct in plhs[1].
@@ -215,7 +218,7 @@ class Dispatch : public ::testing::Test {
 
   // Starts the block and clears the log and the error status.
   void start() {
-    call(117);
+    call(SS_METHOD_START);
     ASSERT_NE(chart_info_of(&S), nullptr);
     g_log.clear();
     root.error_status = nullptr;
@@ -246,7 +249,7 @@ TEST_F(Dispatch, StartFillsTheGlueSlotsAndStartsModelThenChartThenLocks) {
   int dummy = 0;
   S.user_data = &dummy;  // left over: the start clears it before the model starts
   ssSetOptions(&S, 0x5u);
-  call(117);
+  call(SS_METHOD_START);
   EXPECT_EQ(g_log, (Log{"machine_initialize", "dispatch Fake 2 117"}));
   EXPECT_EQ(ssGetOptions(&S), 0x5u | 0x200000u);
   EXPECT_EQ(locks(), 1);
@@ -272,15 +275,15 @@ TEST_F(Dispatch, StartFillsTheGlueSlotsAndStartsModelThenChartThenLocks) {
 
 TEST_F(Dispatch, StartOnALockedPluginDoesNotLockAgain) {
   lock_once();
-  call(117);
+  call(SS_METHOD_START);
   EXPECT_EQ(locks(), 1);
 }
 
 TEST_F(Dispatch, StartWithoutExtendedTableFillsTheOthers) {
   S.ext_methods = nullptr;
-  call(117);
+  call(SS_METHOD_START);
   EXPECT_EQ(S.methods.outputs, &sfun_outputs);
-  call(139);
+  call(SS_METHOD_ENABLE);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlEnable");
 }
 
@@ -289,7 +292,7 @@ TEST_F(Dispatch, AnyTerminateUnlocksCompletely) {
   lock_once();
   lock_once();
   EXPECT_EQ(locks(), 3);
-  call(107);
+  call(SS_METHOD_TERMINATE);
   EXPECT_EQ(locks(), 0);
   EXPECT_EQ(g_log, (Log{"chart_terminate", "machine_terminate"}));
   EXPECT_EQ(S.user_data, nullptr);
@@ -302,13 +305,13 @@ TEST_F(Dispatch, TwoBlocksShareOneLockAndTheFirstTerminateReleasesIt) {
   start();
   {
     host::mex::CallContext context(plugin_);
-    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(117)};
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(SS_METHOD_START)};
     mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&second)};
     mexFunction(-1, plhs, 4, prhs);
     EXPECT_EQ(locks(), 1);
-    call(107);
+    call(SS_METHOD_TERMINATE);
     EXPECT_EQ(locks(), 0);
-    prhs[3] = mxCreateDoubleScalar(107);
+    prhs[3] = mxCreateDoubleScalar(SS_METHOD_TERMINATE);
     mexFunction(-1, plhs, 4, prhs);
     context.close(nullptr, 0);
   }
@@ -320,7 +323,7 @@ TEST_F(Dispatch, TwoBlocksShareOneLockAndTheFirstTerminateReleasesIt) {
 TEST_F(Dispatch, TerminateWithoutRecordsStillShutsTheModelDownAndUnlocks) {
   lock_once();
   S.methods.terminate = nullptr;
-  call(107);
+  call(SS_METHOD_TERMINATE);
   EXPECT_EQ(g_log, (Log{"machine_terminate"}));
   EXPECT_EQ(locks(), 0);
   EXPECT_EQ(root.error_status, nullptr);
@@ -329,7 +332,7 @@ TEST_F(Dispatch, TerminateWithoutRecordsStillShutsTheModelDownAndUnlocks) {
 TEST_F(Dispatch, TerminateClearsTheRuntimeErrorBeforeTheChartTerminates) {
   start();
   host::trace::Collector collector;
-  call(107);
+  call(SS_METHOD_TERMINATE);
   std::vector<std::string> ops;
   for (const auto& c : collector.calls()) {
     if (c.op == "sf_clear_error_manager_info" || c.op == "mexUnlock" || c.op == "mexIsLocked") {
@@ -342,8 +345,8 @@ TEST_F(Dispatch, TerminateClearsTheRuntimeErrorBeforeTheChartTerminates) {
 // ---- Flags the hook answers ----
 
 TEST_F(Dispatch, WorkWidthsAndParametersAreAnsweredByTheHookAtAnyTime) {
-  call(111);
-  call(118);
+  call(SS_METHOD_SET_WORK_WIDTHS);
+  call(SS_METHOD_PROCESS_PARAMETERS);
   EXPECT_EQ(g_log, (Log{"dispatch Fake 2 111", "dispatch Fake 2 118"}));
   EXPECT_EQ(root.error_status, nullptr);
   EXPECT_EQ(S.methods.set_work_widths, nullptr);  // no slot needed, none filled
@@ -351,8 +354,8 @@ TEST_F(Dispatch, WorkWidthsAndParametersAreAnsweredByTheHookAtAnyTime) {
 
 TEST_F(Dispatch, WorkWidthsAndParametersPassTheirRuntimeFlag) {
   host::trace::Collector collector;
-  call(111);
-  call(118);
+  call(SS_METHOD_SET_WORK_WIDTHS);
+  call(SS_METHOD_PROCESS_PARAMETERS);
   std::vector<std::string> seen;
   for (const auto& c : collector.calls()) {
     if (c.op == "call_sf_machine_global_method_dispatcher" && c.args.size() >= 3) {
@@ -387,9 +390,9 @@ INSTANTIATE_TEST_SUITE_P(NotAnInt32, InvalidFlag,
 
 TEST_F(Dispatch, FractionalFlagIsTruncatedTowardZero) {
   start();
-  call(104.9);
+  call(int{SS_METHOD_OUTPUTS} + 0.9);
   EXPECT_EQ(g_log, (Log{"step"}));
-  call(102.999);
+  call(int{SS_METHOD_INITIALIZE_CONDITIONS} + 0.999);
   EXPECT_EQ(g_log, (Log{"step", "initialize"}));
   EXPECT_EQ(root.error_status, nullptr);
 }
@@ -400,7 +403,7 @@ TEST_F(Dispatch, MalformedFlagInputIsAnInvalidFlag) {
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
   const mxArray* text_flag = mxCreateString("104");
   const mxArray* empty_flag = mxCreateDoubleMatrix_700(0, 1, mxREAL);
-  const mxArray* good_flag = mxCreateDoubleScalar(104);
+  const mxArray* good_flag = mxCreateDoubleScalar(SS_METHOD_OUTPUTS);
   struct Case {
     int nrhs;
     const mxArray* fourth;
@@ -421,7 +424,7 @@ TEST_F(Dispatch, MalformedFlagInputIsAnInvalidFlag) {
 
 TEST_F(Dispatch, DirectCallWithoutSimStructTouchesNothing) {
   host::mex::CallContext context(plugin_);
-  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(117)};
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(SS_METHOD_START)};
   mxArray* plhs[2] = {nullptr, nullptr};
   mexFunction(-1, plhs, 4, prhs);
   mexFunction(-1, nullptr, 4, prhs);
@@ -447,28 +450,41 @@ TEST_P(EmptySlot, PostsItsUnexpectedCallMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dispatch, EmptySlot,
-    ::testing::Values(SlotCase{102, "Unexpected call to mdlInitializeConditions"},
-                      SlotCase{106, "Unexpected call to mdlDerivatives"},
-                      SlotCase{112, "Unexpected call to mdlCheckParameters"},
-                      SlotCase{113, "Unexpected call to mdlSetInputPortDataType"},
-                      SlotCase{114, "Unexpected call to mdlSetOutputPortDataType"},
-                      SlotCase{115, "Unexpected call to mdlSetInputPortWidth"},
-                      SlotCase{116, "Unexpected call to mdlSetOutputPortWidth"},
-                      SlotCase{119, "Unexpected call to mdlRTW"},
-                      SlotCase{120, "Unexpected call to mdlSetInputPortComplexSignal"},
-                      SlotCase{121, "Unexpected call to mdlSetOutputPortComplexSignal"},
-                      SlotCase{122, "Unexpected call to mdlSetInputPortSampleTime"},
-                      SlotCase{123, "Unexpected call to mdlSetOutputPortSampleTime"},
-                      SlotCase{126, "Unexpected call to mdlSetInputPortDimensionInfo"},
-                      SlotCase{127, "Unexpected call to mdlSetOutputPortDimensionInfo"},
-                      SlotCase{128, "Unexpected call to mdlSetInputPortFrameData"},
-                      SlotCase{131, "Unexpected call to mdlSetDefaultPortDimensionInfo"},
-                      SlotCase{132, "Unexpected call to mdlSetDefaultPortDataTypes"},
-                      SlotCase{133, "Unexpected call to mdlSetDefaultPortComplexSignals"},
-                      SlotCase{134, "Unexpected call to mdlExtModeExec"},
-                      SlotCase{139, "Unexpected call to mdlEnable"},
-                      SlotCase{140, "Unexpected call to mdlDisable"},
-                      SlotCase{142, "Unexpected call to mdlInitializePropagationPass"}));
+    ::testing::Values(
+        SlotCase{SS_METHOD_INITIALIZE_CONDITIONS, "Unexpected call to mdlInitializeConditions"},
+        SlotCase{SS_METHOD_DERIVATIVES, "Unexpected call to mdlDerivatives"},
+        SlotCase{SS_METHOD_CHECK_PARAMETERS, "Unexpected call to mdlCheckParameters"},
+        SlotCase{SS_METHOD_SET_INPUT_PORT_DATA_TYPE, "Unexpected call to mdlSetInputPortDataType"},
+        SlotCase{SS_METHOD_SET_OUTPUT_PORT_DATA_TYPE,
+                 "Unexpected call to mdlSetOutputPortDataType"},
+        SlotCase{SS_METHOD_SET_INPUT_PORT_WIDTH, "Unexpected call to mdlSetInputPortWidth"},
+        SlotCase{SS_METHOD_SET_OUTPUT_PORT_WIDTH, "Unexpected call to mdlSetOutputPortWidth"},
+        SlotCase{SS_METHOD_RTW, "Unexpected call to mdlRTW"},
+        SlotCase{SS_METHOD_SET_INPUT_PORT_COMPLEX_SIGNAL,
+                 "Unexpected call to mdlSetInputPortComplexSignal"},
+        SlotCase{SS_METHOD_SET_OUTPUT_PORT_COMPLEX_SIGNAL,
+                 "Unexpected call to mdlSetOutputPortComplexSignal"},
+        SlotCase{SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME,
+                 "Unexpected call to mdlSetInputPortSampleTime"},
+        SlotCase{SS_METHOD_SET_OUTPUT_PORT_SAMPLE_TIME,
+                 "Unexpected call to mdlSetOutputPortSampleTime"},
+        SlotCase{SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO,
+                 "Unexpected call to mdlSetInputPortDimensionInfo"},
+        SlotCase{SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO,
+                 "Unexpected call to mdlSetOutputPortDimensionInfo"},
+        SlotCase{SS_METHOD_SET_INPUT_PORT_FRAME_DATA,
+                 "Unexpected call to mdlSetInputPortFrameData"},
+        SlotCase{SS_METHOD_SET_DEFAULT_PORT_DIMENSION_INFO,
+                 "Unexpected call to mdlSetDefaultPortDimensionInfo"},
+        SlotCase{SS_METHOD_SET_DEFAULT_PORT_DATA_TYPES,
+                 "Unexpected call to mdlSetDefaultPortDataTypes"},
+        SlotCase{SS_METHOD_SET_DEFAULT_PORT_COMPLEX_SIGNALS,
+                 "Unexpected call to mdlSetDefaultPortComplexSignals"},
+        SlotCase{SS_METHOD_EXT_MODE_EXEC, "Unexpected call to mdlExtModeExec"},
+        SlotCase{SS_METHOD_ENABLE, "Unexpected call to mdlEnable"},
+        SlotCase{SS_METHOD_DISABLE, "Unexpected call to mdlDisable"},
+        SlotCase{SS_METHOD_INITIALIZE_PROPAGATION_PASS,
+                 "Unexpected call to mdlInitializePropagationPass"}));
 
 // Every slot filled by the host; the flag calls the slot's routine with its arguments.
 using SlotRun = std::pair<double, const char*>;
@@ -508,24 +524,32 @@ TEST_P(FilledSlot, CallsTheSlotsRoutineWithItsArguments) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dispatch, FilledSlot,
-    ::testing::Values(SlotRun{112, "check_parameters"}, SlotRun{113, "input_data_type 2 -7"},
-                      SlotRun{114, "output_data_type 2 -7"}, SlotRun{115, "input_width 2 -7"},
-                      SlotRun{116, "output_width 2 -7"}, SlotRun{119, "host_rtw"},
-                      SlotRun{120, "input_complex 2 -7"}, SlotRun{121, "output_complex 2 -7"},
-                      SlotRun{122, "input_sample_time 2 0.25 0.125"},
-                      SlotRun{123, "output_sample_time 2 0.25 0.125"},
-                      SlotRun{128, "frame_data 2 -7"}, SlotRun{131, "default_dims"},
-                      SlotRun{132, "default_types"}, SlotRun{133, "default_complex"},
-                      SlotRun{134, "host_ext_mode_exec"}, SlotRun{142, "propagation 2"}));
+    ::testing::Values(
+        SlotRun{SS_METHOD_CHECK_PARAMETERS, "check_parameters"},
+        SlotRun{SS_METHOD_SET_INPUT_PORT_DATA_TYPE, "input_data_type 2 -7"},
+        SlotRun{SS_METHOD_SET_OUTPUT_PORT_DATA_TYPE, "output_data_type 2 -7"},
+        SlotRun{SS_METHOD_SET_INPUT_PORT_WIDTH, "input_width 2 -7"},
+        SlotRun{SS_METHOD_SET_OUTPUT_PORT_WIDTH, "output_width 2 -7"},
+        SlotRun{SS_METHOD_RTW, "host_rtw"},
+        SlotRun{SS_METHOD_SET_INPUT_PORT_COMPLEX_SIGNAL, "input_complex 2 -7"},
+        SlotRun{SS_METHOD_SET_OUTPUT_PORT_COMPLEX_SIGNAL, "output_complex 2 -7"},
+        SlotRun{SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME, "input_sample_time 2 0.25 0.125"},
+        SlotRun{SS_METHOD_SET_OUTPUT_PORT_SAMPLE_TIME, "output_sample_time 2 0.25 0.125"},
+        SlotRun{SS_METHOD_SET_INPUT_PORT_FRAME_DATA, "frame_data 2 -7"},
+        SlotRun{SS_METHOD_SET_DEFAULT_PORT_DIMENSION_INFO, "default_dims"},
+        SlotRun{SS_METHOD_SET_DEFAULT_PORT_DATA_TYPES, "default_types"},
+        SlotRun{SS_METHOD_SET_DEFAULT_PORT_COMPLEX_SIGNALS, "default_complex"},
+        SlotRun{SS_METHOD_EXT_MODE_EXEC, "host_ext_mode_exec"},
+        SlotRun{SS_METHOD_INITIALIZE_PROPAGATION_PASS, "propagation 2"}));
 
 TEST_F(Dispatch, FlagsBit0ChoosesWidthOrDimensionMethodsOfTheSharedSlot) {
   S.methods.input_port_shape.width = host_port_int<kInputWidth>;
   S.methods.output_port_shape.width = host_port_int<kOutputWidth>;
   S.sizes[SS_SIZES_PORT_INDEX] = 1;
   info.int_arg = 3;
-  call(126);
+  call(SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetInputPortDimensionInfo");
-  call(127);
+  call(SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetOutputPortDimensionInfo");
   EXPECT_TRUE(g_log.empty());
 
@@ -534,13 +558,13 @@ TEST_F(Dispatch, FlagsBit0ChoosesWidthOrDimensionMethodsOfTheSharedSlot) {
   ssSetFlagBit(&S, SS_FLAG_PORT_DIMS_METHODS, 1);
   root.error_status = nullptr;
   info.ptr_arg = &now;
-  call(126);
-  call(127);
+  call(SS_METHOD_SET_INPUT_PORT_DIMENSION_INFO);
+  call(SS_METHOD_SET_OUTPUT_PORT_DIMENSION_INFO);
   EXPECT_EQ(g_log, (Log{"input_dims 1 ptr", "output_dims 1 ptr"}));
   EXPECT_EQ(root.error_status, nullptr);
-  call(115);
+  call(SS_METHOD_SET_INPUT_PORT_WIDTH);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetInputPortWidth");
-  call(116);
+  call(SS_METHOD_SET_OUTPUT_PORT_WIDTH);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetOutputPortWidth");
   EXPECT_EQ(g_log.size(), 2u);
 }
@@ -551,14 +575,14 @@ TEST_F(Dispatch, GlueSlotsTestedThenGlueRoutinesRun) {
   S.methods.derivatives = host_method<kHostDerivatives>;
   ext.enable = host_method<kHostEnable>;
   ext.disable = host_method<kHostDisable>;
-  call(102);
+  call(SS_METHOD_INITIALIZE_CONDITIONS);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlInitializeConditions");
-  call(139);
+  call(SS_METHOD_ENABLE);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlEnable");
-  call(140);
+  call(SS_METHOD_DISABLE);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlDisable");
   root.error_status = nullptr;
-  call(106);  // the glue's derivatives: nothing to do without a chart
+  call(SS_METHOD_DERIVATIVES);  // the glue's derivatives: nothing to do without a chart
   EXPECT_EQ(root.error_status, nullptr);
   EXPECT_TRUE(g_log.empty());
 }
@@ -568,18 +592,18 @@ TEST_F(Dispatch, GlueSlotsTestedThenGlueRoutinesRun) {
 TEST_F(Dispatch, InitializeRunsTheSlotAndMarksTheChartInitialised) {
   start();
   EXPECT_EQ(chart().chart_initialized, 0);
-  call(102);
+  call(SS_METHOD_INITIALIZE_CONDITIONS);
   EXPECT_EQ(chart().chart_initialized, 1);
-  call(102);
+  call(SS_METHOD_INITIALIZE_CONDITIONS);
   EXPECT_EQ(chart().chart_initialized, 1);
   EXPECT_EQ(g_log, (Log{"initialize", "initialize"}));
 }
 
 TEST_F(Dispatch, EnableDisableAndRtwRunTheirSlots) {
   start();
-  call(139);
-  call(140);
-  call(119);
+  call(SS_METHOD_ENABLE);
+  call(SS_METHOD_DISABLE);
+  call(SS_METHOD_RTW);
   EXPECT_EQ(g_log, (Log{"enable", "disable", "rtw"}));
   EXPECT_EQ(root.error_status, nullptr);
 }
@@ -587,7 +611,7 @@ TEST_F(Dispatch, EnableDisableAndRtwRunTheirSlots) {
 TEST_F(Dispatch, RtwClearsTheRuntimeErrorFirst) {
   start();
   host::trace::Collector collector;
-  call(119);
+  call(SS_METHOD_RTW);
   bool cleared = false;
   for (const auto& c : collector.calls())
     cleared = cleared || c.op == "sf_clear_error_manager_info";
@@ -596,22 +620,22 @@ TEST_F(Dispatch, RtwClearsTheRuntimeErrorFirst) {
 
 TEST_F(Dispatch, OptionalChartSlotsRunWhenPresentAndAreSkippedWhenEmpty) {
   start();
-  call(106);
-  call(108);
-  call(134);
+  call(SS_METHOD_DERIVATIVES);
+  call(SS_METHOD_FLAG108);
+  call(SS_METHOD_EXT_MODE_EXEC);
   EXPECT_TRUE(g_log.empty());
   chart().derivatives = slot_derivatives;
   chart().flag108_routine = slot_flag108;
   chart().ext_mode_exec = slot_ext_mode_exec;
-  call(106);
-  call(108);
-  call(134);
+  call(SS_METHOD_DERIVATIVES);
+  call(SS_METHOD_FLAG108);
+  call(SS_METHOD_EXT_MODE_EXEC);
   EXPECT_EQ(g_log, (Log{"derivatives", "flag108", "ext_mode_exec"}));
   EXPECT_EQ(root.error_status, nullptr);
 }
 
 TEST_F(Dispatch, VariableSampleTimeIsNotOffered) {
-  call(103);
+  call(SS_METHOD_GET_TIME_OF_NEXT_VAR_HIT);
   EXPECT_STREQ(root.error_status,
                "To have a variable sample time, you must define MDL_GET_TIME_OF_NEXT_VAR_HIT and "
                "add a mdlGetTimeOfNextVarHit routine");
@@ -619,7 +643,7 @@ TEST_F(Dispatch, VariableSampleTimeIsNotOffered) {
 
 TEST_F(Dispatch, SampleTimesGoToTheRuntimesDirectCallError) {
   host::trace::Collector collector;
-  call(101);
+  call(SS_METHOD_INITIALIZE_SAMPLE_TIMES);
   std::vector<std::string> seen;
   for (const auto& c : collector.calls()) {
     if (c.op == "sf_mex_error_direct_call") seen.push_back(c.args.at(1) + " " + c.args.at(2));
@@ -631,16 +655,16 @@ TEST_F(Dispatch, SampleTimesGoToTheRuntimesDirectCallError) {
 
 TEST_F(Dispatch, MethodsNeedingTheRecordsPostUnexpectedCallAfterTerminate) {
   start();
-  call(107);
+  call(SS_METHOD_TERMINATE);
   g_log.clear();
   const std::pair<double, const char*> cases[] = {
-      {104, "Unexpected call to mdlOutputs"},
-      {102, "Unexpected call to mdlInitializeConditions"},
-      {139, "Unexpected call to mdlEnable"},
-      {140, "Unexpected call to mdlDisable"},
-      {119, "Unexpected call to mdlRTW"},
-      {144, "Unexpected call to mdlGetSimState"},
-      {145, "Unexpected call to mdlSetSimState"}};
+      {SS_METHOD_OUTPUTS, "Unexpected call to mdlOutputs"},
+      {SS_METHOD_INITIALIZE_CONDITIONS, "Unexpected call to mdlInitializeConditions"},
+      {SS_METHOD_ENABLE, "Unexpected call to mdlEnable"},
+      {SS_METHOD_DISABLE, "Unexpected call to mdlDisable"},
+      {SS_METHOD_RTW, "Unexpected call to mdlRTW"},
+      {SS_METHOD_GET_SIM_STATE, "Unexpected call to mdlGetSimState"},
+      {SS_METHOD_SET_SIM_STATE, "Unexpected call to mdlSetSimState"}};
   mxArray* slot = nullptr;
   info.ptr_arg = &slot;
   info.generic_fcn = generic_entry;
@@ -654,7 +678,7 @@ TEST_F(Dispatch, MethodsNeedingTheRecordsPostUnexpectedCallAfterTerminate) {
 }
 
 TEST_F(Dispatch, OutputsBeforeStartIsUnexpected) {
-  call(104);
+  call(SS_METHOD_OUTPUTS);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlOutputs");
   EXPECT_TRUE(g_log.empty());
 }
@@ -668,7 +692,8 @@ TEST_F(Dispatch, GetSimStateStoresTheStateAndTellsTheHost) {
   info.generic_fcn = generic_entry;
   {
     host::mex::CallContext context(plugin_);
-    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(144)};
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr,
+                              mxCreateDoubleScalar(SS_METHOD_GET_SIM_STATE)};
     mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
     mexFunction(-1, plhs, 4, prhs);
     context.close(&slot, 1);
@@ -687,7 +712,8 @@ TEST_F(Dispatch, GetSimStateWithoutGenericEntryOnlyStores) {
   info.ptr_arg = &slot;
   {
     host::mex::CallContext context(plugin_);
-    const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(144)};
+    const mxArray* prhs[4] = {nullptr, nullptr, nullptr,
+                              mxCreateDoubleScalar(SS_METHOD_GET_SIM_STATE)};
     mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
     mexFunction(-1, plhs, 4, prhs);
     context.close(&slot, 1);
@@ -701,7 +727,7 @@ TEST_F(Dispatch, GetSimStateWithoutASlotToStoreInIsUnexpected) {
   start();
   info.ptr_arg = nullptr;
   info.generic_fcn = generic_entry;
-  call(144);
+  call(SS_METHOD_GET_SIM_STATE);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlGetSimState");
   EXPECT_TRUE(g_log.empty());
 }
@@ -711,7 +737,8 @@ TEST_F(Dispatch, SetSimStatePassesTheGivenArray) {
   host::mex::CallContext context(plugin_);
   mxArray* state = mxCreateDoubleScalar(9.0);
   info.ptr_arg = state;
-  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(145)};
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr,
+                            mxCreateDoubleScalar(SS_METHOD_SET_SIM_STATE)};
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
   mexFunction(-1, plhs, 4, prhs);
   context.close(nullptr, 0);
@@ -727,10 +754,10 @@ TEST_P(Compliance, OtherThanOwnRejectsBothSimStateFlags) {
   mxArray* slot = nullptr;
   info.ptr_arg = &slot;
   info.generic_fcn = generic_entry;
-  call(144);
+  call(SS_METHOD_GET_SIM_STATE);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlGetSimState");
   EXPECT_EQ(slot, nullptr);
-  call(145);
+  call(SS_METHOD_SET_SIM_STATE);
   EXPECT_STREQ(root.error_status, "Unexpected call to mdlSetSimState");
   EXPECT_TRUE(g_log.empty());
   // The compliance field is bits 19..22; the other flag bits stay as they were.
@@ -769,7 +796,7 @@ TEST_P(Rate, StepsAsTheRateAndStepKindSay) {
   }
   int marker = 0;
   if (c.skip_hooks) chart().skip_step_hooks = &marker;
-  call(104);
+  call(SS_METHOD_OUTPUTS);
   std::string ran;
   for (const auto& entry : g_log)
     ran += (ran.empty() ? "" : ",") + entry;
@@ -810,7 +837,7 @@ TEST_F(Dispatch, ContinuousMinorStepUsesPlainPrologueWhenSameTimeHookIsMissing) 
   now = 1.0;
   info.stored_time = 1.0;
   chart().step_prologue = slot_prologue;
-  call(104);
+  call(SS_METHOD_OUTPUTS);
   EXPECT_EQ(g_log, (Log{"prologue", "step"}));
 }
 
@@ -819,7 +846,7 @@ TEST_F(Dispatch, ContinuousMinorStepUsesPlainPrologueWhenSameTimeHookIsMissing) 
 TEST_F(Dispatch, HostErrorInAWrappedBodyBecomesTheBlockError) {
   start();
   chart().step = slot_raise;
-  EXPECT_NO_THROW(call(104));
+  EXPECT_NO_THROW(call(SS_METHOD_OUTPUTS));
   EXPECT_EQ(g_log, (Log{"raise"}));
   ASSERT_TRUE(host::sf_runtime::last_error().has_value());
   EXPECT_EQ(host::sf_runtime::last_error()->message, "the chart failed");
@@ -832,7 +859,7 @@ TEST_F(Dispatch, HostErrorInAWrappedBodyBecomesTheBlockError) {
 
 TEST_F(Dispatch, MatlabLevelCallsGoToTheCommandChain) {
   host::mex::CallContext context(plugin_);
-  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(104)};
+  const mxArray* prhs[4] = {nullptr, nullptr, nullptr, mxCreateDoubleScalar(SS_METHOD_OUTPUTS)};
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
   mexFunction(0, plhs, 4, prhs);
   mexFunction(1, plhs, 1, prhs);
@@ -847,14 +874,14 @@ TEST_F(Dispatch, PreDispatchHookDeclinesMatlabLevelCallsAndUnansweredFlags) {
   const mxArray* prhs[4] = {nullptr, nullptr, nullptr, nullptr};
   mxArray* plhs[2] = {nullptr, reinterpret_cast<mxArray*>(&S)};
   host::mex::CallContext context(plugin_);
-  prhs[3] = mxCreateDoubleScalar(111);
+  prhs[3] = mxCreateDoubleScalar(SS_METHOD_SET_WORK_WIDTHS);
   EXPECT_EQ(pre_dispatch_hook(0, plhs, 4, prhs), 0);
   EXPECT_TRUE(g_log.empty());
   EXPECT_NE(pre_dispatch_hook(-1, plhs, 4, prhs), 0);
-  prhs[3] = mxCreateDoubleScalar(117);
+  prhs[3] = mxCreateDoubleScalar(SS_METHOD_START);
   EXPECT_EQ(pre_dispatch_hook(-1, plhs, 4, prhs), 0);
   EXPECT_EQ(S.methods.start, &sfun_start);
-  prhs[3] = mxCreateDoubleScalar(104);
+  prhs[3] = mxCreateDoubleScalar(SS_METHOD_OUTPUTS);
   EXPECT_EQ(pre_dispatch_hook(-1, plhs, 4, prhs), 0);
   context.close(nullptr, 0);
   EXPECT_EQ(g_log, (Log{"dispatch Fake 2 111"}));

@@ -5,11 +5,11 @@
 
 #include "host/mex_host.hpp"
 #include "platform/mex.h"
-#include "tests/host/host_test.hpp"
+#include "tests/support/host_guard.hpp"
 
 namespace {
 
-using host_test::HostTest;
+using test_support::HostTest;
 using ::testing::ElementsAre;
 
 class MexTest : public HostTest {

@@ -8,11 +8,11 @@
 
 #include "host/mex_host.hpp"
 #include "platform/mx.h"
-#include "tests/host/host_test.hpp"
+#include "tests/support/host_guard.hpp"
 
 namespace {
 
-using host_test::HostTest;
+using test_support::HostTest;
 using ::testing::ElementsAre;
 
 class MxTest : public HostTest {};
@@ -31,14 +31,14 @@ class MxCreate : public HostTest, public ::testing::WithParamInterface<Maker> {}
 TEST_P(MxCreate, CountsEveryArrayAndDestroysDeeply) {
   const Maker& m = GetParam();
   mxArray* a = m.make();
-  EXPECT_EQ(host::mx::live_count(), baseline_ + m.arrays);
+  EXPECT_EQ(host::mx::live_count(), live_before_ + m.arrays);
   EXPECT_TRUE(host::mx::is_live(a));
   EXPECT_EQ(host::mx::describe(a), m.description);
   mxArray* copy = mxDuplicateArray(a);
-  EXPECT_EQ(host::mx::live_count(), baseline_ + 2 * m.arrays);
+  EXPECT_EQ(host::mx::live_count(), live_before_ + 2 * m.arrays);
   mxDestroyArray(a);
   EXPECT_FALSE(host::mx::is_live(a));
-  EXPECT_EQ(host::mx::live_count(), baseline_ + m.arrays);
+  EXPECT_EQ(host::mx::live_count(), live_before_ + m.arrays);
   mxDestroyArray(copy);
 }
 
@@ -484,7 +484,7 @@ TEST_F(MxTest, ClosingAScopeDestroysAllButKeptAndPersistent) {
   EXPECT_EQ(host::mx::scope_of(kept), 0u);
   EXPECT_TRUE(host::mx::is_persistent(pers));
   EXPECT_EQ(host::mx::persistent_count(), persistent + 1);
-  EXPECT_EQ(host::mx::live_count(), baseline_ + 2);
+  EXPECT_EQ(host::mx::live_count(), live_before_ + 2);
   mxDestroyArray(kept);
   mxDestroyArray(pers);
   EXPECT_EQ(host::mx::persistent_count(), persistent);

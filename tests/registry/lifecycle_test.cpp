@@ -17,6 +17,7 @@
 #include "registry/commands.hpp"
 #include "registry/lifecycle.hpp"
 #include "tests/registry/support.hpp"
+#include "tests/support/host_guard.hpp"
 
 namespace {
 
@@ -47,7 +48,7 @@ SimStruct block(SsSimMode mode) {
 }
 
 template <class Model>
-class LifecycleTest : public ::testing::Test {
+class LifecycleTest : public test_support::HostTest {
  protected:
   using L = registry::Lifecycle<Model>;
 
@@ -55,14 +56,14 @@ class LifecycleTest : public ::testing::Test {
     ASSERT_EQ(state<Model>().machine_use_count, 0) << "model not idle";
     ASSERT_EQ(state<Model>().debug_instance, nullptr);
     ASSERT_EQ(state<Model>().optimization_info, nullptr);
-    live_before_ = host::mx::live_count();
+    HostTest::SetUp();
   }
   void TearDown() override {
     while (state<Model>().machine_use_count > 0)
       L::machine_terminate();
     charts::unload_optimization_info<Model>();
     host::sf_runtime::set_optimization_info_available(true);
-    EXPECT_EQ(host::mx::live_count(), live_before_) << "arrays left alive";
+    HostTest::TearDown();
   }
 
   // What a first start-up in normal simulation records, for the debug instance
@@ -76,8 +77,6 @@ class LifecycleTest : public ::testing::Test {
             "sf_debug_set_machine_event_thresholds " + d + " " + n + " 0 0",
             "sf_debug_set_machine_data_thresholds " + d + " " + n + " 0"};
   }
-
-  std::size_t live_before_ = 0;
 };
 
 using Models = models::All::as<::testing::Types>;

@@ -5,22 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/mx_host.hpp"
 #include "models/list.hpp"
 #include "platform/mx.h"
+#include "tests/support/mx_owner.hpp"
 
 namespace regtest {
 
-struct MxDelete {
-  void operator()(mxArray* a) const {
-    if (a != nullptr) mxDestroyArray(a);
-  }
-};
-using Mx = std::unique_ptr<mxArray, MxDelete>;
+using test_support::Mx;
 
 inline Mx text(const std::string& s) {
   return Mx(mxCreateString(s.c_str()));

@@ -185,9 +185,10 @@ TEST_F(EngineTest, OddFlagsAndBareSimStateCallsLeaveNothing) {
       EXPECT_FALSE(r.ok) << flag;
       EXPECT_EQ(r.error, "Invalid flag encountered in simulink") << flag;
     }
-    EXPECT_TRUE(ok(block.call(144)));
-    EXPECT_TRUE(ok(block.call(144)));  // the first state is freed, the second kept
-    const CallResult set = block.call(145);
+    EXPECT_TRUE(ok(block.call(SS_METHOD_GET_SIM_STATE)));
+    EXPECT_TRUE(
+        ok(block.call(SS_METHOD_GET_SIM_STATE)));  // the first state is freed, the second kept
+    const CallResult set = block.call(SS_METHOD_SET_SIM_STATE);
     EXPECT_TRUE(set.refused);
     EXPECT_FALSE(set.ok);
     // Nor after a mdlSetSimState with a state has succeeded: that state is not kept
@@ -195,7 +196,7 @@ TEST_F(EngineTest, OddFlagsAndBareSimStateCallsLeaveNothing) {
     MxPtr saved = block.get_sim_state();
     ASSERT_NE(saved.get(), nullptr);
     EXPECT_TRUE(ok(block.set_sim_state(saved.get())));
-    const CallResult again = block.call(145);
+    const CallResult again = block.call(SS_METHOD_SET_SIM_STATE);
     EXPECT_TRUE(again.refused);
     EXPECT_FALSE(again.ok);
   }
@@ -221,7 +222,7 @@ TEST_F(EngineTest, HostErrorRaisedThroughACallIsTheBlocksError) {
     EXPECT_EQ(mxGetScalar(bogus.get()), 5.0);
 
     // Flag 101 is left to the runtime, which reports it for the block.
-    const CallResult sample_times = block.call(101);
+    const CallResult sample_times = block.call(SS_METHOD_INITIALIZE_SAMPLE_TIMES);
     EXPECT_FALSE(sample_times.ok);
     EXPECT_THAT(sample_times.error, ::testing::HasSubstr("mdlInitializeSampleTimes"));
 

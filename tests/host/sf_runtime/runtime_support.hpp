@@ -1,30 +1,18 @@
-// Shared fixture of the runtime's debugger, check and method tests: a clean runtime
-// per test, thrown matrix misuse, and a leak check of arrays and debug scopes.
+// Shared fixture of the runtime's debugger, check and method tests: the host guard,
+// the runtime reset again before the account is checked, and a registered machine.
 #pragma once
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <cstddef>
-#include <string>
-
-#include "host/mex_host.hpp"
-#include "host/mx_host.hpp"
 #include "host/sf_runtime_host.hpp"
 #include "platform/sf_runtime.h"
+#include "tests/support/host_guard.hpp"
 
 namespace sf_runtime_test {
 
-class RuntimeTest : public ::testing::Test {
+class RuntimeTest : public test_support::HostTest {
  protected:
-  void SetUp() override {
-    host::mx::set_misuse_mode(host::mx::MisuseMode::Throw);
-    host::sf_runtime::reset();
-    baseline_ = host::mx::live_count();
-  }
   void TearDown() override {
     host::sf_runtime::reset();
-    EXPECT_EQ(host::mx::live_count(), baseline_) << "arrays leaked or destroyed too often";
+    HostTest::TearDown();
   }
 
   // A debug instance with one registered machine, as a model's first block makes.
@@ -41,13 +29,6 @@ class RuntimeTest : public ::testing::Test {
 
   void* dbg_ = nullptr;
   unsigned machine_ = 0;
-  std::size_t baseline_ = 0;
 };
 
 }  // namespace sf_runtime_test
-
-#define EXPECT_HOST_ERROR(statement, id, text)                                          \
-  EXPECT_THAT([&] { statement; },                                                       \
-              ::testing::Throws<host::HostError>(::testing::AllOf(                      \
-                  ::testing::Field(&host::HostError::identifier, ::testing::StrEq(id)), \
-                  ::testing::Property(&host::HostError::what, ::testing::StrEq(text)))))

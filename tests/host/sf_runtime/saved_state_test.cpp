@@ -11,13 +11,14 @@
 #include "host/mex_host.hpp"
 #include "platform/sf_runtime.h"
 #include "tests/host/sf_runtime/values_support.hpp"
+#include "tests/support/mx_owner.hpp"
 
 namespace {
 
 using sf_runtime_test::expect_host_error;
-using sf_runtime_test::LeakCheckedTest;
-using sf_runtime_test::Owned;
 using sf_runtime_test::text_of;
+using test_support::HostTest;
+using test_support::Mx;
 
 const double kChecksum[4] = {420144196.0, 1446226589.0, 925199814.0, 3263377851.0};
 
@@ -45,19 +46,19 @@ mxArray* raw_state(double y1, uint8_t flag) {
 }
 
 // sfprivate(args...) with one output, through the host's function call.
-Owned sfprivate(std::vector<const mxArray*> args) {
+Mx sfprivate(std::vector<const mxArray*> args) {
   mxArray* out[1] = {nullptr};
   std::vector<mxArray*> in;
   for (const mxArray* a : args)
     in.push_back(const_cast<mxArray*>(a));
   mexCallMATLAB(1, out, static_cast<int>(in.size()), in.data(), "sfprivate");
-  return Owned(out[0]);
+  return Mx(out[0]);
 }
 
-class SfprivateTest : public LeakCheckedTest {
+class SfprivateTest : public HostTest {
  protected:
   void SetUp() override {
-    LeakCheckedTest::SetUp();
+    HostTest::SetUp();
     to_high_.reset(mxCreateString("chart_simctx_raw2high"));
     to_raw_.reset(mxCreateString("chart_simctx_high2raw"));
     handle_.reset(mxCreateDoubleScalar(12.0001));
@@ -70,12 +71,12 @@ class SfprivateTest : public LeakCheckedTest {
     handle_.reset();
     desc_.reset();
     raw_.reset();
-    LeakCheckedTest::TearDown();
+    HostTest::TearDown();
   }
 
-  Owned to_high_, to_raw_, handle_, desc_, raw_;
+  Mx to_high_, to_raw_, handle_, desc_, raw_;
 
-  Owned saved() { return sfprivate({to_high_.get(), handle_.get(), raw_.get(), desc_.get()}); }
+  Mx saved() { return sfprivate({to_high_.get(), handle_.get(), raw_.get(), desc_.get()}); }
 };
 
 TEST_F(SfprivateTest, IsRegisteredWhenTheRuntimeIsLoaded) {
@@ -83,7 +84,7 @@ TEST_F(SfprivateTest, IsRegisteredWhenTheRuntimeIsLoaded) {
 }
 
 TEST_F(SfprivateTest, RawToHighIsASelfDescribingStruct) {
-  Owned state = saved();
+  Mx state = saved();
   ASSERT_TRUE(mxIsStruct(state.get()));
   ASSERT_EQ(mxGetNumberOfElements(state.get()), 1u);
   ASSERT_EQ(mxGetNumberOfFields(state.get()), 4);
@@ -103,8 +104,8 @@ TEST_F(SfprivateTest, RawToHighIsASelfDescribingStruct) {
 }
 
 TEST_F(SfprivateTest, HighToRawGivesTheRawStateBackBitForBit) {
-  Owned state = saved();
-  Owned raw = sfprivate({to_raw_.get(), state.get(), desc_.get()});
+  Mx state = saved();
+  Mx raw = sfprivate({to_raw_.get(), state.get(), desc_.get()});
   ASSERT_TRUE(mxIsCell(raw.get()));
   EXPECT_EQ(mxGetM(raw.get()), 2u);
   EXPECT_EQ(mxGetN(raw.get()), 1u);
@@ -148,9 +149,9 @@ mxArray* replaced(const mxArray* good, const char* field, mxArray* value) {
 class RefusalTest : public SfprivateTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(RefusalTest, RefusesWithAClearErrorAndChangesNothing) {
-  Owned good = saved();
-  Owned bad(GetParam().make_state(good.get()));
-  Owned before(mxDuplicateArray(bad.get()));
+  Mx good = saved();
+  Mx bad(GetParam().make_state(good.get()));
+  Mx before(mxDuplicateArray(bad.get()));
   const std::size_t live = host::mx::live_count();
   expect_host_error(
       [&] {
@@ -220,14 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SfprivateTest, RefusesARawStateThatDoesNotFitTheDescription) {
-  Owned short_raw(mxCreateCellMatrix_700(1, 1));
+  Mx short_raw(mxCreateCellMatrix_700(1, 1));
   expect_host_error(
       [&] {
         sfprivate({to_high_.get(), handle_.get(), short_raw.get(), desc_.get()});
       },
       "Stateflow:SimState:Mismatch",
       "sfprivate: the raw state must be a cell of 2 elements, got cell[1x1].");
-  Owned swapped(raw_state(1.0, 0));
+  Mx swapped(raw_state(1.0, 0));
   mxArray* flag = mxGetCell_700(swapped.get(), 1);
   mxSetCell_700(const_cast<mxArray*>(swapped.get()), 1, mxCreateDoubleScalar(1));
   mxDestroyArray(flag);
@@ -241,7 +242,7 @@ TEST_F(SfprivateTest, RefusesARawStateThatDoesNotFitTheDescription) {
 }
 
 TEST_F(SfprivateTest, RefusesBadCalls) {
-  Owned other(mxCreateString("chart_simctx_other"));
+  Mx other(mxCreateString("chart_simctx_other"));
   expect_host_error(
       [&] {
         sfprivate({other.get(), desc_.get()});
@@ -261,7 +262,7 @@ TEST_F(SfprivateTest, RefusesBadCalls) {
         sfprivate({to_high_.get(), handle_.get(), raw_.get()});
       },
       "Stateflow:sfprivate:BadCall", "sfprivate: 'chart_simctx_raw2high' takes 4 inputs, got 3.");
-  Owned no_info(mxCreateStructMatrix_700(1, 1, 0, nullptr));
+  Mx no_info(mxCreateStructMatrix_700(1, 1, 0, nullptr));
   expect_host_error(
       [&] {
         sfprivate({to_high_.get(), handle_.get(), raw_.get(), no_info.get()});
@@ -276,7 +277,7 @@ TEST_F(SfprivateTest, ReachedThroughCallMatlabAsTheChartsDo) {
   mxArray* in[4] = {const_cast<mxArray*>(to_high_.get()), const_cast<mxArray*>(handle_.get()),
                     const_cast<mxArray*>(raw_.get()), const_cast<mxArray*>(desc_.get())};
   ASSERT_EQ(sf_mex_call_matlab(1, out, 4, in, "sfprivate"), 0);
-  Owned state(out[0]);
+  Mx state(out[0]);
   ASSERT_NE(state, nullptr);
   EXPECT_EQ(mxGetNumberOfFields(state.get()), 4);
 }

@@ -10,20 +10,21 @@
 #include "host/trace.hpp"
 #include "platform/sf_runtime.h"
 #include "tests/host/sf_runtime/values_support.hpp"
+#include "tests/support/mx_owner.hpp"
 
 namespace {
 
 using sf_runtime_test::expect_host_error;
-using sf_runtime_test::LeakCheckedTest;
-using sf_runtime_test::Owned;
 using sf_runtime_test::text_of;
+using test_support::HostTest;
+using test_support::Mx;
 
-class CallsTest : public LeakCheckedTest {
+class CallsTest : public HostTest {
  protected:
   void TearDown() override {
     for (const std::string& name : registered_)
       host::mex::unregister_function(name);
-    LeakCheckedTest::TearDown();
+    HostTest::TearDown();
   }
   void add_function(const std::string& name, host::mex::Function fn) {
     host::mex::register_function(name, std::move(fn));
@@ -68,10 +69,10 @@ TEST_F(CallsTest, CallDebugReturnsTheFirstOutputAndReleasesTheOthers) {
     plhs[0] = mxCreateDoubleScalar(mxGetScalar(prhs[1]) * 2);
     if (nlhs > 1) plhs[1] = mxCreateString("second");
   });
-  Owned text(sf_mex_create("y", "abc", SF_MEX_TEXT, 0, 0, 0, 2, 1, 3));
-  Owned four(mxCreateDoubleScalar(4));
-  Owned out(sf_mex_call_debug(nullptr, "pair", 2, 2, SF_MEX_ARG_HOLDER, text.get(),
-                              SF_MEX_ARG_HOLDER, four.get()));
+  Mx text(sf_mex_create("y", "abc", SF_MEX_TEXT, 0, 0, 0, 2, 1, 3));
+  Mx four(mxCreateDoubleScalar(4));
+  Mx out(sf_mex_call_debug(nullptr, "pair", 2, 2, SF_MEX_ARG_HOLDER, text.get(), SF_MEX_ARG_HOLDER,
+                           four.get()));
   ASSERT_NE(out, nullptr);
   EXPECT_EQ(mxGetScalar(out.get()), 8.0);
   // No output asked for: whatever the function left is released, null comes back.
@@ -83,7 +84,7 @@ TEST_F(CallsTest, CallDebugReturnsTheFirstOutputAndReleasesTheOthers) {
 }
 
 TEST_F(CallsTest, CallDebugRefusesOtherArgumentKinds) {
-  Owned v(mxCreateDoubleScalar(1));
+  Mx v(mxCreateDoubleScalar(1));
   expect_host_error(
       [&] { sf_mex_call_debug(nullptr, "message", 1, 1, 13, v.get()); },
       "Stateflow:Runtime:BadCall",

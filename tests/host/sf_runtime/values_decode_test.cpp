@@ -8,17 +8,18 @@
 
 #include "platform/sf_runtime.h"
 #include "tests/host/sf_runtime/values_support.hpp"
+#include "tests/support/mx_owner.hpp"
 
 namespace {
 
 using sf_runtime_test::expect_host_error;
-using sf_runtime_test::LeakCheckedTest;
-using sf_runtime_test::Owned;
 using sf_runtime_test::text_of;
+using test_support::HostTest;
+using test_support::Mx;
 
-Owned decode(const std::string& text) {
+Mx decode(const std::string& text) {
   const char* texts[1] = {text.c_str()};
-  return Owned(sf_mex_decode_encoded_mx_struct_array(texts, 2, 10));
+  return Mx(sf_mex_decode_encoded_mx_struct_array(texts, 2, 10));
 }
 
 bool is_empty_double(const mxArray* a) {
@@ -31,14 +32,12 @@ double number(const mxArray* s, int i, const char* field) {
   return v != nullptr ? mxGetScalar(v) : std::nan("");
 }
 
-class ChartDescriptionTest : public LeakCheckedTest,
-                             public ::testing::WithParamInterface<const char*> {};
+class ChartDescriptionTest : public HostTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ChartDescriptionTest, DecodesTheTwoVariables) {
   const std::string flag = GetParam();
-  Owned info =
-      decode("100 S1x2'type','srcId','name','auxInfo'{{M[1],M[7],T\"y1\",},{M[8],M[0],T\"" + flag +
-             "\",}}");
+  Mx info = decode("100 S1x2'type','srcId','name','auxInfo'{{M[1],M[7],T\"y1\",},{M[8],M[0],T\"" +
+                   flag + "\",}}");
   ASSERT_TRUE(mxIsStruct(info.get()));
   EXPECT_EQ(mxGetM(info.get()), 1u);
   EXPECT_EQ(mxGetN(info.get()), 2u);
@@ -64,16 +63,16 @@ INSTANTIATE_TEST_SUITE_P(FiveCharts, ChartDescriptionTest,
                                            "is_active_c3_Harnvale", "is_active_c1_Quimbrel",
                                            "is_active_c2_Quimbrel"));
 
-class DecodeTest : public LeakCheckedTest {};
+class DecodeTest : public HostTest {};
 
 TEST_F(DecodeTest, OneByOne) {
-  Owned s = decode("7 S1x1'a'{{T\"hello world\",}}");
+  Mx s = decode("7 S1x1'a'{{T\"hello world\",}}");
   ASSERT_EQ(mxGetNumberOfElements(s.get()), 1u);
   EXPECT_EQ(text_of(mxGetField_700(s.get(), 0, "a")), "hello world");
 }
 
 TEST_F(DecodeTest, TwoByThreeInColumnOrder) {
-  Owned s = decode("100 S2x3'k'{{M[0],},{M[1],},{M[2],},{M[3],},{M[4],},{M[5],}}");
+  Mx s = decode("100 S2x3'k'{{M[0],},{M[1],},{M[2],},{M[3],},{M[4],},{M[5],}}");
   ASSERT_EQ(mxGetM(s.get()), 2u);
   ASSERT_EQ(mxGetN(s.get()), 3u);
   for (int i = 0; i < 6; ++i)
@@ -81,8 +80,7 @@ TEST_F(DecodeTest, TwoByThreeInColumnOrder) {
 }
 
 TEST_F(DecodeTest, NumbersAreReadExactly) {
-  Owned s =
-      decode("1 S1x6'v'{{M[-3],},{M[0.1],},{M[-2.5],},{M[1e-3],},{M[420144196],},{M[-0.0],}}");
+  Mx s = decode("1 S1x6'v'{{M[-3],},{M[0.1],},{M[-2.5],},{M[1e-3],},{M[420144196],},{M[-0.0],}}");
   const double expected[6] = {-3.0, 0.1, -2.5, 1e-3, 420144196.0, -0.0};
   for (int i = 0; i < 6; ++i) {
     const double got = number(s.get(), i, "v");
@@ -91,7 +89,7 @@ TEST_F(DecodeTest, NumbersAreReadExactly) {
 }
 
 TEST_F(DecodeTest, FieldsLeftOutAreEmpty) {
-  Owned s = decode("100 S1x3'a','b','c'{{},{M[1],},{M[1],T\"\",M[2],}}");
+  Mx s = decode("100 S1x3'a','b','c'{{},{M[1],},{M[1],T\"\",M[2],}}");
   for (const char* f : {"a", "b", "c"})
     EXPECT_TRUE(is_empty_double(mxGetField_700(s.get(), 0, f)));
   EXPECT_EQ(number(s.get(), 1, "a"), 1.0);
@@ -104,10 +102,10 @@ TEST_F(DecodeTest, FieldsLeftOutAreEmpty) {
 }
 
 TEST_F(DecodeTest, EmptyArraysAndNestedStructs) {
-  Owned none = decode("0 S0x0{}");
+  Mx none = decode("0 S0x0{}");
   EXPECT_TRUE(mxIsStruct(none.get()));
   EXPECT_EQ(mxGetNumberOfElements(none.get()), 0u);
-  Owned nested = decode("100 S1x1'inner'{{S1x2'x'{{M[5],},{}},}}");
+  Mx nested = decode("100 S1x1'inner'{{S1x2'x'{{M[5],},{}},}}");
   const mxArray* inner = mxGetField_700(nested.get(), 0, "inner");
   ASSERT_TRUE(inner != nullptr && mxIsStruct(inner));
   EXPECT_EQ(mxGetN(inner), 2u);
@@ -120,8 +118,7 @@ struct MalformedCase {
   const char* message;
 };
 
-class MalformedTest : public LeakCheckedTest,
-                      public ::testing::WithParamInterface<MalformedCase> {};
+class MalformedTest : public HostTest, public ::testing::WithParamInterface<MalformedCase> {};
 
 TEST_P(MalformedTest, NamesTheOffsetAndWhatWasExpected) {
   expect_host_error([] { decode(GetParam().text); }, "Stateflow:Runtime:DecodeError",

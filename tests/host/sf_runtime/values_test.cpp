@@ -13,15 +13,16 @@
 #include "host/trace.hpp"
 #include "platform/sf_runtime.h"
 #include "tests/host/sf_runtime/values_support.hpp"
+#include "tests/support/mx_owner.hpp"
 
 namespace {
 
 using sf_runtime_test::expect_host_error;
-using sf_runtime_test::LeakCheckedTest;
-using sf_runtime_test::Owned;
 using sf_runtime_test::text_of;
+using test_support::HostTest;
+using test_support::Mx;
 
-class ValuesTest : public LeakCheckedTest {};
+class ValuesTest : public HostTest {};
 
 // ---------------------------------------------------------------------------
 // sf_mex_create
@@ -50,11 +51,11 @@ const uint32_t kU32 = 1381850306u;
 const char kBuffer[] = "MATLAB:interp1:NaNinXtrailing";  // only the first 21 are the value
 const char kColumns[] = "acbd";                          // 2x2 rows "ab" and "cd"
 
-class CreateTest : public LeakCheckedTest, public ::testing::WithParamInterface<CreateCase> {};
+class CreateTest : public HostTest, public ::testing::WithParamInterface<CreateCase> {};
 
 TEST_P(CreateTest, MakesTheValueWithClassSizeAndContents) {
   const CreateCase& c = GetParam();
-  Owned a(c.make());
+  Mx a(c.make());
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(mxGetClassID(a.get()), c.class_id);
   EXPECT_FALSE(mxIsComplex(a.get()));
@@ -192,8 +193,7 @@ struct CreateErrorCase {
   const char* message;
 };
 
-class CreateErrorTest : public LeakCheckedTest,
-                        public ::testing::WithParamInterface<CreateErrorCase> {};
+class CreateErrorTest : public HostTest, public ::testing::WithParamInterface<CreateErrorCase> {};
 
 TEST_P(CreateErrorTest, RaisesAndMakesNothing) {
   expect_host_error(GetParam().call, "Stateflow:Runtime:BadValue", GetParam().message);
@@ -227,7 +227,7 @@ TEST_F(ValuesTest, AssignReplacesAndReleasesTheOldValue) {
   const mxArray* first = sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0);
   sf_mex_assign(&slot, first, false);
   EXPECT_EQ(slot, first);
-  EXPECT_EQ(host::mx::live_count(), baseline_ + 1);
+  EXPECT_EQ(host::mx::live_count(), live_before_ + 1);
 
   sf_mex_assign(&slot, first, false);  // the same array again: kept
   EXPECT_TRUE(host::mx::is_live(first));
@@ -236,7 +236,7 @@ TEST_F(ValuesTest, AssignReplacesAndReleasesTheOldValue) {
   sf_mex_assign(&slot, second, false);
   EXPECT_EQ(slot, second);
   EXPECT_FALSE(host::mx::is_live(first));
-  EXPECT_EQ(host::mx::live_count(), baseline_ + 1);
+  EXPECT_EQ(host::mx::live_count(), live_before_ + 1);
 
   sf_mex_destroy(&slot);
   EXPECT_EQ(slot, nullptr);
@@ -275,10 +275,10 @@ TEST_F(ValuesTest, AssignWithoutSlotRaises) {
 // Duplicates
 
 TEST_F(ValuesTest, DupIsDeepAndIndependent) {
-  Owned cell(sf_mex_createcellmatrix(2, 1));
+  Mx cell(sf_mex_createcellmatrix(2, 1));
   sf_mex_setcell(cell.get(), 0, sf_mex_create("y", kD5, SF_MEX_DOUBLE, 0, 0, 0, 1, 5));
   sf_mex_setcell(cell.get(), 1, sf_mex_create("y", "abc", SF_MEX_TEXT, 0, 0, 0, 2, 1, 3));
-  Owned copy(sf_mex_dup(cell.get()));
+  Mx copy(sf_mex_dup(cell.get()));
   ASSERT_NE(copy.get(), cell.get());
   const mxArray* original_vector = sf_mex_getcell(cell.get(), 0);
   const mxArray* copied_vector = sf_mex_getcell(copy.get(), 0);
@@ -294,7 +294,7 @@ TEST_F(ValuesTest, DuplicateArraySafeCopiesTheSlotsValue) {
   EXPECT_EQ(sf_mex_duplicatearraysafe(&slot), nullptr);
   EXPECT_EQ(sf_mex_duplicatearraysafe(nullptr), nullptr);
   sf_mex_assign(&slot, sf_mex_createcellmatrix(0, 1), false);
-  Owned copy(sf_mex_duplicatearraysafe(&slot));
+  Mx copy(sf_mex_duplicatearraysafe(&slot));
   ASSERT_NE(copy.get(), slot);
   EXPECT_TRUE(mxIsCell(copy.get()));
   EXPECT_EQ(mxGetM(copy.get()), 0u);
@@ -307,7 +307,7 @@ TEST_F(ValuesTest, DuplicateArraySafeCopiesTheSlotsValue) {
 // Cells
 
 TEST_F(ValuesTest, CellsOwnTheirElementsAndLendThem) {
-  Owned cell(sf_mex_createcellmatrix(2, 1));
+  Mx cell(sf_mex_createcellmatrix(2, 1));
   EXPECT_EQ(mxGetM(cell.get()), 2u);
   EXPECT_EQ(mxGetN(cell.get()), 1u);
   const mxArray* element = sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0);
@@ -322,8 +322,8 @@ TEST_F(ValuesTest, CellsOwnTheirElementsAndLendThem) {
 }
 
 TEST_F(ValuesTest, CellErrorsConsumeTheValue) {
-  Owned cell(sf_mex_createcellmatrix(2, 1));
-  Owned not_cell(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
+  Mx cell(sf_mex_createcellmatrix(2, 1));
+  Mx not_cell(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
   expect_host_error(
       [&] { sf_mex_setcell(cell.get(), 2, sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0)); },
       "Stateflow:Runtime:BadValue", "sf_mex_setcell: element 2 is outside cell[2x1].");
@@ -344,20 +344,20 @@ TEST_F(ValuesTest, CellErrorsConsumeTheValue) {
 // Structs
 
 TEST_F(ValuesTest, CreateStructHasTheDimsAndNoFields) {
-  Owned column(sf_mex_createstruct("structure", 2, 84, 1));
+  Mx column(sf_mex_createstruct("structure", 2, 84, 1));
   EXPECT_TRUE(mxIsStruct(column.get()));
   EXPECT_EQ(mxGetM(column.get()), 84u);
   EXPECT_EQ(mxGetN(column.get()), 1u);
   EXPECT_EQ(mxGetNumberOfFields(column.get()), 0);
-  Owned scalar(sf_mex_createstruct("s", 0));
+  Mx scalar(sf_mex_createstruct("s", 0));
   EXPECT_EQ(mxGetNumberOfElements(scalar.get()), 1u);
-  Owned vector(sf_mex_createstruct("s", 1, 3));
+  Mx vector(sf_mex_createstruct("s", 1, 3));
   EXPECT_EQ(mxGetM(vector.get()), 3u);
   EXPECT_EQ(mxGetN(vector.get()), 1u);
 }
 
 TEST_F(ValuesTest, AddFieldAddsOnceInOrderAndStoresPerElement) {
-  Owned s(sf_mex_createstruct("structure", 2, 2, 3));
+  Mx s(sf_mex_createstruct("structure", 2, 2, 3));
   for (int i = 0; i < 6; ++i) {
     const double v = i;
     sf_mex_addfield(s.get(), sf_mex_create("y", &v, SF_MEX_DOUBLE, 0, 0, 0, 0), "b", "b", i);
@@ -378,8 +378,8 @@ TEST_F(ValuesTest, AddFieldAddsOnceInOrderAndStoresPerElement) {
 }
 
 TEST_F(ValuesTest, AddFieldErrorsConsumeTheValue) {
-  Owned s(sf_mex_createstruct("structure", 2, 3, 1));
-  Owned d(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
+  Mx s(sf_mex_createstruct("structure", 2, 3, 1));
+  Mx d(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
   auto value = [] { return sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0); };
   expect_host_error([&] { sf_mex_addfield(s.get(), value(), "name", "name", 3); },
                     "Stateflow:Runtime:BadValue",
@@ -404,7 +404,7 @@ TEST_F(ValuesTest, PostProcessAcceptsAStructArrayAndLeavesItAsItIs) {
   EXPECT_EQ(text_of(mxGetField_700(report, 1, "name")), "x");
   sf_mex_destroy(&report);
 
-  Owned d(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
+  Mx d(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
   const mxArray* slot = d.get();
   expect_host_error([&] { sf_mex_emlrtNameCapturePostProcessR2012a(&slot); },
                     "Stateflow:Runtime:BadValue",
@@ -442,8 +442,7 @@ struct ImportErrorCase {
 const SfMsgIdentifier kState{"state", nullptr};
 const SfMsgIdentifier kNested{"y1", &kState};
 
-class ImportErrorTest : public LeakCheckedTest,
-                        public ::testing::WithParamInterface<ImportErrorCase> {};
+class ImportErrorTest : public HostTest, public ::testing::WithParamInterface<ImportErrorCase> {};
 
 TEST_P(ImportErrorTest, NamesTheVariableAndStillConsumesTheValue) {
   const ImportErrorCase& c = GetParam();

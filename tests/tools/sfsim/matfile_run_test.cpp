@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/mat_bytes.hpp"
+#include "tests/support/sfsim_fixture.hpp"
 #include "tools/sfsim/matfile.hpp"
 
 namespace {
@@ -22,24 +23,13 @@ namespace fs = std::filesystem;
 namespace mb = test_support::mat;
 using sfsim::mat::read_vector;
 
-std::string read_file(const fs::path& p) {
-  std::stringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
+using sfsim_test::read_file;
 
-// The program under test, or another named by SFSIM_UNDER_TEST (an older build).
-std::string binary() {
-  const char* other = std::getenv("SFSIM_UNDER_TEST");
-  return other && *other ? other : SFSIM_BIN;
-}
-
-class MatRun : public ::testing::Test {
+// Sfsim's folder per test, with a mount point disk/ and a table t.mat in it.
+class MatRun : public sfsim_test::Sfsim {
  protected:
   void SetUp() override {
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    dir_ = fs::path(::testing::TempDir()) / ("sfsim_matrun_" + name + std::to_string(getpid()));
-    fs::remove_all(dir_);
+    Sfsim::SetUp();
     fs::create_directories(dir_ / "disk");
     // Chart 3 of Harnvale (243 rows): breakpoints i / 10, values their squares.
     std::vector<double> x(243), y(243);
@@ -48,10 +38,6 @@ class MatRun : public ::testing::Test {
     std::ofstream(dir_ / "t.mat", std::ios::binary)
         << mb::header() + mb::double_array("x", {1, 243}, x) + mb::double_array("y", {243, 1}, y);
   }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(dir_);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
   // A shell script in the test's folder, $SFSIM the program under test, $RUN its run
   // of chart 3 on t.mat; the script's status.
@@ -69,8 +55,6 @@ class MatRun : public ::testing::Test {
     ::getrusage(RUSAGE_CHILDREN, &usage);
     return usage.ru_maxrss;
   }
-
-  fs::path dir_;
 };
 
 // No TMPDIR folder at all, and TMPDIR on a full file system (a tmpfs of 16 KiB in

@@ -17,6 +17,7 @@
 
 #include "host/mx_host.hpp"
 #include "platform/mx.h"
+#include "tests/support/host_guard.hpp"
 #include "tests/support/mat_bytes.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile.hpp"
@@ -60,20 +61,18 @@ void expect_error(F f, std::initializer_list<std::string> parts) {
 
 // The files Octave wrote for these tests (the CTest fixture sfsim_matfile_octave)
 // are in SF_MATFILE_DIR; what the tests write goes to a folder of their own.
-class MatFile : public ::testing::TestWithParam<const char*> {
+class MatFile : public test_support::HostTest, public ::testing::WithParamInterface<const char*> {
  public:
   static void SetUpTestSuite() { fs::create_directories(folder()); }
   static void TearDownTestSuite() { fs::remove_all(folder()); }
 
  protected:
   void SetUp() override {
+    HostTest::SetUp();
     path_ = (fs::path(SF_MATFILE_DIR) / (std::string(GetParam()) + ".mat")).string();
     ASSERT_TRUE(fs::exists(path_)) << path_ << " was not written by Octave";
-    live_ = host::mx::live_count();
   }
-  void TearDown() override { EXPECT_EQ(host::mx::live_count(), live_) << "arrays leaked"; }
   std::string path_;
-  std::size_t live_ = 0;
 };
 
 INSTANTIATE_TEST_SUITE_P(Versions, MatFile, ::testing::Values("v6", "v7"));

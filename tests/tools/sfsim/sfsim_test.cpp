@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "models/list.hpp"
+#include "tests/support/interpolation.hpp"
 #include "tests/support/sfsim_fixture.hpp"
 
 namespace {
@@ -49,16 +49,7 @@ double parse(const std::string& s) {
   return v;
 }
 
-std::uint64_t bits(double v) {
-  return std::bit_cast<std::uint64_t>(v);
-}
-
-// Bit-equal, any NaN matching any NaN (the CSV spells every NaN alike).
-::testing::AssertionResult same_double(double expected, double actual) {
-  if (std::isnan(expected) && std::isnan(actual)) return ::testing::AssertionSuccess();
-  if (bits(expected) == bits(actual)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "expected " << num(expected) << ", got " << num(actual);
-}
+using test_support::same_bits;
 
 struct Row {
   long step;
@@ -83,28 +74,6 @@ std::vector<Row> parse_csv(const std::string& text) {
     rows.push_back({std::stol(f[0]), parse(f[1]), parse(f[2]), parse(f[3])});
   }
   return rows;
-}
-
-// The interpolation as the charts define it, written out directly: a linear scan for
-// the interval (u on an interior breakpoint X(k) takes [X(k), X(k+1)]).
-double interpolate(const std::vector<double>& X, const std::vector<double>& Y, double u,
-                   bool extrapolate) {
-  const std::size_t N = X.size();
-  if (std::isnan(u)) return kNaN;
-  if (u > X[N - 1]) {
-    if (!extrapolate) return kNaN;
-    return (Y[N - 1] - Y[N - 2]) * ((u - X[N - 1]) / (X[N - 1] - X[N - 2])) + Y[N - 1];
-  }
-  if (u < X[0]) {
-    if (!extrapolate) return kNaN;
-    return (Y[1] - Y[0]) * ((u - X[0]) / (X[1] - X[0])) + Y[0];
-  }
-  std::size_t k = 0;
-  while (k + 2 < N && X[k + 1] <= u)
-    ++k;
-  if (Y[k] == Y[k + 1]) return Y[k];
-  double r = (u - X[k]) / (X[k + 1] - X[k]);
-  return Y[k] * (1.0 - r) + Y[k + 1] * r;
 }
 
 // --- every chart ----------------------------------------------------------------
@@ -220,9 +189,9 @@ TEST_P(ChartRun, OutputEqualsIndependentInterpolationBitForBit) {
     for (std::size_t k = 0; k < z.size(); ++k) {
       SCOPED_TRACE("query " + std::to_string(k) + ": z = " + num(z[k]));
       EXPECT_EQ(rows[k].step, static_cast<long>(k));
-      EXPECT_TRUE(same_double(static_cast<double>(k) * 0.01, rows[k].time));
-      EXPECT_TRUE(same_double(z[k], rows[k].z));
-      EXPECT_TRUE(same_double(interpolate(t.x, t.y, z[k], c.extrapolate), rows[k].y1));
+      EXPECT_TRUE(same_bits(static_cast<double>(k) * 0.01, rows[k].time));
+      EXPECT_TRUE(same_bits(z[k], rows[k].z));
+      EXPECT_TRUE(same_bits(test_support::interpolate(t.x, t.y, z[k], c.extrapolate), rows[k].y1));
     }
   }
 }
@@ -268,7 +237,7 @@ TEST_P(ChartRun, SaveThenRestoreContinuesExactly) {
   ASSERT_EQ(whole.size(), 10u);
   ASSERT_EQ(second.size(), 5u);
   for (std::size_t k = 0; k < 5; ++k)
-    EXPECT_TRUE(same_double(whole[k + 5].y1, second[k].y1));
+    EXPECT_TRUE(same_bits(whole[k + 5].y1, second[k].y1));
   EXPECT_EQ(read_file(path("end.json")), read_file(path("whole.json")));
 
   // The saved state: the host's struct with y1 and the chart's active flag.
@@ -279,8 +248,8 @@ TEST_P(ChartRun, SaveThenRestoreContinuesExactly) {
   Json& element = state["elements"][0];
   EXPECT_EQ(element["y1"]["class"], "double");
   const Json& saved = element["y1"]["data"][0];  // "NaN" where the run ends outside a table
-  EXPECT_TRUE(same_double(
-      whole.back().y1, saved.is_string() ? parse(saved.get<std::string>()) : saved.get<double>()));
+  EXPECT_TRUE(same_bits(whole.back().y1,
+                        saved.is_string() ? parse(saved.get<std::string>()) : saved.get<double>()));
   ASSERT_EQ(element[flag]["class"], "uint8");
   EXPECT_EQ(element[flag]["data"][0], 0);
 
@@ -817,14 +786,14 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
   ASSERT_EQ(rows.size(), 5u);
   const double expected[] = {-big, -big * 0.75 + big * 0.25, 0.0, -big * 0.25 + big * 0.75, big};
   for (std::size_t k = 0; k < 5; ++k)
-    EXPECT_TRUE(same_double(expected[k], rows[k].z)) << k;
+    EXPECT_TRUE(same_bits(expected[k], rows[k].z)) << k;
   // The last query is B itself, also where A + (B - A) is not B.
   ASSERT_NE(0.7 + (0.1 - 0.7), 0.1);
   rows = parse_csv(ok({"run", "--model", "Harnvale", "--chart", "3", "--z-range", "0.7:0.1:3"}));
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_TRUE(same_double(0.7, rows[0].z));
-  EXPECT_TRUE(same_double(0.7 + (0.1 - 0.7) * 0.5, rows[1].z));
-  EXPECT_TRUE(same_double(0.1, rows[2].z));
+  EXPECT_TRUE(same_bits(0.7, rows[0].z));
+  EXPECT_TRUE(same_bits(0.7 + (0.1 - 0.7) * 0.5, rows[1].z));
+  EXPECT_TRUE(same_bits(0.1, rows[2].z));
 
   const int N = harnvale::C3::column.table_length;
   std::string table;
@@ -838,8 +807,8 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
   ASSERT_EQ(rows.size(), 201u);
   for (const auto& r : rows)
     EXPECT_TRUE(std::isfinite(r.z)) << num(r.z);
-  EXPECT_TRUE(same_double(-std::numeric_limits<double>::max(), rows.front().z));
-  EXPECT_TRUE(same_double(std::numeric_limits<double>::max(), rows.back().z));
+  EXPECT_TRUE(same_bits(-std::numeric_limits<double>::max(), rows.front().z));
+  EXPECT_TRUE(same_bits(std::numeric_limits<double>::max(), rows.back().z));
   std::string svg = read_file(path("p.svg"));
   for (const char* bad : {"nan", "inf", "NaN", "Inf"})
     EXPECT_EQ(svg.find(bad), std::string::npos) << bad;

@@ -8,8 +8,8 @@
 #include <limits>
 #include <string>
 
-#include "host/mx_host.hpp"
 #include "platform/mx.h"
+#include "tests/support/host_guard.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/mxjson.hpp"
 #include "tools/text/numbers.hpp"
@@ -21,12 +21,7 @@ using sfsim::Json;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-class Values : public ::testing::Test {
- protected:
-  void SetUp() override { live_ = host::mx::live_count(); }
-  void TearDown() override { EXPECT_EQ(host::mx::live_count(), live_) << "arrays leaked"; }
-  std::size_t live_ = 0;
-};
+class Values : public test_support::HostTest {};
 
 template <class T>
 MxPtr numeric(mxClassID id, int m, int n, std::initializer_list<T> values) {

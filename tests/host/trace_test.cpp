@@ -1,7 +1,6 @@
-// The call recorder, the host heap and the numeric tests.
-#include <cmath>
+// The call recorder: what it records of every host call, in order, and how its
+// collectors, sinks and mute nest.
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -9,15 +8,13 @@
 
 #include "host/mex_host.hpp"
 #include "host/trace.hpp"
-#include "host/ut_host.hpp"
 #include "platform/mathutil.h"
 #include "platform/mex.h"
 #include "platform/ut.h"
-#include "tests/host/host_test.hpp"
+#include "tests/support/host_guard.hpp"
 
 namespace {
 
-using host_test::HostTest;
 using ::testing::ElementsAre;
 namespace trace = host::trace;
 
@@ -84,10 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Formatted{trace::Call{"op", {}}.line(), "op"},
                       Formatted{trace::Call{"op", {"1", "\"a b\""}}.line(), "op 1 \"a b\""}));
 
-class TraceOrder : public HostTest {
+class TraceOrder : public test_support::HostTest {
  protected:
   void TearDown() override {
-    host::ut::fail_next_allocations(0);
     host::mex::clear_dialogs();
     HostTest::TearDown();
   }
@@ -180,80 +176,4 @@ TEST_F(TraceOrder, MuteAndASinkCallingTheHostRecordNothing) {
   EXPECT_THAT(seen, ElementsAre("mxGetNaN"));
 }
 
-// ---- host heap ------------------------------------------------------------------
-
-TEST_F(TraceOrder, HeapCountsOutstandingBlocks) {
-  const long base = host::ut::outstanding_blocks();
-  void* a = utMalloc(8);
-  void* b = utMalloc(0);
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  EXPECT_NE(a, b);
-  std::memset(a, 0xab, 8);
-  EXPECT_EQ(host::ut::outstanding_blocks(), base + 2);
-  utFree(a);
-  utFree(nullptr);
-  EXPECT_EQ(host::ut::outstanding_blocks(), base + 1);
-  utFree(b);
-  EXPECT_EQ(host::ut::outstanding_blocks(), base);
-}
-
-TEST_F(TraceOrder, AllocationsFailOnRequest) {
-  const long base = host::ut::outstanding_blocks();
-  host::ut::fail_next_allocations(2, 1);
-  void* first = utMalloc(4);
-  EXPECT_NE(first, nullptr);
-  EXPECT_EQ(utMalloc(4), nullptr);
-  EXPECT_EQ(utMalloc(4), nullptr);
-  void* after = utMalloc(4);
-  EXPECT_NE(after, nullptr);
-  EXPECT_EQ(host::ut::outstanding_blocks(), base + 2);
-  utFree(first);
-  utFree(after);
-}
-
-TEST(HeapDeath, FreeingTwiceAborts) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(
-      {
-        void* p = utMalloc(4);
-        utFree(p);
-        utFree(p);
-      },
-      "utFree: block not allocated by utMalloc or already freed");
-}
-
-// ---- numeric tests -------------------------------------------------------------------
-
-class MathUtil : public ::testing::TestWithParam<double> {};
-
-// Independent classification from the IEEE 754 bit pattern.
-bool bits_nan(double v) {
-  std::uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return ((b >> 52) & 0x7ff) == 0x7ff && (b & ((1ull << 52) - 1)) != 0;
-}
-bool bits_inf(double v) {
-  std::uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return ((b >> 52) & 0x7ff) == 0x7ff && (b & ((1ull << 52) - 1)) == 0;
-}
-
-TEST_P(MathUtil, ClassifiesLikeTheBitPattern) {
-  const double v = GetParam();
-  EXPECT_EQ(muDoubleScalarIsNaN(v), bits_nan(v));
-  EXPECT_EQ(muDoubleScalarIsInf(v), bits_inf(v));
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, MathUtil,
-                         ::testing::Values(0.0, -0.0, 1.0, -1e308, 4.9e-324,
-                                           std::numeric_limits<double>::max(),
-                                           std::numeric_limits<double>::infinity(),
-                                           -std::numeric_limits<double>::infinity(),
-                                           std::numeric_limits<double>::quiet_NaN(),
-                                           -std::numeric_limits<double>::quiet_NaN(),
-                                           std::numeric_limits<double>::signaling_NaN()));
-
-// Cut toward zero when the value is strictly inside (-2^31 - 1, 2^31); otherwise
-// refused, with the output left as it was.
 }  // namespace
