@@ -370,8 +370,10 @@ std::vector<std::array<unsigned, 3>> registrations_of(const SimStruct* S) {
 CallResult Engine::check_widths(Block& b, const std::vector<std::array<unsigned, 3>>& before) {
   const host::sf_runtime::ChartInstanceRecord* record = nullptr;
   for (const auto& now : registrations_of(&b.S_)) {
-    if (std::find(before.begin(), before.end(), now) == before.end())
+    if (std::find(before.begin(), before.end(), now) == before.end()) {
       record = host::sf_runtime::chart_instance(now[0], now[1]);
+      b.registration_ = {now[0], now[1]};
+    }
   }
   CallResult result;
   auto refuse = [&](const std::string& why) {

@@ -51,7 +51,9 @@ void trust(const DebugInstance* inst) {
   if (!g_hot.listening) g_hot.listening = host::trace::on_enabled_change(&on_recording_change);
   if (!g_hot.listening || host::trace::enabled()) return;
   g_hot.trusted = inst;
-  g_hot.trusted_unranged = runtime().ranges.empty() ? static_cast<const void*>(inst) : kUntrusted;
+  const Runtime& rt = runtime();
+  g_hot.trusted_unranged =
+      rt.ranges.empty() && !rt.coverage ? static_cast<const void*>(inst) : kUntrusted;
 }
 
 }  // namespace
@@ -152,6 +154,24 @@ hs::ChartInstanceRecord& checked_chart_instance(hs::ChartRecord& chart, unsigned
   return chart.instances[instance_number - 1];
 }
 
+void see_error(const void* S, const std::string& identifier) {
+  if (S == nullptr) return;
+  Runtime& rt = runtime();
+  for (auto chart = rt.charts.rbegin(); chart != rt.charts.rend(); ++chart) {
+    for (hs::ChartInstanceRecord& ci : chart->second.instances) {
+      if (ci.simstruct != S) continue;
+      for (auto& [id, count] : ci.seen.errors) {
+        if (id == identifier) {
+          ++count;
+          return;
+        }
+      }
+      ci.seen.errors.emplace_back(identifier, 1);
+      return;
+    }
+  }
+}
+
 }  // namespace host::sf_runtime::detail
 
 // --- Host-side view -------------------------------------------------------------
@@ -208,6 +228,8 @@ void reset() {
   rt.charts.clear();
   rt.next_chart_number = 101;
   rt.ranges.clear();
+  rt.coverage = false;
+  rt.coverage_cache = detail::CoverageCache{};
   rt.line_hook = nullptr;
   rt.method_depth = 0;
   rt.last_error.reset();

@@ -12,6 +12,7 @@
 #include "host/mx_host.hpp"
 #include "host/os.hpp"
 #include "tools/block_limit.hpp"
+#include "tools/coverage/coverage.hpp"
 #include "tools/sfsim/commands.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/output.hpp"
@@ -57,57 +58,10 @@ int version_command() {
   return all ? 0 : kExitInputError;
 }
 
-int main_(int argc, char** argv) {
-  CLI::App app{
-      "sfsim: runs the charts of the " + model_names(" and ", true) +
-          " plug-ins on the stand-in "
-          "host.\nWithout a command: every chart of every plug-in on its built-in table, with z "
-          "sweeping past both ends; writes DIR/<Model>_c<n>.csv and .svg and prints a summary.\n"
-          "Exit status: 0 success, 1 a host error, 2 a usage or input error.",
-      "sfsim"};
-  app.require_subcommand(0, 1);
-  // An option's value given empty is an error, never the option's default.
-  const CLI::Validator not_empty(
-      [](std::string& value) {
-        return value.empty() ? std::string("the value is empty") : std::string();
-      },
-      "", "not empty");
-  // Counts are whole decimal numbers, as in tables (no 0x10, no 1e3, no +2).
-  const CLI::Validator decimal(
-      [](std::string& value) {
-        return is_whole_decimal(value)
-                   ? std::string()
-                   : sfsim::quoted(std::string_view(value)) + " is not a whole decimal number";
-      },
-      "", "decimal");
-  std::string out_dir = "sfsim-out";
-  auto* out_dir_option = app.add_option("--out-dir", out_dir, "folder of the default run's files")
-                             ->default_val("sfsim-out")
-                             ->check(not_empty);
-
-  bool version = false;
-  app.add_flag("--version", version, "print the version and the plug-ins found, then exit");
-
-  RunArgs ra;
-  auto* run = app.add_subcommand(
-      "run",
-      "Simulate K blocks of one chart, in one of two modes.\n"
-      "Query mode (--z or --z-range): one major step per query, at time = step * 0.01 s (steps "
-      "numbered from 0), no minor steps; the rate changes no result.\n"
-      "Time mode (--input FILE, a CSV with the header time,z or a .mat with the vectors time and "
-      "z): z is a signal, linear in time between its points and held at its end values outside "
-      "them. Major steps at t_k = T0 + k*H (k from 0) while t_k <= T1, T0 and T1 from "
-      "--start-time and --stop-time (default: the first and last input times), H from "
-      "--step-size (default 0.01). After each major step's outputs call the solver's minor steps "
-      "call the outputs at t_k + c*H with the major-time-step indicator 0: discrete and ode1 "
-      "none, ode2 c = 1, ode3 1/2, 3/4, ode4 1/2, 1/2, 1, ode5 1/5, 3/10, 4/5, 8/9, 1. A block "
-      "of --rate discrete is called only in major steps at its sample hits OFFSET + j*P "
-      "(--sample-time P or P,OFFSET; default H, 0; P a whole multiple of H, 0 <= OFFSET < P) and "
-      "holds its output between them; inherited and continuous blocks are called at every major "
-      "and minor step. One CSV row per major step: z at t_k and y1 after the major step's call. "
-      "A bad time setting is refused before any step (exit 2).\n"
-      "With --blocks K every block must give the same y1; the CSV rows and the saved state are "
-      "those of block 1, a restored state goes to every block.");
+// The options of a simulation of K blocks of one chart, shared by the commands that
+// run one.
+void add_run_options(CLI::App* run, RunArgs& ra, const CLI::Validator& not_empty,
+                     const CLI::Validator& decimal) {
   run->add_option("--model", ra.model, model_names(" or "))->required()->check(not_empty);
   run->add_option("--chart", ra.chart, "chart number (" + chart_ranges() + ")")
       ->required()
@@ -202,6 +156,73 @@ int main_(int argc, char** argv) {
                   "every host call of the run, one a line: the operation's name, then its "
                   "arguments")
       ->check(not_empty);
+
+  run->add_option("--coverage", ra.coverage,
+                  "the coverage report of the run (FILE.json or FILE.html): per block the steps, "
+                  "the function's calls, the line calls, the errors, each data item's min, max "
+                  "and NaN count, and the chart's coverage objects with what was evaluated")
+      ->check(not_empty)
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return tools::coverage::format_of(value) ? std::string()
+                                                     : sfsim::quoted(std::string_view(value)) +
+                                                           " " + tools::coverage::kFormatFault;
+          },
+          "FILE.json|FILE.html", "coverage"));
+}
+
+int main_(int argc, char** argv) {
+  CLI::App app{
+      "sfsim: runs the charts of the " + model_names(" and ", true) +
+          " plug-ins on the stand-in "
+          "host.\nWithout a command: every chart of every plug-in on its built-in table, with z "
+          "sweeping past both ends; writes DIR/<Model>_c<n>.csv and .svg and prints a summary.\n"
+          "Exit status: 0 success, 1 a host error, 2 a usage or input error.",
+      "sfsim"};
+  app.require_subcommand(0, 1);
+  // An option's value given empty is an error, never the option's default.
+  const CLI::Validator not_empty(
+      [](std::string& value) {
+        return value.empty() ? std::string("the value is empty") : std::string();
+      },
+      "", "not empty");
+  // Counts are whole decimal numbers, as in tables (no 0x10, no 1e3, no +2).
+  const CLI::Validator decimal(
+      [](std::string& value) {
+        return is_whole_decimal(value)
+                   ? std::string()
+                   : sfsim::quoted(std::string_view(value)) + " is not a whole decimal number";
+      },
+      "", "decimal");
+  std::string out_dir = "sfsim-out";
+  auto* out_dir_option = app.add_option("--out-dir", out_dir, "folder of the default run's files")
+                             ->default_val("sfsim-out")
+                             ->check(not_empty);
+
+  bool version = false;
+  app.add_flag("--version", version, "print the version and the plug-ins found, then exit");
+
+  RunArgs ra;
+  auto* run = app.add_subcommand(
+      "run",
+      "Simulate K blocks of one chart, in one of two modes.\n"
+      "Query mode (--z or --z-range): one major step per query, at time = step * 0.01 s (steps "
+      "numbered from 0), no minor steps; the rate changes no result.\n"
+      "Time mode (--input FILE, a CSV with the header time,z or a .mat with the vectors time and "
+      "z): z is a signal, linear in time between its points and held at its end values outside "
+      "them. Major steps at t_k = T0 + k*H (k from 0) while t_k <= T1, T0 and T1 from "
+      "--start-time and --stop-time (default: the first and last input times), H from "
+      "--step-size (default 0.01). After each major step's outputs call the solver's minor steps "
+      "call the outputs at t_k + c*H with the major-time-step indicator 0: discrete and ode1 "
+      "none, ode2 c = 1, ode3 1/2, 3/4, ode4 1/2, 1/2, 1, ode5 1/5, 3/10, 4/5, 8/9, 1. A block "
+      "of --rate discrete is called only in major steps at its sample hits OFFSET + j*P "
+      "(--sample-time P or P,OFFSET; default H, 0; P a whole multiple of H, 0 <= OFFSET < P) and "
+      "holds its output between them; inherited and continuous blocks are called at every major "
+      "and minor step. One CSV row per major step: z at t_k and y1 after the major step's call. "
+      "A bad time setting is refused before any step (exit 2).\n"
+      "With --blocks K every block must give the same y1; the CSV rows and the saved state are "
+      "those of block 1, a restored state goes to every block.");
+  add_run_options(run, ra, not_empty, decimal);
 
   std::string q_model, q_plugin;
   std::vector<std::string> q_args;
