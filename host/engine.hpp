@@ -89,6 +89,10 @@ class Block {
   // (its debugger registration of the data at each port); empty until then, and
   // when the chart recorded none.
   const std::vector<int>& chart_input_widths() const { return chart_widths_; }
+  // The chart runtime's numbers of the registration the chart made when it started:
+  // chart number and instance number (host::sf_runtime::chart_instance), {0, 0}
+  // until then and when it made none.
+  std::array<unsigned, 2> registration() const { return registration_; }
 
   // Input signals (ports 0, 1, 2) and the output signal (port 1).
   double* x() { return x_.data(); }
@@ -147,6 +151,7 @@ class Block {
   bool started_ = false;
   bool widths_ok_ = false;  // the chart's recorded input widths match the ports
   std::vector<int> chart_widths_;
+  std::array<unsigned, 2> registration_{};
   SsExtMethods ext_{};
   std::vector<RtwPair> rtw_pairs_;
   std::vector<std::pair<int, int>> generic_calls_;

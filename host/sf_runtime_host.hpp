@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/trace.hpp"
@@ -75,6 +76,84 @@ struct CompiledProps {
   SfFromMxFn from_mx = nullptr;
 };
 
+// ---------------------------------------------------------------------------
+// Coverage records: what the step hooks, the range checks and the method wrapper saw
+// of one chart instance, kept with its registration (ChartInstanceRecord::seen). The
+// storage is sized when the block registers (sf_debug_initialize_chart), so that a
+// step records into it without allocating: the chart calls by tag, the line calls by
+// line code and the coverage evaluations by their arguments each take one of
+// kCoverageSlots slots (a kind beyond them is only counted in `other`).
+//
+// The counts of calls are always kept. The values seen by the range checks cost
+// the checks their fast path, so they are kept only while coverage recording is on
+// (set_coverage_recording). The errors are kept as the method wrapper catches them.
+
+inline constexpr std::size_t kCoverageSlots = 8;
+
+// How often each kind (a tag, a line code, an argument list) was seen, in the order
+// first seen.
+template <class Key>
+struct Tally {
+  struct Slot {
+    Key key{};
+    unsigned long long count = 0;
+  };
+  std::array<Slot, kCoverageSlots> slots{};
+  std::size_t used = 0;
+  unsigned long long other = 0;  // calls of kinds that found no free slot
+  void add(const Key& key) {
+    for (std::size_t i = 0; i < used; ++i) {
+      if (slots[i].key == key) {
+        ++slots[i].count;
+        return;
+      }
+    }
+    if (used < slots.size()) {
+      slots[used++] = Slot{key, 1};
+    } else {
+      ++other;
+    }
+  }
+  unsigned long long count(const Key& key) const {
+    for (std::size_t i = 0; i < used; ++i)
+      if (slots[i].key == key) return slots[i].count;
+    return 0;
+  }
+  unsigned long long total() const {
+    unsigned long long sum = other;
+    for (std::size_t i = 0; i < used; ++i)
+      sum += slots[i].count;
+    return sum;
+  }
+};
+
+// The values one data item took in the range checks.
+struct DataSeen {
+  unsigned long long checks = 0;  // values checked, NaN included
+  unsigned long long nans = 0;
+  bool any = false;  // a value other than NaN was seen: min and max hold
+  double min = 0.0, max = 0.0;
+};
+
+struct CoverageRecord {
+  Tally<unsigned> chart_calls;           // sf_debug_call by tag (0 opens a step)
+  Tally<int> lines;                      // eml_debug_line_call by line code
+  Tally<std::array<unsigned, 6>> evals;  // cv_eml_eval by its six arguments after the instance
+  std::vector<DataSeen> data;            // per data number (the chart's data count)
+  // Errors caught by callMdlMethodAndReportError in a method of the instance's block,
+  // by identifier (empty for an error raised without one), in the order first seen.
+  std::vector<std::pair<std::string, unsigned long long>> errors;
+};
+
+// Values seen by the range checks are recorded while on (off by default; reset()
+// turns it off). Switching it on costs every range check its fast path.
+void set_coverage_recording(bool on);
+bool coverage_recording();
+
+// The range set on a data item with set_data_range, if any.
+std::optional<std::pair<double, double>> data_range(unsigned machine_number, unsigned chart_number,
+                                                    unsigned data_number);
+
 // One block's registration of a chart (its instance number).
 struct ChartInstanceRecord {
   unsigned instance_number = 0;
@@ -87,6 +166,7 @@ struct ChartInstanceRecord {
   std::vector<trace::Call> coverage;    // sf_debug_cv_init_*, cv_eml_init_* in order
   // Step hooks seen for this instance.
   unsigned long long debug_calls = 0, line_calls = 0, cv_evals = 0, consistency_checks = 0;
+  CoverageRecord seen;  // what its steps reported, by kind
 };
 
 struct ChartRecord {

@@ -348,8 +348,10 @@ CallResult Engine::check_widths(Block& b,
                                 const std::vector<host::sf_runtime::Registration>& before) {
   const host::sf_runtime::ChartInstanceRecord* record = nullptr;
   for (const auto& now : host::sf_runtime::registrations_of(&b.S_)) {
-    if (std::find(before.begin(), before.end(), now) == before.end())
+    if (std::find(before.begin(), before.end(), now) == before.end()) {
       record = host::sf_runtime::chart_instance(now.chart_number, now.instance_number);
+      b.registration_ = {now.chart_number, now.instance_number};
+    }
   }
   CallResult result;
   auto refuse = [&](const std::string& why) {

@@ -29,7 +29,10 @@ extern "C" void sf_debug_call(void* debug_instance, unsigned int machine_number,
   static const char* const op = "sf_debug_call";
   record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, a0, a1, tag,
          object_number, current_event, a2, addr(p), time, a3, a4);
-  instance_of(debug_instance, machine_number, chart_number, instance_number, op).debug_calls += 1;
+  hs::ChartInstanceRecord& ci =
+      instance_of(debug_instance, machine_number, chart_number, instance_number, op);
+  ci.debug_calls += 1;
+  ci.seen.chart_calls.add(tag);
 }
 
 extern "C" void eml_debug_line_call(void* debug_instance, unsigned int machine_number,
@@ -39,7 +42,10 @@ extern "C" void eml_debug_line_call(void* debug_instance, unsigned int machine_n
   static const char* const op = "eml_debug_line_call";
   record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, a0, current_event,
          line_code, time, a1, a2);
-  instance_of(debug_instance, machine_number, chart_number, instance_number, op).line_calls += 1;
+  hs::ChartInstanceRecord& ci =
+      instance_of(debug_instance, machine_number, chart_number, instance_number, op);
+  ci.line_calls += 1;
+  ci.seen.lines.add(line_code);
   if (runtime().line_hook) {
     // A copy, so that the hook may replace itself.
     const hs::LineHook hook = runtime().line_hook;
@@ -50,14 +56,47 @@ extern "C" void eml_debug_line_call(void* debug_instance, unsigned int machine_n
 
 namespace {
 
+// The value into the coverage record of the data item, when the chart, the instance
+// and the data number are known (the check itself decides nothing by them). The
+// record last written is remembered, so that the checks of one step find it at once.
+void see_value(Runtime& rt, unsigned machine_number, unsigned chart_number,
+               unsigned instance_number, unsigned data_number, double value) {
+  CoverageCache& cache = rt.coverage_cache;
+  if (cache.data == nullptr || cache.chart != chart_number || cache.instance != instance_number ||
+      cache.machine != machine_number) {
+    cache.data = nullptr;
+    auto it = rt.charts.find(chart_number);
+    if (it == rt.charts.end() || it->second.machine_number != machine_number ||
+        instance_number == 0 || instance_number > it->second.instances.size())
+      return;
+    cache = CoverageCache{machine_number, chart_number, instance_number,
+                          &it->second.instances[instance_number - 1].seen.data};
+  }
+  if (data_number >= cache.data->size()) return;
+  hs::DataSeen& seen = (*cache.data)[data_number];
+  seen.checks += 1;
+  if (std::isnan(value)) {
+    seen.nans += 1;
+  } else if (!seen.any) {
+    seen.any = true;
+    seen.min = seen.max = value;
+  } else {
+    if (value < seen.min) seen.min = value;
+    if (value > seen.max) seen.max = value;
+  }
+}
+
 [[gnu::noinline]] void range_check(void* debug_instance, unsigned machine_number,
                                    unsigned chart_number, unsigned instance_number,
                                    unsigned data_number, double value) {
   static const char* const op = "sf_debug_data_range_wrapper";
   record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, data_number,
          value);
-  check_instance(debug_instance, op);
+  // The trusted instance is live and recording is off: a run that records coverage
+  // skips the look-up, as the other checks do.
+  if (debug_instance != g_hot.trusted) check_instance(debug_instance, op);
   Runtime& rt = runtime();
+  if (rt.coverage) see_value(rt, machine_number, chart_number, instance_number, data_number, value);
   if (rt.ranges.empty()) return;
   auto it = rt.ranges.find(RangeKey{machine_number, chart_number, data_number});
   if (it == rt.ranges.end()) return;
@@ -99,7 +138,10 @@ extern "C" void cv_eml_eval(void* debug_instance, unsigned int machine_number,
   static const char* const op = "cv_eml_eval";
   record(op, Dbg{debug_instance}, machine_number, chart_number, instance_number, a0, a1, a2, a3, a4,
          a5);
-  instance_of(debug_instance, machine_number, chart_number, instance_number, op).cv_evals += 1;
+  hs::ChartInstanceRecord& ci =
+      instance_of(debug_instance, machine_number, chart_number, instance_number, op);
+  ci.cv_evals += 1;
+  ci.seen.evals.add({a0, a1, a2, a3, a4, a5});
 }
 
 // --- Checks ---------------------------------------------------------------------
@@ -189,6 +231,25 @@ void set_data_range(unsigned machine_number, unsigned chart_number, unsigned dat
 
 void clear_data_ranges() {
   runtime().ranges.clear();
+}
+
+std::optional<std::pair<double, double>> data_range(unsigned machine_number, unsigned chart_number,
+                                                    unsigned data_number) {
+  const Runtime& rt = runtime();
+  auto it = rt.ranges.find(RangeKey{machine_number, chart_number, data_number});
+  if (it == rt.ranges.end()) return std::nullopt;
+  return it->second;
+}
+
+void set_coverage_recording(bool on) {
+  Runtime& rt = runtime();
+  rt.coverage = on;
+  rt.coverage_cache = CoverageCache{};
+  if (on) g_hot.trusted_unranged = kUntrusted;
+}
+
+bool coverage_recording() {
+  return runtime().coverage;
 }
 
 void set_line_hook(LineHook hook) {

@@ -52,7 +52,9 @@ void trust(const DebugInstance* inst) {
   if (!g_hot.listening) g_hot.listening = host::trace::on_enabled_change(&on_recording_change);
   if (!g_hot.listening || host::trace::enabled()) return;
   g_hot.trusted = inst;
-  g_hot.trusted_unranged = runtime().ranges.empty() ? static_cast<const void*>(inst) : kUntrusted;
+  const Runtime& rt = runtime();
+  g_hot.trusted_unranged =
+      rt.ranges.empty() && !rt.coverage ? static_cast<const void*>(inst) : kUntrusted;
 }
 
 }  // namespace
@@ -151,6 +153,24 @@ hs::ChartInstanceRecord& checked_chart_instance(hs::ChartRecord& chart, unsigned
     fail(kIdUnknownInstance, std::string(op) + ": chart " + std::to_string(chart.chart_number) +
                                  " has no instance " + std::to_string(instance_number) + ".");
   return chart.instances[instance_number - 1];
+}
+
+void see_error(const void* S, const std::string& identifier) {
+  if (S == nullptr) return;
+  Runtime& rt = runtime();
+  for (auto chart = rt.charts.rbegin(); chart != rt.charts.rend(); ++chart) {
+    for (hs::ChartInstanceRecord& ci : chart->second.instances) {
+      if (ci.simstruct != S) continue;
+      for (auto& [id, count] : ci.seen.errors) {
+        if (id == identifier) {
+          ++count;
+          return;
+        }
+      }
+      ci.seen.errors.emplace_back(identifier, 1);
+      return;
+    }
+  }
 }
 
 }  // namespace host::sf_runtime::detail

@@ -80,6 +80,7 @@ extern "C" void callMdlMethodAndReportError(SfMdlMethodFn body, SimStruct* S) {
   } catch (const host::HostError& e) {
     abandon_scopes(depth);
     --rt.method_depth;
+    see_error(S, e.identifier);
     rt.last_error = host::sf_runtime::ErrorRecord{e.identifier, e.what()};
     post_error(S, g_method_message, e.what());
     return;
@@ -89,6 +90,7 @@ extern "C" void callMdlMethodAndReportError(SfMdlMethodFn body, SimStruct* S) {
     auto foreign = foreign_host_error();
     if (!foreign) throw;
     post_error(S, g_method_message, foreign->message);
+    see_error(S, foreign->identifier);
     rt.last_error = std::move(foreign);
     return;
   }

@@ -143,6 +143,9 @@ extern "C" unsigned int sf_debug_initialize_chart(
   ci->value_ptrs.assign(chart->data_count, nullptr);
   ci->size_ptrs.assign(chart->data_count, nullptr);
   ci->coverage.clear();
+  ci->seen = hs::CoverageRecord{};
+  ci->seen.data.assign(chart->data_count, hs::DataSeen{});
+  rt.coverage_cache = CoverageCache{};
   *chart_number = chart->chart_number;
   *instance_number = ci->instance_number;
   return already;

@@ -74,6 +74,13 @@ struct RangeKey {
   }
 };
 
+// The data records of the chart instance whose value a range check recorded last.
+// Cleared whenever an instance record may have moved (a registration, reset()).
+struct CoverageCache {
+  unsigned machine = 0, chart = 0, instance = 0;
+  std::vector<host::sf_runtime::DataSeen>* data = nullptr;
+};
+
 struct Runtime {
   // Debug instances live until reset(), terminated ones included, so that a late use
   // of a terminated handle is recognised rather than read from freed memory.
@@ -87,6 +94,8 @@ struct Runtime {
   unsigned next_chart_number = kFirstChartNumber;
 
   std::map<RangeKey, std::pair<double, double>> ranges;
+  bool coverage = false;  // range checks record the values they see
+  CoverageCache coverage_cache;
 
   host::sf_runtime::LineHook line_hook;
 
@@ -170,6 +179,10 @@ inline host::sf_runtime::ChartInstanceRecord& instance_of(void* debug_instance,
   host::sf_runtime::ChartRecord& chart = checked_chart(inst, machine_number, chart_number, op);
   return checked_chart_instance(chart, instance_number, op);
 }
+
+// Counts a host error caught in a method of the block `S` on the coverage record of
+// the block's latest chart registration (nothing when it has none).
+void see_error(const void* S, const std::string& identifier);
 
 // Drops the scopes pushed inside callMdlMethodAndReportError bodies at nesting level
 // `depth` or deeper (their step ended with an error).

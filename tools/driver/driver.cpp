@@ -349,6 +349,8 @@ Result run(host::engine::Engine& engine, host::engine::Plugin& plugin, const Spe
     }
   }
 
+  for (const Block* b : blocks)
+    result.registrations.push_back(b->registration());
   for (std::size_t i = 0; i < count; ++i)
     if (started[i])
       call("mdlTerminate of " + block_name(i, count), [&] { return blocks[i]->terminate(); });

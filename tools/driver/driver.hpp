@@ -12,6 +12,7 @@
 // major and minor step, and the glue decides whether the chart steps.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -167,6 +168,9 @@ struct Result {
   bool differ = false;     // the blocks gave different y1
   bool stopped = false;    // the row hook asked to stop
   std::int64_t steps = 0;  // major steps completed
+  // Each block's registration with the chart runtime (Block::registration), where
+  // its records of the run are kept.
+  std::vector<std::array<unsigned, 2>> registrations;
   host::engine::MxPtr saved_state;
 };
 

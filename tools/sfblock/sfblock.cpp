@@ -14,6 +14,8 @@
 //            tools::kMaxBlocks
 //   'state'  a saved state (a struct from an earlier run) restored before the
 //            first step
+//   'coverage' a file for the run's coverage report, FILE.json or FILE.html
+//            (tools/coverage), written also when a step fails
 // and the time mode, in which z is a signal in time and the run steps as sfsim's
 // run in time does (tools/driver):
 //   'time'       the times of z, strictly increasing, one per element
@@ -29,12 +31,14 @@
 // and MEX functions, so a host error in a step (e.g. a NaN breakpoint) is an
 // Octave error with the message's identifier.
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,8 +52,10 @@
 #include "models/list.hpp"
 #include "platform/mex.h"
 #include "tools/block_limit.hpp"
+#include "tools/coverage/coverage.hpp"
 #include "tools/driver/driver.hpp"
 #include "tools/sfblock/arguments.hpp"
+#include "tools/sfsim/output.hpp"
 #include "tools/text/numbers.hpp"
 
 namespace {
@@ -99,6 +105,9 @@ struct Request {
   tools::driver::Signal signal;
   tools::driver::TimePlan plan;
   tools::driver::Solver solver = tools::driver::Solver::Discrete;
+  // The coverage report's file, empty when not asked for.
+  std::string coverage;
+  tools::coverage::Format coverage_format = tools::coverage::Format::Json;
 };
 
 // The option that names each time setting.
@@ -212,6 +221,14 @@ Request parse(int nrhs, const mxArray* prhs[]) {
       r.blocks = static_cast<int>(value.whole(1, tools::kMaxBlocks));
     } else if (key == "state") {
       r.state = static_cast<const mxArray*>(value.scalar_struct());
+    } else if (key == "coverage") {
+      r.coverage = value.text();
+      const auto format = tools::coverage::format_of(r.coverage);
+      if (r.coverage.empty() || !format) {
+        value.refuse_text("option 'coverage' " + sfsim::quoted(r.coverage) + " " +
+                          tools::coverage::kFormatFault);
+      }
+      r.coverage_format = *format;
     } else if (key == "time") {
       time = prhs[i + 1];
     } else if (key == "stoptime" || key == "stepsize") {
@@ -238,8 +255,8 @@ Request parse(int nrhs, const mxArray* prhs[]) {
       only_with_time = key;
     } else {
       raise({"sfblock:option", "unknown option " + sfsim::quoted(name) +
-                                   " (known: rate, blocks, state, time, stoptime, stepsize, "
-                                   "solver, sampletime)"});
+                                   " (known: rate, blocks, state, coverage, time, stoptime, "
+                                   "stepsize, solver, sampletime)"});
     }
   }
   plan_time(r, time, settings, only_with_time);
@@ -265,7 +282,8 @@ class QuerySteps : public tools::driver::QuerySteps {
 // Runs the blocks; on success fills y1 (and the state when asked), else returns
 // the failure. Every block started is terminated and the engine released before
 // this returns, so that the caller raises with nothing left behind.
-std::optional<Failure> run(const Request& r, double* y1, double* t, mxArray** state) {
+std::optional<Failure> run(const Request& r, double* y1, double* t, mxArray** state,
+                           std::vector<std::array<unsigned, 2>>& registrations) {
   Engine engine;
   try {
     const std::filesystem::path file = own_folder() / (r.model->deliverable + ".mex");
@@ -293,6 +311,7 @@ std::optional<Failure> run(const Request& r, double* y1, double* t, mxArray** st
       return true;
     };
     tools::driver::Result result = tools::driver::run(engine, plugin, spec, hooks);
+    registrations = result.registrations;
     if (!result.ok) {
       const std::string identifier = result.differ               ? "sfblock:blocksDiffer"
                                      : result.identifier.empty() ? "sfblock:hostError"
@@ -316,6 +335,18 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
     raise({"sfblock:usage", "sfblock has at most three outputs: y1, the state and the times"});
   }
   const Request r = parse(nrhs, prhs);
+  // The report's file is made ready (beside its place) before anything runs, so that
+  // a place that cannot take it is refused first.
+  std::unique_ptr<sfsim::OutputFile> coverage;
+  if (!r.coverage.empty()) {
+    std::optional<Failure> refused;
+    try {
+      coverage = std::make_unique<sfsim::OutputFile>(r.coverage);
+    } catch (const std::exception& e) {
+      refused = Failure{"sfblock:option", std::string("option 'coverage': ") + e.what()};
+    }
+    if (refused) raise(*refused);
+  }
   // In time mode y1 and the times are vectors of the major steps along z; else
   // they have the size and shape of z, N-dimensional and empty sizes included.
   auto make = [&] {
@@ -326,8 +357,23 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
   mxArray* y1 = make();
   mxArray* t = nlhs > 2 ? make() : nullptr;
   mxArray* state = nullptr;
-  std::optional<Failure> failure =
-      run(r, mxGetPr(y1), t != nullptr ? mxGetPr(t) : nullptr, nlhs > 1 ? &state : nullptr);
+  std::vector<std::array<unsigned, 2>> registrations;
+  host::sf_runtime::set_coverage_recording(coverage != nullptr);
+  std::optional<Failure> failure = run(r, mxGetPr(y1), t != nullptr ? mxGetPr(t) : nullptr,
+                                       nlhs > 1 ? &state : nullptr, registrations);
+  if (coverage) {
+    // The report of a run that failed is kept too: it says where.
+    try {
+      const tools::coverage::Run report{r.model->name, r.chart, r.model->table_length[r.chart - 1],
+                                        r.x, registrations};
+      tools::coverage::write(coverage->stream(), r.coverage_format, report);
+      coverage->commit();
+    } catch (const std::exception& e) {
+      if (!failure)
+        failure = Failure{"sfblock:option", std::string("option 'coverage': ") + e.what()};
+    }
+    coverage.reset();
+  }
   // Every block of the run has terminated, and no other code in Octave starts
   // blocks: the runtime's records of the run (debug instances, machines, charts)
   // go, or they would pile up over the calls of a session.

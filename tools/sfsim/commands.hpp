@@ -20,7 +20,7 @@ inline constexpr std::uint64_t kDefaultTraceLimit = std::uint64_t{1} << 30;
 
 struct RunArgs {
   std::string model, plugin, table, z_file, z_range, rate = "inherited", out, plot, save, restore,
-                                                     trace;
+                                                     trace, coverage;
   std::string x_var = "x", y_var = "y", z_var = "z";  // variables of MAT-file inputs
   std::uint64_t trace_limit = kDefaultTraceLimit;
   int chart = 0;

@@ -12,6 +12,7 @@
 #include "host/mx_host.hpp"
 #include "host/os.hpp"
 #include "tools/block_limit.hpp"
+#include "tools/coverage/coverage.hpp"
 #include "tools/sfsim/commands.hpp"
 #include "tools/sfsim/debugger.hpp"
 #include "tools/sfsim/inputs.hpp"
@@ -154,6 +155,18 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
                  "every host call of the run, one a line: the operation's name, then its "
                  "arguments")
       ->check(not_empty);
+  run.add_option("--coverage", ra.coverage,
+                 "the coverage report of the run (FILE.json or FILE.html): per block the steps, "
+                 "the function's calls, the line calls, the errors, each data item's min, max "
+                 "and NaN count, and the chart's coverage objects with what was evaluated")
+      ->check(not_empty)
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return tools::coverage::format_of(value) ? std::string()
+                                                     : sfsim::quoted(std::string_view(value)) +
+                                                           " " + tools::coverage::kFormatFault;
+          },
+          "FILE.json|FILE.html", "coverage"));
 }
 
 // Parses the command line and runs the command it names (the default run without

@@ -13,8 +13,10 @@
 #include "host/engine.hpp"
 #include "host/mex_host.hpp"
 #include "host/mx_host.hpp"
+#include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "platform/mx.h"
+#include "tools/coverage/coverage.hpp"
 #include "tools/sfsim/builtin.hpp"
 #include "tools/sfsim/commands.hpp"
 #include "tools/sfsim/debugger.hpp"
@@ -145,21 +147,31 @@ int run_command(const RunArgs& a, Debugger* debugger) {
 
   // Every output is refused or made ready before anything runs. A state may be saved
   // over the state it was restored from: that file has been read in full by now.
-  check_distinct({{"--table", a.table},
-                  {"--z", a.z_file},
-                  {"--input", a.time.input},
-                  {"--plugin", plugin_file},
-                  {"--restore-state", a.restore}},
-                 {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}});
   check_distinct(
       {{"--table", a.table},
        {"--z", a.z_file},
        {"--input", a.time.input},
-       {"--plugin", plugin_file}},
-      {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}, {"--save-state", a.save}});
+       {"--plugin", plugin_file},
+       {"--restore-state", a.restore}},
+      {{"--out", a.out}, {"--plot", a.plot}, {"--trace", a.trace}, {"--coverage", a.coverage}});
+  check_distinct({{"--table", a.table},
+                  {"--z", a.z_file},
+                  {"--input", a.time.input},
+                  {"--plugin", plugin_file}},
+                 {{"--out", a.out},
+                  {"--plot", a.plot},
+                  {"--trace", a.trace},
+                  {"--save-state", a.save},
+                  {"--coverage", a.coverage}});
   TextOutput result_out(a.out);
-  std::unique_ptr<OutputFile> plot_out, state_out;
+  std::unique_ptr<OutputFile> plot_out, state_out, coverage_out;
   if (!a.plot.empty()) plot_out = std::make_unique<OutputFile>(a.plot);
+  const auto coverage_format = tools::coverage::format_of(a.coverage);
+  if (!a.coverage.empty()) {
+    if (!coverage_format)
+      throw InputError(sfsim::quoted(a.coverage) + " " + tools::coverage::kFormatFault);
+    coverage_out = std::make_unique<OutputFile>(a.coverage);
+  }
   if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
   TraceFile trace(a.trace, a.trace_limit);
   formats::Results results(result_out, a.out, steps);
@@ -183,7 +195,11 @@ int run_command(const RunArgs& a, Debugger* debugger) {
   };
   hooks.progress = std::ref(progress);
   if (debugger) debugger->attach(hooks);
+  // The range checks record the values they see only when asked: it costs them
+  // their fast path.
+  host::sf_runtime::set_coverage_recording(coverage_out != nullptr);
   RunResult result = simulate(*engine, plugin, spec, hooks);
+  host::sf_runtime::set_coverage_recording(false);
   if (debugger) debugger->finish(result);
   engine.reset();  // its teardown belongs to the trace too
   progress.finish();
@@ -202,6 +218,13 @@ int run_command(const RunArgs& a, Debugger* debugger) {
       table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
     points->render(table, plot_out->stream(), plot_out->path());
     plot_out->commit();
+  }
+  if (coverage_out) {
+    // The chart runtime keeps the records of the blocks after they have terminated.
+    const tools::coverage::Run run{model.name, a.chart, spec.table_length, spec.table.x.data(),
+                                   result.registrations};
+    tools::coverage::write(coverage_out->stream(), *coverage_format, run);
+    coverage_out->commit();
   }
   if (!result.ok) {
     std::fprintf(stderr, "sfsim: %s\n", printable(result.error).c_str());

@@ -130,7 +130,7 @@ bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage", "usage: y1 = sfbloc
              {h2{:}, 1, "blocks", 2.5}, "sfblock:option", "got 2.5";
              {h2{:}, 1, "state", 5}, "sfblock:option", "option 'state' must be a saved state (a 1x1 struct); got a 1x1 double array";
              {h2{:}, 1, "state", struct("a", {1, 2})}, "sfblock:option", "got a 1x2 struct array";
-             {h2{:}, 1, "colour", 1}, "sfblock:option", "unknown option 'colour' (known: rate, blocks, state, time, stoptime, stepsize, solver, sampletime)";
+             {h2{:}, 1, "colour", 1}, "sfblock:option", "unknown option 'colour' (known: rate, blocks, state, coverage, time, stoptime, stepsize, solver, sampletime)";
              {h2{:}, 1, ["co" char(27) "lour"], 1}, "sfblock:option", "unknown option 'co\\x1blour'";
              {h2{:}, 1, ["rate" char(0) "x"], 1}, "sfblock:option", "option name 1 must be a text without NUL characters; got 'rate\\x00x'";
              {h2{:}, 1, "blocks", 2, 7, 1}, "sfblock:option", "option name 2 must be a text (a character row); got a 1x1 double array";
