@@ -364,8 +364,8 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
   if (coverage) {
     // The report of a run that failed is kept too: it says where.
     try {
-      const tools::coverage::Run report{r.model->name, r.chart, r.model->table_length[r.chart - 1],
-                                        r.x, registrations};
+      const tools::coverage::Run report{
+          r.model->name, r.chart, r.model->charts[r.chart - 1].table_length, r.x, registrations};
       tools::coverage::write(coverage->stream(), r.coverage_format, report);
       coverage->commit();
     } catch (const std::exception& e) {
