@@ -29,7 +29,7 @@ class PtySession {
     }
   }
   ~PtySession() {
-    if (pid_ > 0 && status_ < 0) {
+    if (pid_ > 0 && status_ == -1) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
@@ -51,14 +51,24 @@ class PtySession {
   void type(const std::string& keys) {
     if (write(fd_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) failed_ = true;
   }
-  // Reads to the end and returns the exit status (-1 when it did not end in time).
+  // Reads to the end and returns the exit status (-1 when it did not end in time: it
+  // is killed then, or when a signal ended it).
   int wait(int seconds = 30) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < end && read_some(100)) {
     }
     int status = 0;
-    if (waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status)) status_ = WEXITSTATUS(status);
-    return status_;
+    pid_t got = 0;
+    while ((got = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end)
+      usleep(10000);
+    if (got != pid_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      status_ = -2;  // reaped
+      return -1;
+    }
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    return status_ < 0 ? -1 : status_;
   }
   const std::string& output() const { return output_; }
   bool failed() const { return failed_; }

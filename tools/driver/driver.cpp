@@ -270,6 +270,7 @@ Result run(host::engine::Engine& engine, host::engine::Plugin& plugin, const Spe
   // step, stage i > 0 its i-th minor step. The description is made only on failure.
   auto outputs = [&](std::int64_t k, std::size_t stage, double tc, double zc) {
     engine.set_time(tc, stage == 0);
+    if (hooks.stage) hooks.stage(k, stage, tc);
     auto what = [&] {
       std::string text = "step " + std::to_string(k);
       if (stage > 0) text += ", minor step " + std::to_string(stage);

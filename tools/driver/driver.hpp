@@ -181,6 +181,9 @@ struct Hooks {
   // Before each major step k at time t, its input z already given to every block;
   // false stops the run (a debugger's quit).
   std::function<bool(std::int64_t k, double t, double z)> before_step;
+  // Before the outputs calls of major step k (stage 0) or of its minor step `stage`,
+  // at time t.
+  std::function<void(std::int64_t k, std::size_t stage, double t)> stage;
 };
 
 // Runs the method sequence on new blocks of `plugin`. A host error stops the run

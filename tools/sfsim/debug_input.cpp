@@ -14,6 +14,10 @@
 
 #if SF_HAVE_LIBEDIT
 #include <editline/readline.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #endif
 
 namespace sfsim {
@@ -22,9 +26,9 @@ namespace {
 // The longest command line; a longer one is refused as a whole.
 constexpr std::size_t kMaxCommandBytes = 4096;
 
-void skip(std::string& line, std::FILE* out) {
+void skip(std::string& line, std::size_t bytes, std::FILE* out) {
   std::fprintf(out, "A command line is at most %zu bytes; this one (%zu bytes) was skipped\n",
-               kMaxCommandBytes, line.size());
+               kMaxCommandBytes, bytes);
   line.clear();
 }
 
@@ -34,12 +38,25 @@ class FileCommands : public CommandSource {
     if (!is_standard_stream(path)) file_ = open_input(path);
     in_ = is_standard_stream(path) ? &std::cin : &file_;
   }
+  // Keeps at most the limit and one more byte of a line (with a carriage return
+  // before its end); the rest of a longer line is only counted.
   bool read(std::string& line) override {
-    if (!std::getline(*in_, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line.clear();
+    std::size_t bytes = 0;
+    int c = 0;
+    std::streambuf& in = *in_->rdbuf();
+    while ((c = in.sbumpc()) != EOF && c != '\n') {
+      ++bytes;
+      if (line.size() <= kMaxCommandBytes) line.push_back(static_cast<char>(c));
+    }
+    if (c == EOF && bytes == 0) return false;
+    if (bytes == line.size() && !line.empty() && line.back() == '\r') {
+      line.pop_back();
+      --bytes;
+    }
     std::fprintf(echo_, "%s%s\n", kDebugPrompt,
-                 printable(line, line.size() > kMaxCommandBytes ? 60 : 0).c_str());
-    if (line.size() > kMaxCommandBytes) skip(line, echo_);
+                 printable(line, bytes > kMaxCommandBytes ? 60 : 0).c_str());
+    if (bytes > kMaxCommandBytes) skip(line, bytes, echo_);
     return true;
   }
 
@@ -50,19 +67,56 @@ class FileCommands : public CommandSource {
 };
 
 #if SF_HAVE_LIBEDIT
+// Ctrl-C at the prompt clears the line and prompts again; while steps run, the
+// program's own handling of SIGINT is in force.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void on_prompt_interrupt(int) {
+  interrupted = 1;
+}
+
+// Reads the terminal's keys for the line editor; an interrupt ends the line as the
+// end of input would.
+extern "C" int read_key(std::FILE*) {
+  unsigned char c = 0;
+  while (!interrupted) {
+    const ssize_t n = ::read(0, &c, 1);
+    if (n == 1) return c;
+    if (n == 0 || errno != EINTR) break;
+  }
+  return EOF;
+}
+
 class TerminalCommands : public CommandSource {
  public:
-  TerminalCommands() { using_history(); }
+  TerminalCommands() {
+    rl_catch_signals = 0;
+    rl_getc_function = read_key;
+    using_history();
+  }
   ~TerminalCommands() override { clear_history(); }
   bool read(std::string& line) override {
-    char* text = readline(kDebugPrompt);
+    char* text = nullptr;
+    for (;;) {
+      interrupted = 0;
+      struct sigaction act {
+      }, old{};
+      act.sa_handler = on_prompt_interrupt;
+      sigemptyset(&act.sa_mask);
+      sigaction(SIGINT, &act, &old);
+      text = readline(kDebugPrompt);
+      sigaction(SIGINT, &old, nullptr);
+      if (!interrupted) break;
+      std::free(text);
+      std::fputc('\n', stdout);
+    }
     if (text == nullptr) {
       std::fputc('\n', stdout);
       return false;
     }
     line = text;
     std::free(text);
-    if (line.size() > kMaxCommandBytes) skip(line, stdout);
+    if (line.size() > kMaxCommandBytes) skip(line, line.size(), stdout);
     if (line.find_first_not_of(" \t") != std::string::npos) add_history(line.c_str());
     return true;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <utility>
 
 #include "tools/sfsim/inputs.hpp"
@@ -50,14 +51,14 @@ std::vector<std::string_view> words(std::string_view line) {
   return w;
 }
 
-// A whole decimal number with an optional minus sign, within int64.
+// A whole decimal number with an optional minus sign, within int64 (leading zeros
+// allowed).
 bool read_integer(std::string_view text, std::int64_t& value) {
   const bool negative = !text.empty() && text[0] == '-';
-  const std::string_view digits = negative ? text.substr(1) : text;
-  if (!is_whole_decimal(digits) || digits.size() > 18) return false;
-  value = std::stoll(std::string(digits));
-  if (negative) value = -value;
-  return true;
+  if (!is_whole_decimal(negative ? text.substr(1) : text)) return false;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
 }
 
 std::string plural(std::int64_t n, const char* what) {
@@ -74,19 +75,40 @@ Debugger::~Debugger() {
 }
 
 void Debugger::say(const std::string& text) {
+  if (write_failed_) return;
   std::fputs(text.c_str(), out_);
   std::fputc('\n', out_);
-  std::fflush(out_);
+  written();
+}
+
+bool Debugger::written() {
+  if (write_failed_) return false;
+  if (std::fflush(out_) == 0 && !std::ferror(out_)) return true;
+  // Nobody sees the session any more (a closed pipe, a full disk): it ends as a
+  // quit does, keeping the rows of the steps finished.
+  write_failed_ = true;
+  quit_ = true;
+  mode_ = Mode::Detached;
+  detach();
+  return false;
+}
+
+void Debugger::check_output() const {
+  if (write_failed_)
+    throw InputError(std::string(out_ == stdout ? "standard output" : "standard error") +
+                     ": write error; the debugger's session was cut short");
 }
 
 void Debugger::attach(RunHooks& hooks) {
   hooks.progress = nullptr;  // the terminal belongs to the session
   hooks.before_step = [this](std::int64_t k, double t, double) { return before_step(k, t); };
+  hooks.stage = [this](std::int64_t, std::size_t stage, double) { minor_ = stage; };
   // The row of a step that a quit cut short is not written, and the run ends.
   hooks.row = [this, inner = std::move(hooks.row)](const Row& r) {
     if (quit_) return false;
+    if (inner && !inner(r)) return false;
     ++rows_;
-    return inner ? inner(r) : true;
+    return true;
   };
   hs::set_line_hook([this](const hs::LineCall& c) { line_call(c); });
   hs::set_error_hook([this](const hs::ErrorRecord& e) { error_raised(e); });
@@ -105,15 +127,12 @@ void Debugger::finish(const RunResult& result) {
   detach();
   stopped_ = false;
   const std::string steps = plural(rows_, "step") + " finished)";
-  if (quit_)
-    say("(run stopped by quit: " + steps);
-  else if (!result.ok)
+  if (!result.ok)
     say("(run ended at an error: " + steps);
+  else if (quit_)
+    say("(run stopped by quit: " + steps);
   else
     say("(run ended: " + steps);
-  if (std::fflush(out_) != 0 || std::ferror(out_))
-    throw InputError(std::string(out_ == stdout ? "standard output" : "standard error") +
-                     ": write error");
 }
 
 const Debugger::Breakpoint* Debugger::breakpoint(BreakKind kind, std::int64_t step,
@@ -129,6 +148,7 @@ const Debugger::Breakpoint* Debugger::breakpoint(BreakKind kind, std::int64_t st
 
 bool Debugger::before_step(std::int64_t k, double t) {
   step_ = k;
+  minor_ = 0;
   time_ = t;
   block_ = 0;
   error_seen_ = false;
@@ -161,8 +181,16 @@ void Debugger::error_raised(const hs::ErrorRecord& e) {
   stop(Stop{StopKind::Error, "breakpoint " + std::to_string(b->number), 0, time_, text});
 }
 
+std::string Debugger::step_text() const {
+  if (step_ < 0) return "the set-up";
+  const std::string step = "step " + std::to_string(step_);
+  return minor_ > 0 && stop_.kind != StopKind::Step
+             ? "minor step " + std::to_string(minor_) + " of " + step
+             : step;
+}
+
 std::string Debugger::place() const {
-  const std::string step = step_ < 0 ? "the set-up" : "step " + std::to_string(step_);
+  const std::string step = step_text();
   const std::string block = block_ > 0 ? ", block " + std::to_string(block_) : "";
   switch (stop_.kind) {
     case StopKind::Start:
@@ -188,7 +216,7 @@ void Debugger::stop(Stop s) {
     say(reason + ", " + place());
   }
   std::string line;
-  for (;;) {
+  while (written()) {
     if (!commands_.read(line)) {
       say("(end of commands: the run goes on to its end)");
       mode_ = Mode::Detached;
@@ -326,7 +354,7 @@ void Debugger::where() {
   }
   const int block = stop_.kind == StopKind::Step ? 1 : block_;
   text += ", block " + (block > 0 ? std::to_string(block) : std::string("unknown"));
-  text += step_ < 0 ? std::string(", before the first step") : ", step " + std::to_string(step_);
+  text += step_ < 0 ? std::string(", before the first step") : ", " + step_text();
   text += ", time " + format_number(stop_.time);
   text += ", stopped by " + stop_.reason;
   if (stop_.kind == StopKind::Line)

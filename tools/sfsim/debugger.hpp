@@ -48,9 +48,11 @@ class Debugger {
   // Hooks the debugger into a run about to start, and reads commands until one lets
   // the run go.
   void attach(RunHooks& hooks);
-  // The run is over: unhooks and says how it ended. InputError when what the
-  // debugger wrote could not be written.
+  // The run is over: unhooks and says how it ended.
   void finish(const RunResult& result);
+  // InputError when what the debugger wrote could not be written (the session then
+  // ended at once, as a quit does).
+  void check_output() const;
 
  private:
   enum class Mode { Continue, Step, Next, Detached };
@@ -89,8 +91,11 @@ class Debugger {
   host::engine::MxPtr fetch(const std::string& name, const char* command);
   const host::sf_runtime::ChartRecord* chart_record() const;
   const void* debug_instance() const;
+  std::string step_text() const;  // "step 4", "minor step 2 of step 4"
   std::string place() const;
   void say(const std::string& text);
+  // Flushes what the debugger wrote; false, and the session over, when it failed.
+  bool written();
 
   CommandSource& commands_;
   std::FILE* out_;
@@ -102,10 +107,12 @@ class Debugger {
   Stop stop_;
   bool stopped_ = false, quit_ = false, hooked_ = false;
   bool error_seen_ = false;  // this step's error has been stopped at
-  std::int64_t step_ = -1;   // the major step under way
-  std::int64_t rows_ = 0;    // rows of finished steps written
-  double time_ = 0;          // of the step, or of its last line call
-  int block_ = 0;            // the block of this step's last line call (0: none yet)
+  bool write_failed_ = false;
+  std::int64_t step_ = -1;  // the major step under way
+  std::size_t minor_ = 0;   // its minor step under way (0: the major step itself)
+  std::int64_t rows_ = 0;   // rows of finished steps written
+  double time_ = 0;         // of the step, or of its last line call
+  int block_ = 0;           // the block of this step's last line call (0: none yet)
 };
 
 }  // namespace sfsim

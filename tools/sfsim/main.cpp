@@ -234,8 +234,10 @@ int run_command_line(int argc, char** argv) {
           "'; without it, with a terminal on standard input, the session is interactive, "
           "with line editing and history, and the CSV needs --out FILE. The CSV goes to --out, "
           "or to standard output when there is no --out; the debugger writes to standard output, "
-          "or to standard error when the CSV is on standard output. A run that ends at a host "
-          "error exits 1 as run does.\n" +
+          "or to standard error when the CSV or another file of the run is on standard output "
+          "(under any name, such as /dev/stdout). Ctrl-C at the prompt drops the line typed. "
+          "When the debugger's output cannot be written, the session ends as quit does and "
+          "sfsim exits 2. A run that ends at a host error exits 1 as run does.\n" +
           kDebugCommandsHelp);
   add_run_options(*debug, ra, not_empty, decimal);
   debug

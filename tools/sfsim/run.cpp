@@ -226,6 +226,7 @@ int run_command(const RunArgs& a, Debugger* debugger) {
     tools::coverage::write(coverage_out->stream(), *coverage_format, run);
     coverage_out->commit();
   }
+  if (debugger) debugger->check_output();
   if (!result.ok) {
     std::fprintf(stderr, "sfsim: %s\n", printable(result.error).c_str());
     if (spec.save) std::fprintf(stderr, "sfsim: no state saved to %s\n", printable(a.save).c_str());

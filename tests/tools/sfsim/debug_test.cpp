@@ -1,6 +1,7 @@
 // sfsim debug as a user runs it: scripted sessions through --commands, one per kind
 // of stop, checked line for line, the values shown against the step's own inputs and
 // the CSV bit for bit; and one interactive session on a pseudo-terminal.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -61,11 +62,28 @@ std::vector<double> shown(const std::string& transcript, const std::string& name
   return v;
 }
 
+// The lines of a transcript where the run stopped ("Step, line 3 of step 0 ...",
+// "Breakpoint 2, before step 1 ...").
+std::string stop_lines(const std::string& transcript) {
+  std::string stops;
+  for (std::size_t at = 0, end = 0; at < transcript.size(); at = end + 1) {
+    end = std::min(transcript.find('\n', at), transcript.size());
+    const std::string line = transcript.substr(at, end - at);
+    const std::size_t digits = line.find_first_not_of("0123456789", 11);
+    if (line.rfind("Step, ", 0) == 0 || line.rfind("Next, ", 0) == 0 ||
+        (line.rfind("Breakpoint ", 0) == 0 && digits > 11 && line[digits] == ','))
+      stops += line + "\n";
+  }
+  return stops;
+}
+
 class Debug : public Sfsim {
  protected:
-  // A session on the table, z = 0, 2, 4, the commands from a file, the CSV to out.csv.
+  // A session on the table, z = 0, 2, 4, the commands from a file, the CSV to out.csv;
+  // `more` adds options, `stdout_to` and `prefix` as for sfsim().
   Result session(const std::string& commands, const std::string& table = table_csv(table_x()),
-                 bool csv_to_file = true) {
+                 bool csv_to_file = true, const std::vector<std::string>& more = {},
+                 const std::string& stdout_to = "stdout.txt", const std::string& prefix = "") {
     std::vector<std::string> args = {"debug",
                                      "--model",
                                      "Harnvale",
@@ -73,12 +91,13 @@ class Debug : public Sfsim {
                                      "3",
                                      "--table",
                                      file("t.csv", table),
-                                     "--z-range",
-                                     "0:4:3",
                                      "--commands",
                                      file("cmds.txt", commands)};
+    if (std::find(more.begin(), more.end(), "--input") == more.end())
+      args.insert(args.end(), {"--z-range", "0:4:3"});
     if (csv_to_file) args.insert(args.end(), {"--out", "out.csv"});
-    return sfsim(args);
+    args.insert(args.end(), more.begin(), more.end());
+    return sfsim(args, stdout_to, prefix);
   }
   std::string csv() const { return read_file(path("out.csv")); }
 };
@@ -190,26 +209,185 @@ TEST_F(Debug, BreakErrorStopsWithTheSymbolsInScope) {
                 message + "\n");
 }
 
+// How a session ends, and where each stop was: the stop lines, the CSV (null: not
+// written) and the last lines, for the table (nan: x(7) NaN) with the options given.
 TEST_F(Debug, QuitAndTheEndOfTheCommands) {
   struct Case {
-    std::string commands, rows, last;
+    std::string commands;
+    bool nan;
+    std::vector<std::string> more;
+    int code;
+    std::string stops;
+    const char* rows;
+    std::string last;
   };
+  const std::string all = "0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n";
+  const std::string to_end =
+      "(end of commands: the run goes on to its end)\n(run ended: 3 steps finished)\n";
+  std::vector<double> nan_x = table_x();
+  nan_x[6] = std::nan("");
   for (const Case& c : std::vector<Case>{
-           {"quit\n", "", "(run stopped by quit: 0 steps finished)\n"},
-           {"break line -3\ncontinue\ncontinue\nquit\n", "0,0,0,0\n",
+           {"quit\n", false, {}, 0, "", "", "(run stopped by quit: 0 steps finished)\n"},
+           {"break line -3\ncontinue\ncontinue\nquit\n",
+            false,
+            {},
+            0,
+            "Breakpoint 1, line -3 of step 0 (time 0, block 1)\n"
+            "Breakpoint 1, line -3 of step 1 (time 0.01, block 1)\n",
+            "0,0,0,0\n",
             "(run stopped by quit: 1 step finished)\n"},
-           {"step\nstep\nstep\n", "0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n",
-            "(end of commands: the run goes on to its end)\n(run ended: 3 steps finished)\n"},
-           {"", "0,0,0,0\n1,0.01,2,4\n2,0.02,4,16\n",
-            "(end of commands: the run goes on to its end)\n(run ended: 3 steps finished)\n"}}) {
+           {"step\nstep\nstep\n",
+            false,
+            {},
+            0,
+            "Step, line 3 of step 0 (time 0, block 1)\nStep, line -3 of step 0 (time 0, block 1)\n"
+            "Step, line 3 of step 1 (time 0.01, block 1)\n",
+            all.c_str(),
+            to_end},
+           {"next\nnext\nstep\nnext\nnext\n",
+            false,
+            {},
+            0,
+            "Next, before step 0 (time 0)\nNext, before step 1 (time 0.01)\n"
+            "Step, line 3 of step 1 (time 0.01, block 1)\nNext, before step 2 (time 0.02)\n",
+            all.c_str(),
+            "(sfdb) next\n(run ended: 3 steps finished)\n"},
+           {"", false, {}, 0, "", all.c_str(), to_end},
+           // A quit at an error stop: the run ends at the error all the same.
+           {"break error\ncontinue\nquit\n",
+            true,
+            {},
+            1,
+            "Breakpoint 1, error in step 0 (time 0, block 1): MATLAB:interp1:NaNinX: NaN is not "
+            "an allowed value in the breakpoints X.\n",
+            "",
+            "(sfdb) quit\n(run ended at an error: 0 steps finished)\n"},
+           // The trace reaches its limit in step 1: its row is not one of the finished.
+           {"",
+            false,
+            {"--trace", "t.txt", "--trace-limit", "190000"},
+            2,
+            "",
+            nullptr,
+            "(run ended: 1 step finished)\n"},
+           // Two blocks: each stops at its line calls; y1 set in block 1 only.
+           {"break line -3\ncontinue\ncontinue\nwhere\nset y1 5\ncontinue\n",
+            false,
+            {"--blocks", "2"},
+            1,
+            "Breakpoint 1, line -3 of step 0 (time 0, block 1)\n"
+            "Breakpoint 1, line -3 of step 0 (time 0, block 2)\n",
+            "",
+            "(sfdb) where\nmodel Harnvale, chart 3, block 2, step 0, time 0, stopped by breakpoint "
+            "1, line -3\n(sfdb) set y1 5\n(sfdb) continue\n"
+            "(run ended at an error: 0 steps finished)\n"}}) {
     SCOPED_TRACE(c.commands);
-    Result r = session(c.commands);
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(csv(), "step,time,z,y1\n" + c.rows);
+    fs::remove(path("out.csv"));
+    Result r = session(c.commands, table_csv(c.nan ? nan_x : table_x()), true, c.more);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_EQ(stop_lines(r.out), c.stops);
+    if (c.rows)
+      EXPECT_EQ(csv(), "step,time,z,y1\n" + std::string(c.rows));
+    else
+      EXPECT_FALSE(fs::exists(path("out.csv")));
     EXPECT_TRUE(r.out.size() >= c.last.size() &&
                 r.out.compare(r.out.size() - c.last.size(), c.last.size(), c.last) == 0)
         << r.out;
   }
+}
+
+// A run in time: a line stop in a solver's minor step says so.
+TEST_F(Debug, StopsInMinorStepsNameThem) {
+  Result r = session("break line 3\ncontinue\ncontinue\nwhere\ndelete 1\nnext\nwhere\nquit\n",
+                     table_csv(table_x()), true,
+                     {"--input", file("sig.csv", "time,z\n0,0\n1,10\n"), "--stop-time", "0.02",
+                      "--solver", "ode4"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(
+      r.out,
+      "(sfdb) break line 3\nBreakpoint 1: line 3\n(sfdb) continue\n"
+      "Breakpoint 1, line 3 of step 0 (time 0, block 1)\n(sfdb) continue\n"
+      "Breakpoint 1, line 3 of minor step 1 of step 0 (time 0.005, block 1)\n(sfdb) where\n"
+      "model Harnvale, chart 3, block 1, minor step 1 of step 0, time 0.005, stopped by "
+      "breakpoint 1, line 3\n(sfdb) delete 1\nDeleted breakpoint 1\n(sfdb) next\n"
+      "Next, before step 1 (time 0.01)\n(sfdb) where\nmodel Harnvale, chart 3, block 1, step 1, "
+      "time 0.01, stopped by next, before the step (no line)\n(sfdb) quit\n"
+      "(run stopped by quit: 1 step finished)\n");
+  EXPECT_EQ(csv(), "step,time,z,y1\n0,0,0,0\n");
+}
+
+// The debugger's own output goes where none of the run's files goes, whatever name
+// they give standard output.
+TEST_F(Debug, TheDebuggerNeverSharesAStreamWithTheFiles) {
+  const std::string commands = "break step 1\ncontinue\nquit\n";
+  const std::string transcript =
+      "(sfdb) break step 1\nBreakpoint 1: before step 1\n(sfdb) continue\n"
+      "Breakpoint 1, before step 1 (time 0.01)\n(sfdb) quit\n(run stopped by quit: 1 step "
+      "finished)\n";
+  const std::string rows = "step,time,z,y1\n0,0,0,0\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string out, err;  // out "trace": the trace, the CSV in o.csv
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--out", "/dev/stdout"}, rows, transcript},
+           {{"--out", "/proc/self/fd/1"}, rows, transcript},
+           {{"--out", "-"}, rows, transcript},
+           {{"--out", "stdout.txt"}, rows, transcript},
+           {{"--out", "o.csv", "--trace", "/dev/stdout"}, "trace", transcript},
+           {{"--out", "/dev/stdout", "--trace", "/dev/stderr"},
+            "",
+            "sfsim: --out writes to standard output and --trace to standard error: the "
+            "debugger's own output needs one of them\n"}}) {
+    SCOPED_TRACE(c.args[1] + (c.args.size() > 2 ? " " + c.args[3] : ""));
+    Result r = session(commands, table_csv(table_x()), false, c.args);
+    EXPECT_EQ(r.err, c.err);
+    if (c.out == "trace") {
+      EXPECT_EQ(read_file(path("o.csv")), rows);
+      EXPECT_NE(r.out.find("\nsf_debug_data_range_wrapper "), std::string::npos);
+      EXPECT_EQ(r.out.find("(sfdb)"), std::string::npos);
+    } else {
+      EXPECT_EQ(r.out, c.out);
+    }
+  }
+}
+
+// When the debugger's output cannot be written, the session ends there as a quit
+// does: the rows of the steps finished are kept, and the write error is reported.
+TEST_F(Debug, AWriteErrorEndsTheSessionAndKeepsTheRows) {
+  struct Case {
+    std::string commands, stdout_to, prefix, rows;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"break step 1\ncontinue\n", "/dev/full", "", ""},
+                         // Standard output's file may not pass 512 bytes: print x does.
+                         {"break line -3\ncontinue\ncontinue\nprint x\ncontinue\n", "stdout.txt",
+                          "trap '' XFSZ; ulimit -f 1; ", "0,0,0,0\n"}}) {
+    SCOPED_TRACE(c.commands);
+    Result r = session(c.commands, table_csv(table_x()), true, {}, c.stdout_to, c.prefix);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "sfsim: standard output: write error; the debugger's session was cut short\n");
+    EXPECT_EQ(csv(), "step,time,z,y1\n" + c.rows);
+  }
+}
+
+// A command line over the limit is counted, not kept: 100 MB of one line read in
+// 100 MB of address space.
+TEST_F(Debug, AnOverLongCommandLineIsSkippedUnread) {
+#ifdef SF_SANITIZE
+  const std::string limit;  // the sanitizers reserve more address space than any limit
+#else
+  const std::string limit = "ulimit -v 100000; ";
+#endif
+  file("t.csv", table_csv(table_x()));
+  Result r = sfsim({"debug", "--model", "Harnvale", "--chart", "3", "--table", "t.csv", "--z-range",
+                    "0:4:3", "--commands", "-", "--out", "out.csv"},
+                   "stdout.txt",
+                   limit + "{ head -c 100000000 /dev/zero | tr '\\0' a; printf '\\nquit\\n'; } | ");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "(sfdb) " + std::string(60, 'a') +
+                       "...\nA command line is at most 4096 bytes; this one (100000000 bytes) "
+                       "was skipped\n(sfdb) quit\n(run stopped by quit: 0 steps finished)\n");
 }
 
 TEST_F(Debug, BadCommandsAreExplainedAndTheSessionGoesOn) {
@@ -242,6 +420,9 @@ TEST_F(Debug, BadCommandsAreExplainedAndTheSessionGoesOn) {
       {"set x 1", "set: 'x' is view only; it was not changed"},
       {"step\nprint nosuch", "print: no open symbol scope has a symbol 'nosuch'"},
       {"set y1 1e999", "set: '1e999' is out of the range of a double"},
+      {"break step 00000000000000000000001", "Breakpoint 2: before step 1"},
+      {"break step 99999999999999999999",
+       "break step: '99999999999999999999' is not a step number (0, 1, 2, ...)"},
   };
   std::string commands;
   for (const auto& [command, reply] : cases)
@@ -261,6 +442,7 @@ TEST_F(Debug, BadCommandsAreExplainedAndTheSessionGoesOn) {
 
 TEST_F(Debug, CommandsThatCannotBeReadAreRefusedBeforeTheRun) {
   file("c.txt", "quit\n");
+  file("c.json", "quit\n");
   fs::create_directories(path("folder"));
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--commands", "nosuch.txt"}, "nosuch.txt: cannot open the file (missing or unreadable)"},
@@ -270,6 +452,8 @@ TEST_F(Debug, CommandsThatCannotBeReadAreRefusedBeforeTheRun) {
       {{"--commands", "c.txt", "--out", "c.txt"},
        "c.txt: --out would overwrite the input of "
        "--commands"},
+      {{"--commands", "c.json", "--coverage", "c.json"},
+       "c.json: --coverage would overwrite the input of --commands"},
   };
   for (const auto& [args, message] : cases) {
     std::vector<std::string> all = {"debug", "--model", "Harnvale", "--chart", "3"};
@@ -280,6 +464,7 @@ TEST_F(Debug, CommandsThatCannotBeReadAreRefusedBeforeTheRun) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(read_file(path("c.txt")), "quit\n");
+  EXPECT_EQ(read_file(path("c.json")), "quit\n");
 }
 
 TEST_F(Debug, InteractiveSessionEditsLinesAndRecallsHistory) {
@@ -317,15 +502,48 @@ TEST_F(Debug, InteractiveSessionEditsLinesAndRecallsHistory) {
   EXPECT_EQ(read_file(path("out.csv")), "step,time,z,y1\n0,0,0,0\n");
 }
 
+// Ctrl-C at the prompt drops the line typed and prompts again; the run goes on.
+TEST_F(Debug, CtrlCAtThePromptClearsTheLine) {
+  file("t.csv", table_csv(table_x()));
+  // exec: a shell in between would take the interrupt too.
+  PtySession s(dir_.string(), "exec " + quote(binary()) +
+                                  " debug --model Harnvale --chart 3 --table t.csv --z-range "
+                                  "0:4:3 --out out.csv");
+  ASSERT_TRUE(s.started());
+  ASSERT_TRUE(s.expect("(sfdb) ")) << s.output();
+  s.type("break step 1\r");
+  ASSERT_TRUE(s.expect("(sfdb) ", 2)) << s.output();
+  s.type("frob\x03");
+  ASSERT_TRUE(s.expect("(sfdb) ", 3)) << s.output();
+  s.type("continue\r");
+  ASSERT_TRUE(s.expect("Breakpoint 1, before step 1 (time 0.01)")) << s.output();
+  ASSERT_TRUE(s.expect("(sfdb) ", 4)) << s.output();
+  s.type("\x03");
+  ASSERT_TRUE(s.expect("(sfdb) ", 5)) << s.output();
+  s.type("quit\r");
+  EXPECT_EQ(s.wait(), 0) << s.output();
+  EXPECT_EQ(s.output().find("Unknown command"), std::string::npos) << s.output();
+  EXPECT_EQ(read_file(path("out.csv")), "step,time,z,y1\n0,0,0,0\n");
+}
+
 TEST_F(Debug, InteractiveSessionNeedsAFileForTheCsv) {
   file("t.csv", table_csv(table_x()));
-  PtySession s(dir_.string(), quote(binary()) + " debug --model Harnvale --chart 3");
-  ASSERT_TRUE(s.started());
-  EXPECT_EQ(s.wait(), 2);
-  EXPECT_NE(s.output().find("sfsim: an interactive session shows the debugger on standard output: "
-                            "give the CSV a file with --out FILE"),
-            std::string::npos)
-      << s.output();
+  const std::string csv =
+      "sfsim: an interactive session shows the debugger on standard output: give the CSV a file "
+      "with --out FILE";
+  for (const auto& [options, message] : std::vector<std::pair<std::string, std::string>>{
+           {"", csv},
+           {" --out /dev/stdout", csv},
+           {" --out /proc/self/fd/1", csv},
+           {" --out o.csv --trace /dev/stdout",
+            "sfsim: an interactive session shows the debugger on standard output: give --trace a "
+            "file other than standard output"}}) {
+    SCOPED_TRACE(options);
+    PtySession s(dir_.string(), quote(binary()) + " debug --model Harnvale --chart 3" + options);
+    ASSERT_TRUE(s.started());
+    EXPECT_EQ(s.wait(), 2);
+    EXPECT_NE(s.output().find(message), std::string::npos) << s.output();
+  }
 }
 
 }  // namespace
