@@ -63,7 +63,8 @@ unwind_protect
   assert (! isfield (b.lines, "x_3"));
   assert ([b.data.x.nan, b.data.x.checks, b.data.y1.checks], [1 243 0]);
   ## Refused before anything runs, and no file made.
-  bad = {"cov.txt", "option 'coverage' 'cov.txt' does not end in .json or .html: the coverage report is written as JSON or HTML only";
+  bad = {"", "option 'coverage' needs a file name";
+         "cov.txt", "option 'coverage' 'cov.txt' does not end in .json or .html: the coverage report is written as JSON or HTML only";
          fullfile(d, "none", "c.json"), ["option 'coverage': " fullfile(d, "none", "c.json") ": cannot write the file"]};
   for i = 1:rows (bad)
     msg = "";
