@@ -3,7 +3,7 @@
 
 Every element that is not void is closed in order, the page is one html element,
 nothing refers to a resource outside it (src, href, url(...), @import), and each
-inline SVG parses as XML. Prints how many svg and table elements there are;
+inline SVG parses as XML with plain numbers for its coordinates. Prints how many svg and table elements there are;
 exits 1 with the first fault found."""
 import re
 import sys
@@ -12,6 +12,8 @@ from html.parser import HTMLParser
 
 VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta",
         "source", "track", "wbr"}
+COORDS = ("x", "y", "width", "height", "x1", "y1", "x2", "y2", "cx", "cy", "r", "points")
+NUMBER = re.compile(r"-?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?$")
 SVG_EMPTY = {"rect", "line", "circle", "polyline", "path", "ellipse", "polygon"}
 
 
@@ -72,6 +74,14 @@ def main():
             ET.fromstring(svg)
         except ET.ParseError as e:
             fail(f"an svg is not well-formed XML: {e}")
+        for element in ET.fromstring(svg).iter():
+            for name in COORDS:
+                value = element.get(name)
+                if value is None:
+                    continue
+                for item in re.split(r"[\s,]+", value.strip()) if name == "points" else [value]:
+                    if not NUMBER.match(item):
+                        fail(f"<{element.tag.split('}')[-1]}> {name}={value!r} is not a number")
     print(f"svg {checker.counts.get('svg', 0)}")
     print(f"table {checker.counts.get('table', 0)}")
 

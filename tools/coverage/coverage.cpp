@@ -369,72 +369,114 @@ std::string coord(double v) {
   return b;
 }
 
-// The z values the block's checks saw against the table's x range: the table as a
-// band, the interval of z seen over it, and the parts of the table it never reached.
+// The smallest and largest finite breakpoints: the part of the table a picture can
+// draw to scale.
+std::optional<std::pair<double, double>> finite_span(const Run& run) {
+  std::optional<std::pair<double, double>> span;
+  for (int i = 0; run.x != nullptr && i < run.table_length; ++i) {
+    const double v = run.x[i];
+    if (!std::isfinite(v)) continue;
+    span = span ? std::make_pair(std::min(span->first, v), std::max(span->second, v))
+                : std::make_pair(v, v);
+  }
+  return span;
+}
+
+// Where a value falls across the picture: finite values of [lo, hi] inside a margin
+// at each side, the infinities on the edges. The span is taken by halves so that it
+// stays finite for any two finite ends.
+class Scale {
+ public:
+  static constexpr double kLeft = 20, kRight = 620, kMargin = 30;
+  Scale(double lo, double hi) : lo_(lo), half_(hi / 2 - lo / 2) {}
+  double at(double v) const {
+    if (v == -std::numeric_limits<double>::infinity()) return kLeft;
+    if (v == std::numeric_limits<double>::infinity()) return kRight;
+    const double inner = kRight - kLeft - 2 * kMargin;
+    if (!(half_ > 0)) return kLeft + kMargin + inner / 2;
+    return kLeft + kMargin + (v / 2 - lo_ / 2) / half_ * inner;
+  }
+
+ private:
+  double lo_, half_;
+};
+
+// A z value as its label says it: an infinite one lies off the table's scale.
+std::string z_label(double v) {
+  if (v == -std::numeric_limits<double>::infinity()) return num(v) + ", below the table";
+  if (v == std::numeric_limits<double>::infinity()) return num(v) + ", above the table";
+  return num(v);
+}
+
+// The z values the block's checks saw against the table's finite x range: the table
+// as a band, the interval from the smallest to the largest z seen over it, and the
+// ends of the table beyond that interval, never reached. Which values inside the
+// interval were seen is not recorded, and the picture says so.
 void z_picture(std::ostream& out, const DataItem* z, std::optional<std::pair<double, double>> x) {
-  constexpr double kWidth = 640, kLeft = 20, kRight = 620, kBand = 40, kBandHeight = 30;
+  constexpr double kWidth = 640, kBand = 40, kBandHeight = 30, kText = Scale::kLeft;
   std::optional<std::pair<double, double>> seen;
-  if (z != nullptr && z->seen.any && std::isfinite(z->seen.min) && std::isfinite(z->seen.max))
-    seen = std::make_pair(z->seen.min, z->seen.max);
-  double lo = 0, hi = 1;
-  if (x) {
-    lo = x->first;
-    hi = x->second;
-  }
-  if (seen) {
-    if (!x) lo = seen->first, hi = seen->second;
-    lo = std::min(lo, seen->first);
-    hi = std::max(hi, seen->second);
-  }
-  if (!(hi > lo)) {
-    lo -= 0.5;
-    hi += 0.5;
-  }
-  const double pad = (hi - lo) * 0.05;
-  lo -= pad;
-  hi += pad;
-  auto at = [&](double v) { return kLeft + (v - lo) / (hi - lo) * (kRight - kLeft); };
+  if (z != nullptr && z->seen.any) seen = std::make_pair(z->seen.min, z->seen.max);
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth
-      << "\" height=\"150\" viewBox=\"0 0 " << kWidth << " 150\" role=\"img\">\n"
+      << "\" height=\"170\" viewBox=\"0 0 " << kWidth << " 170\" role=\"img\">\n"
       << "<title>z seen against the table's x range</title>\n"
       << "<style>text { font: 12px sans-serif; } .table { fill: #ccc; } "
          ".unreached { fill: #e06666; fill-opacity: 0.6; } .seen { fill: #3d85c6; }</style>\n";
-  if (x) {
-    out << "<rect class=\"table\" x=\"" << coord(at(x->first)) << "\" y=\"" << kBand
-        << "\" width=\"" << coord(at(x->second) - at(x->first)) << "\" height=\"" << kBandHeight
-        << "\"/>\n";
-    // The table never reached: all of it without z, else each end beyond the z seen.
-    auto unreached = [&](double a, double b) {
-      if (!(b > a)) return;
-      out << "<rect class=\"unreached\" x=\"" << coord(at(a)) << "\" y=\"" << kBand << "\" width=\""
-          << coord(at(b) - at(a)) << "\" height=\"" << kBandHeight << "\"/>\n";
-    };
-    if (!seen) {
-      unreached(x->first, x->second);
-    } else {
-      unreached(x->first, std::min(seen->first, x->second));
-      unreached(std::max(seen->second, x->first), x->second);
-    }
-    out << "<text x=\"" << coord(at(x->first)) << "\" y=\"" << kBand - 6 << "\">x " << num(x->first)
-        << "</text>\n"
-        << "<text x=\"" << coord(at(x->second)) << "\" y=\"" << kBand - 6
-        << "\" text-anchor=\"end\">" << num(x->second) << "</text>\n";
+  const std::string z_text =
+      seen ? "z from " + z_label(seen->first) + " to " + z_label(seen->second) : std::string();
+  if (!x) {
+    out << "<text x=\"" << coord(kText) << "\" y=\"" << kBand
+        << "\">the table's x has no finite breakpoint: nothing to draw z against</text>\n"
+        << "<text x=\"" << coord(kText) << "\" y=\"" << kBand + 20 << "\">"
+        << (seen ? z_text : "no value of z was seen") << "</text>\n</svg>\n";
+    return;
   }
+  // The scale covers the finite table and the finite ends of the z seen.
+  double lo = x->first, hi = x->second;
+  if (seen) {
+    for (const double v : {seen->first, seen->second}) {
+      if (!std::isfinite(v)) continue;
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+    }
+  }
+  const Scale scale(lo, hi);
+  auto at = [&](double v) { return scale.at(v); };
+  out << "<rect class=\"table\" x=\"" << coord(at(x->first)) << "\" y=\"" << kBand << "\" width=\""
+      << coord(at(x->second) - at(x->first)) << "\" height=\"" << kBandHeight << "\"/>\n";
+  // The table never reached: all of it without z, else each end beyond the z seen.
+  auto unreached = [&](double a, double b) {
+    if (!(b > a)) return;
+    out << "<rect class=\"unreached\" x=\"" << coord(at(a)) << "\" y=\"" << kBand << "\" width=\""
+        << coord(at(b) - at(a)) << "\" height=\"" << kBandHeight << "\"/>\n";
+  };
+  if (!seen) {
+    unreached(x->first, x->second);
+  } else {
+    unreached(x->first, std::min(seen->first, x->second));
+    unreached(std::max(seen->second, x->first), x->second);
+  }
+  out << "<text x=\"" << coord(at(x->first)) << "\" y=\"" << kBand - 6 << "\">x " << num(x->first)
+      << "</text>\n"
+      << "<text x=\"" << coord(at(x->second)) << "\" y=\"" << kBand - 6 << "\" text-anchor=\"end\">"
+      << num(x->second) << "</text>\n";
   if (seen) {
     const double a = at(seen->first), b = at(seen->second);
     out << "<rect class=\"seen\" x=\"" << coord(a) << "\" y=\"" << kBand + kBandHeight + 8
         << "\" width=\"" << coord(std::max(b - a, 2.0)) << "\" height=\"12\"/>\n"
         << "<text x=\"" << coord(a) << "\" y=\"" << kBand + kBandHeight + 36 << "\">z "
-        << num(seen->first) << "</text>\n"
+        << z_label(seen->first) << "</text>\n"
         << "<text x=\"" << coord(b) << "\" y=\"" << kBand + kBandHeight + 52
-        << "\" text-anchor=\"end\">" << num(seen->second) << "</text>\n";
+        << "\" text-anchor=\"end\">" << z_label(seen->second) << "</text>\n";
   } else {
-    out << "<text x=\"" << coord(kLeft) << "\" y=\"" << kBand + kBandHeight + 36
+    out << "<text x=\"" << coord(kText) << "\" y=\"" << kBand + kBandHeight + 36
         << "\">no value of z was seen</text>\n";
   }
-  out << "<text x=\"" << coord(kLeft)
-      << "\" y=\"140\" class=\"key\">grey: the table's x "
-         "range; red: never reached; blue: z seen</text>\n"
+  out << "<text x=\"" << coord(kText)
+      << "\" y=\"140\" class=\"key\">grey: the table's finite x range; red: beyond the z "
+         "seen, never reached;</text>\n"
+      << "<text x=\"" << coord(kText)
+      << "\" y=\"156\" class=\"key\">blue: from the smallest to the largest z seen; values "
+         "between them are not recorded</text>\n"
       << "</svg>\n";
 }
 
@@ -554,8 +596,9 @@ void write_html(std::ostream& out, const Run& run) {
       << title << "</h1>\n<p>Table of " << run.table_length << " rows";
   if (x) out << ", x from " << num(x->first) << " to " << num(x->second);
   out << "; " << blocks.size() << (blocks.size() == 1 ? " block" : " blocks") << ".</p>\n";
+  const auto finite = finite_span(run);
   for (const BlockReport& b : blocks)
-    block_html(out, b, x);
+    block_html(out, b, finite);
   out << "</body>\n</html>\n";
 }
 

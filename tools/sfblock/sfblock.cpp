@@ -223,8 +223,9 @@ Request parse(int nrhs, const mxArray* prhs[]) {
       r.state = static_cast<const mxArray*>(value.scalar_struct());
     } else if (key == "coverage") {
       r.coverage = value.text();
+      if (r.coverage.empty()) value.refuse_text("option 'coverage' needs a file name");
       const auto format = tools::coverage::format_of(r.coverage);
-      if (r.coverage.empty() || !format) {
+      if (!format) {
         value.refuse_text("option 'coverage' " + sfsim::quoted(r.coverage) + " " +
                           tools::coverage::kFormatFault);
       }

@@ -156,7 +156,8 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
                  "arguments")
       ->check(not_empty);
   run.add_option("--coverage", ra.coverage,
-                 "the coverage report of the run (FILE.json or FILE.html): per block the steps, "
+                 "the coverage report of the run (FILE.json or FILE.html): per block the steps "
+                 "begun (a solver's minor steps count as steps), "
                  "the function's calls, the line calls, the errors, each data item's min, max "
                  "and NaN count, and the chart's coverage objects with what was evaluated")
       ->check(not_empty)

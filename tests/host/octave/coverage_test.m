@@ -63,8 +63,9 @@ unwind_protect
   assert (! isfield (b.lines, "x_3"));
   assert ([b.data.x.nan, b.data.x.checks, b.data.y1.checks], [1 243 0]);
   ## Refused before anything runs, and no file made.
-  bad = {"cov.txt", "option 'coverage' 'cov.txt' does not end in .json or .html: the coverage report is written as JSON or HTML only";
-         fullfile(d, "none", "c.json"), ["option 'coverage': " fullfile(d, "none", "c.json") ": cannot write the file"]};
+  bad = {"", "sfblock: option 'coverage' needs a file name";
+         "cov.txt", "sfblock: option 'coverage' 'cov.txt' does not end in .json or .html: the coverage report is written as JSON or HTML only";
+         fullfile(d, "none", "c.json"), ["sfblock: option 'coverage': " fullfile(d, "none", "c.json") ": cannot write the file"]};
   for i = 1:rows (bad)
     msg = "";
     try
@@ -73,7 +74,7 @@ unwind_protect
       assert (err.identifier, "sfblock:option");
       msg = err.message;
     end_try_catch
-    assert (strncmp (msg, bad{i, 2}, numel (bad{i, 2})), true, msg);
+    assert (strncmp (msg, bad{i, 2}, numel (bad{i, 2})), "%s", msg);
   endfor
   assert (numel (dir (d)), 2 + 5);
 unwind_protect_cleanup

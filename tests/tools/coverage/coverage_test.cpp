@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ constexpr int kRows = 243;  // Harnvale c3
 
 std::string text(double v) {
   if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
   char b[40];
   const auto r = std::to_chars(b, b + sizeof b, v);
   return std::string(b, r.ptr);
@@ -27,15 +30,31 @@ std::string text(double v) {
 
 class Coverage : public Sfsim {
  protected:
-  // The table y = x^2 on x = i/10; `nan_at` puts NaN in that breakpoint.
-  std::string table(int nan_at = -1) {
+  // The table y = x^2 on x = i/10, its breakpoints at the keys of `x` replaced.
+  std::string table(const std::map<int, double>& x = {}) {
     std::string t = "x,y\n";
+    x_.clear();
+    y_.clear();
     for (int i = 0; i < kRows; ++i) {
-      x_.push_back(i == nan_at ? std::nan("") : i / 10.0);
+      x_.push_back(x.contains(i) ? x.at(i) : i / 10.0);
       y_.push_back((i / 10.0) * (i / 10.0));
       t += text(x_.back()) + "," + text(y_.back()) + "\n";
     }
     return file("table.csv", t);
+  }
+  std::string queries(const std::vector<double>& z) {
+    std::string zs;
+    for (double v : z)
+      zs += text(v) + "\n";
+    return file("z.txt", zs);
+  }
+  // What tests/support/check_html.py says of a page.
+  std::string check_html(const std::string& page) {
+    const std::string check = "python3 " + sfsim_test::quote(SF_CHECK_HTML) + " " +
+                              sfsim_test::quote(path(page).string()) + " > check.txt 2>&1";
+    const int status =
+        std::system(("cd " + sfsim_test::quote(dir_.string()) + " && " + check).c_str());
+    return sfsim_test::read_file(path("check.txt")) + (status == 0 ? "" : "(exit status not 0)\n");
   }
   std::vector<double> x_, y_;
 };
@@ -73,10 +92,7 @@ TEST_F(Coverage, FiguresOfARunOfOneAndOfTwoBlocks) {
   const std::string t = table();
   // Queries below, inside and above the table, one NaN.
   const std::vector<double> z{3, -1, std::nan(""), 25, 7.55};
-  std::string zs;
-  for (double v : z)
-    zs += text(v) + "\n";
-  file("z.txt", zs);
+  queries(z);
   for (const int blocks : {1, 2}) {
     SCOPED_TRACE(blocks);
     const std::string out =
@@ -121,7 +137,7 @@ TEST_F(Coverage, FiguresOfARunOfOneAndOfTwoBlocks) {
 }
 
 TEST_F(Coverage, ARunThatFailsAtItsFirstStep) {
-  const std::string t = table(12);
+  const std::string t = table({{12, std::nan("")}});
   const auto r = sfsim({"run", "--model", "Harnvale", "--chart", "3", "--table", t, "--z-range",
                         "0:1:2", "--blocks", "2", "--coverage", "cov.json"});
   EXPECT_EQ(r.code, 1) << r.err;
@@ -177,11 +193,8 @@ TEST_F(Coverage, HtmlPageIsWellFormedAndSelfContained) {
   ok({"run", "--model", "Harnvale", "--chart", "3", "--table", t, "--z-range", "5:9:3", "--blocks",
       "2", "--coverage", "cov.html"});
   const std::string page = sfsim_test::read_file(path("cov.html"));
-  const std::string check = "python3 " + sfsim_test::quote(SF_CHECK_HTML) + " " +
-                            sfsim_test::quote(path("cov.html").string()) + " > check.txt 2>&1";
-  EXPECT_EQ(std::system(("cd " + sfsim_test::quote(dir_.string()) + " && " + check).c_str()), 0);
   // A picture and three tables per block.
-  EXPECT_EQ(sfsim_test::read_file(path("check.txt")), "svg 2\ntable 6\n");
+  EXPECT_EQ(check_html("cov.html"), "svg 2\ntable 6\n");
   // Per block: the z seen, [5, 9], and the two ends of the table (x 0 to 24.2) never
   // reached.
   auto count = [&](const std::string& what) {
@@ -194,6 +207,75 @@ TEST_F(Coverage, HtmlPageIsWellFormedAndSelfContained) {
   EXPECT_EQ(count(">9</text>"), 2u);
   EXPECT_EQ(count("class=\"unreached\""), 4u);
   EXPECT_EQ(count("class=\"seen\""), 2u);
+}
+
+// The picture of tables and queries with infinite or huge ends: plain coordinates,
+// infinite z ends marked off the scale, and a table with nothing finite said so.
+TEST_F(Coverage, PictureOfHostileTablesAndQueries) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  std::map<int, double> all_nan;
+  for (int i = 0; i < kRows; ++i)
+    all_nan[i] = std::nan("");
+  struct Case {
+    std::string name;
+    std::map<int, double> x;
+    std::vector<double> z;
+    std::vector<std::string> shown;
+  };
+  const std::vector<Case> cases{
+      {"x from -Inf to Inf",
+       {{0, -kInf}, {kRows - 1, kInf}},
+       {3},
+       {">x 0.1</text>", ">z 3</text>"}},
+      {"x from -1e308 to 1e308", {{0, -1e308}, {kRows - 1, 1e308}}, {3}, {">x -1e+308</text>"}},
+      {"z with infinite ends",
+       {},
+       {kInf, -kInf, 3, std::nan("")},
+       {">z -Inf, below the table</text>", ">Inf, above the table</text>"}},
+      {"no finite breakpoint", all_nan, {1}, {"the table's x has no finite breakpoint"}},
+      {"a gap in z", {}, {0, 10}, {"values between them are not recorded"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string t = table(c.x);
+    queries(c.z);
+    sfsim({"run", "--model", "Harnvale", "--chart", "3", "--table", t, "--z", "z.txt", "--coverage",
+           "cov.html"});
+    EXPECT_EQ(check_html("cov.html"), "svg 1\ntable 3\n");
+    const std::string page = sfsim_test::read_file(path("cov.html"));
+    for (const std::string& shown : c.shown)
+      EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    EXPECT_EQ(page.find("no value of z was seen"), std::string::npos);
+  }
+}
+
+// Time mode: a block called in the solver's minor steps counts each as a step; a
+// discrete block steps at its sample hits only.
+TEST_F(Coverage, StepsInTimeMode) {
+  const std::string t = table();
+  file("in.csv", "time,z\n0,0\n0.04,4\n");
+  constexpr int kMajor = 5, kOde4Minor = 3;  // t = 0, 0.01, ..., 0.04
+  for (const bool continuous : {true, false}) {
+    SCOPED_TRACE(continuous ? "continuous" : "discrete, period 0.02");
+    std::vector<std::string> args{"run",     "--model", "Harnvale", "--chart",    "3",
+                                  "--table", t,         "--input",  "in.csv",     "--solver",
+                                  "ode4",    "--rate",  "discrete", "--coverage", "cov.json"};
+    if (continuous) args[12] = "continuous";
+    if (!continuous) args.insert(args.end(), {"--sample-time", "0.02"});
+    const std::string out = ok(args);
+    long steps = 0;
+    for (int k = 0; k < kMajor; ++k)
+      steps += continuous ? 1 + kOde4Minor : (k % 2 == 0);
+    EXPECT_EQ(y1_column(out).size(), static_cast<std::size_t>(kMajor));
+    const Json block = Json::parse(sfsim_test::read_file(path("cov.json"))).at("blocks").at(0);
+    EXPECT_EQ(block.at("steps"), steps);
+    EXPECT_EQ(block.at("function").at("calls"), steps);
+    EXPECT_EQ(block.at("lines"), (Json{{"3", steps}, {"-3", steps}}));
+    const Json& z = block.at("data").at("z");
+    EXPECT_EQ(z.at("checks"), steps);
+    EXPECT_EQ(z.at("min"), 0.0);
+    EXPECT_EQ(z.at("max"), 4.0);
+  }
 }
 
 }  // namespace
