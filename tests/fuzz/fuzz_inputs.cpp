@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)z;
       }
     }
-  } catch (const sfsim::InputError&) {
+  } catch (const sfsim::UserError&) {
   }
   return 0;
 }

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const std::size_t rows = mat::read_vector(path, "x").size();
     if (mat::read_table(path, "x", "y", rows, "the fuzzer").x.size() != rows) stop("table rows");
-  } catch (const sfsim::InputError&) {
+  } catch (const sfsim::UserError&) {
   }
   try {
     std::unique_ptr<sfsim::Queries> q = mat::read_queries(path, "z");
@@ -31,21 +31,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (double z = 0; q->next(z);)
       ++n;
     if (n != q->count() || n == 0) stop("queries counted and read differ");
-  } catch (const sfsim::InputError&) {
+  } catch (const sfsim::UserError&) {
   }
   try {  // written back, read again and written again: the same bytes
     std::ostringstream out;
     mat::write_value(out, mat::kStateVariable, mat::read_state(path).get());
     once = out.str();
     fuzz::scratch_file(reinterpret_cast<const std::uint8_t*>(once.data()), once.size());
-  } catch (const sfsim::InputError&) {
+  } catch (const sfsim::UserError&) {
   }
   if (!once.empty()) {
     try {
       std::ostringstream twice;
       mat::write_value(twice, mat::kStateVariable, mat::read_state(path).get());
       if (once != twice.str()) stop("a state changed on its way back");
-    } catch (const sfsim::InputError& e) {
+    } catch (const sfsim::UserError& e) {
       stop(std::string("a state written back is refused: ") + e.what());
     }
   }

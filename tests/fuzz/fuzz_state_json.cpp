@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    twice.c_str());
       std::abort();
     }
-  } catch (const sfsim::InputError&) {
+  } catch (const sfsim::UserError&) {
   } catch (const std::runtime_error&) {  // host errors, and values JSON cannot express
   }
   account.finish("reading a state");

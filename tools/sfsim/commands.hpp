@@ -1,6 +1,6 @@
 // sfsim's commands, one file each (run.cpp, debug.cpp, default_run.cpp, query.cpp); main.cpp
 // reads the command line and calls them. Each returns the exit status, or throws
-// InputError (exit 2) or host::HostError (exit 1).
+// UserError (exit 2) or host::HostError (exit 1).
 #pragma once
 
 #include <chrono>
@@ -14,7 +14,7 @@
 namespace sfsim {
 
 inline constexpr int kExitHostError = 1;
-inline constexpr int kExitInputError = 2;
+inline constexpr int kExitUserError = 2;
 
 inline constexpr std::uint64_t kDefaultTraceLimit = std::uint64_t{1} << 30;
 

@@ -43,24 +43,24 @@ int debug_command(const RunArgs& a, const std::string& commands) {
   const NamedFile* on_stdout = output_on(outputs, 1);
   if (interactive && on_stdout) {
     if (on_stdout->option == "--out")
-      throw InputError(
+      throw UserError(
           "an interactive session shows the debugger on standard output: give the CSV a file "
           "with --out FILE (or give the commands with --commands FILE)");
-    throw InputError("an interactive session shows the debugger on standard output: give " +
-                     on_stdout->option + " a file other than standard output");
+    throw UserError("an interactive session shows the debugger on standard output: give " +
+                    on_stdout->option + " a file other than standard output");
   }
   if (!interactive) {
     if (is_standard_stream(path))
       for (const NamedFile& input : {NamedFile{"--table", a.table}, NamedFile{"--z", a.z_file},
                                      NamedFile{"--input", a.time.input}})
         if (is_standard_stream(input.path))
-          throw InputError("the commands and " + input.option +
-                           " both read standard input (-); give one of them a file");
+          throw UserError("the commands and " + input.option +
+                          " both read standard input (-); give one of them a file");
     check_distinct({{"--commands", path}}, outputs);
     if (on_stdout) {
       if (const NamedFile* on_stderr = output_on(outputs, 2))
-        throw InputError(on_stdout->option + " writes to standard output and " + on_stderr->option +
-                         " to standard error: the debugger's own output needs one of them");
+        throw UserError(on_stdout->option + " writes to standard output and " + on_stderr->option +
+                        " to standard error: the debugger's own output needs one of them");
     }
   }
   // The debugger's own output never mixes with the run's files: it goes to standard

@@ -95,8 +95,8 @@ bool Debugger::written() {
 
 void Debugger::check_output() const {
   if (write_failed_)
-    throw InputError(std::string(out_ == stdout ? "standard output" : "standard error") +
-                     ": write error; the debugger's session was cut short");
+    throw UserError(std::string(out_ == stdout ? "standard output" : "standard error") +
+                    ": write error; the debugger's session was cut short");
 }
 
 void Debugger::attach(RunHooks& hooks) {

@@ -32,7 +32,7 @@ class CommandSource {
 };
 
 // The lines of a file ("-": standard input), each echoed to `echo` after the prompt.
-// InputError when the file cannot be opened.
+// UserError when the file cannot be opened.
 std::unique_ptr<CommandSource> file_commands(const std::string& path, std::FILE* echo);
 // The terminal on standard input: a prompt with line editing and history.
 std::unique_ptr<CommandSource> terminal_commands();
@@ -50,7 +50,7 @@ class Debugger {
   void attach(RunHooks& hooks);
   // The run is over: unhooks and says how it ended.
   void finish(const RunResult& result);
-  // InputError when what the debugger wrote could not be written (the session then
+  // UserError when what the debugger wrote could not be written (the session then
   // ended at once, as a quit does).
   void check_output() const;
 

@@ -36,9 +36,9 @@ using host::engine::Engine;
 int default_command(const std::string& out_dir) {
   std::error_code ec;
   if (std::filesystem::exists(out_dir, ec) && !std::filesystem::is_directory(out_dir, ec))
-    throw InputError(out_dir + ": is not a folder");
+    throw UserError(out_dir + ": is not a folder");
   std::filesystem::create_directories(out_dir, ec);
-  if (ec) throw InputError(out_dir + ": cannot make the folder: " + ec.message());
+  if (ec) throw UserError(out_dir + ": cannot make the folder: " + ec.message());
 
   struct Summary {
     std::string chart;
@@ -97,7 +97,7 @@ int default_command(const std::string& out_dir) {
     hooks.progress = std::ref(progress);
     RunResult result = simulate(engine, plugin, spec, hooks);
     progress.finish();
-    if (result.refused) throw InputError(plugin.path() + ": " + result.error);
+    if (result.refused) throw UserError(plugin.path() + ": " + result.error);
     Plot table{s.chart + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
     points.render(table, f.svg->stream(), f.svg->path());
     s.steps = result.steps;

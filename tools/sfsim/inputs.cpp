@@ -43,19 +43,19 @@ class FileQueries : public Queries {
       if (content.empty()) {
         since_query += text.size() + 1;
         if (since_query > kMaxBytesWithoutQuery)
-          throw InputError(at(path_, check.line_number()) + "more than " +
-                           std::to_string(kMaxBytesWithoutQuery) + " bytes without a query");
+          throw UserError(at(path_, check.line_number()) + "more than " +
+                          std::to_string(kMaxBytesWithoutQuery) + " bytes without a query");
         continue;
       }
       since_query = 0;
       auto number = parse_number(content);
       if (!number)
-        throw InputError(at(path_, check.line_number()) + quoted(content) + " " +
-                         number_fault(content));
+        throw UserError(at(path_, check.line_number()) + quoted(content) + " " +
+                        number_fault(content));
       if (!regular) kept_.push_back(*number);
       ++count_;
     }
-    if (count_ == 0) throw InputError(path_ + ": the file holds no query");
+    if (count_ == 0) throw UserError(path_ + ": the file holds no query");
     if (regular) reader_ = std::make_unique<LineReader>(path, check.bytes());
   }
   bool next(double& z) override {
@@ -69,12 +69,12 @@ class FileQueries : public Queries {
       if (content.empty()) continue;
       auto number = parse_number(content);
       if (!number || read_ == count_)
-        throw InputError(at(path_, reader_->line_number()) + "the file changed during the run");
+        throw UserError(at(path_, reader_->line_number()) + "the file changed during the run");
       ++read_;
       z = *number;
       return true;
     }
-    if (read_ != count_) throw InputError(path_ + ": the file changed during the run");
+    if (read_ != count_) throw UserError(path_ + ": the file changed during the run");
     return false;
   }
   std::int64_t count() const override { return count_; }
@@ -105,9 +105,9 @@ class RangeQueries : public Queries {
 
 std::ifstream open_input(const std::string& path) {
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw InputError(path + ": is a folder, not a file");
+  if (std::filesystem::is_directory(path, ec)) throw UserError(path + ": is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(path + ": cannot open the file (missing or unreadable)");
+  if (!in) throw UserError(path + ": cannot open the file (missing or unreadable)");
   return in;
 }
 
@@ -130,17 +130,16 @@ bool LineReader::next(std::string_view& line) {
     try {
       c = buf->sbumpc();
     } catch (...) {
-      throw InputError(path_ + ": read error");
+      throw UserError(path_ + ": read error");
     }
     if (c == std::char_traits<char>::eof()) break;
     any = true;
     if (++bytes_ > max_bytes_)
-      throw InputError(path_ + ": the file is larger than " + std::to_string(max_bytes_) +
-                       " bytes");
+      throw UserError(path_ + ": the file is larger than " + std::to_string(max_bytes_) + " bytes");
     if (c == '\n') break;
     if (text_.size() == kMaxLine)
-      throw InputError(at(path_, line_ + 1) + "the line is longer than " +
-                       std::to_string(kMaxLine) + " bytes");
+      throw UserError(at(path_, line_ + 1) + "the line is longer than " + std::to_string(kMaxLine) +
+                      " bytes");
     text_ += static_cast<char>(c);
   }
   if (!any) return false;
@@ -172,37 +171,37 @@ Table read_table(const std::string& path, std::size_t rows, const std::string& w
         // A first cell that is a number too large for a double is a fault, not a
         // header.
         if (read_number(fields[0]).kind != NumberText::NotANumber)
-          throw InputError(at(name, line) + "column x: " + quoted(fields[0]) + " " +
-                           number_fault(fields[0]));
+          throw UserError(at(name, line) + "column x: " + quoted(fields[0]) + " " +
+                          number_fault(fields[0]));
         continue;
       }
     }
     if (fields.size() != 2)
-      throw InputError(at(name, line) + "expected 2 columns (x,y), found " +
-                       std::to_string(fields.size()));
+      throw UserError(at(name, line) + "expected 2 columns (x,y), found " +
+                      std::to_string(fields.size()));
     static const char* names[2] = {"x", "y"};
     double v[2];
     for (int c = 0; c < 2; ++c) {
       auto number = parse_number(fields[c]);
       if (!number)
-        throw InputError(at(name, line) + "column " + names[c] + ": " + quoted(fields[c]) + " " +
-                         number_fault(fields[c]));
+        throw UserError(at(name, line) + "column " + names[c] + ": " + quoted(fields[c]) + " " +
+                        number_fault(fields[c]));
       v[c] = *number;
     }
     if (table.x.size() == rows)
-      throw InputError(at(name, line) + "row " + std::to_string(rows + 1) + " is one too many: " +
-                       what + " needs exactly " + std::to_string(rows) + " rows");
+      throw UserError(at(name, line) + "row " + std::to_string(rows + 1) + " is one too many: " +
+                      what + " needs exactly " + std::to_string(rows) + " rows");
     table.x.push_back(v[0]);
     table.y.push_back(v[1]);
     last_row_line = line;
   }
   if (in.line_number() == 0)
-    throw InputError(name + ": the file is empty: " + what + " needs exactly " +
-                     std::to_string(rows) + " rows");
+    throw UserError(name + ": the file is empty: " + what + " needs exactly " +
+                    std::to_string(rows) + " rows");
   if (table.x.size() != rows)
-    throw InputError(at(name, std::max(last_row_line, in.line_number())) + "the table has " +
-                     std::to_string(table.x.size()) + " rows, but " + what + " needs exactly " +
-                     std::to_string(rows) + " rows");
+    throw UserError(at(name, std::max(last_row_line, in.line_number())) + "the table has " +
+                    std::to_string(table.x.size()) + " rows, but " + what + " needs exactly " +
+                    std::to_string(rows) + " rows");
   return table;
 }
 
@@ -225,12 +224,12 @@ Range parse_range_spec(const std::string& spec) {
   auto c2 = c1 == std::string_view::npos ? c1 : s.find(':', c1 + 1);
   const std::string where = "--z-range " + quoted(std::string_view(spec)) + ": ";
   if (c2 == std::string_view::npos || s.find(':', c2 + 1) != std::string_view::npos)
-    throw InputError(where + "expected A:B:K");
+    throw UserError(where + "expected A:B:K");
   auto end = [&](std::string_view text, const char* name) {
     ReadNumber r = read_number(text);
-    if (r.kind == NumberText::OutOfRange) throw InputError(where + name + " " + number_fault(text));
+    if (r.kind == NumberText::OutOfRange) throw UserError(where + name + " " + number_fault(text));
     if (r.kind != NumberText::Number || !std::isfinite(r.value))
-      throw InputError(where + name + " is not a finite number");
+      throw UserError(where + name + " is not a finite number");
     return r.value;
   };
   Range r;
@@ -239,7 +238,7 @@ Range parse_range_spec(const std::string& spec) {
   auto kt = trim(s.substr(c2 + 1));
   const bool digits =
       !kt.empty() && std::all_of(kt.begin(), kt.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!digits) throw InputError(where + "K is not a whole number of at least 1");
+  if (!digits) throw UserError(where + "K is not a whole number of at least 1");
   std::int64_t k = 0;
   for (char c : kt) {
     if (k > kMaxQueries / 10) {
@@ -248,9 +247,9 @@ Range parse_range_spec(const std::string& spec) {
     }
     k = 10 * k + (c - '0');
   }
-  if (k < 1) throw InputError(where + "K is not a whole number of at least 1");
+  if (k < 1) throw UserError(where + "K is not a whole number of at least 1");
   if (k > kMaxQueries)
-    throw InputError(where + "K is too large (at most " + std::to_string(kMaxQueries) + ")");
+    throw UserError(where + "K is too large (at most " + std::to_string(kMaxQueries) + ")");
   r.k = k;
   return r;
 }

@@ -1,5 +1,5 @@
 // The user's input files and values: tables, query lists and query ranges. Every
-// fault is an InputError whose message names the file, the line and the fault.
+// fault is a UserError whose message names the file, the line and the fault.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,10 @@
 
 namespace sfsim {
 
-// A usage, input or output error (exit status 2).
-struct InputError : std::runtime_error {
+// A fault in what the user asked for or gave: a usage error, an input that cannot be
+// read or is wrong, an output that cannot be written (exit status 2). Host errors are
+// host::HostError (exit status 1).
+struct UserError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
@@ -23,7 +25,7 @@ inline constexpr std::size_t kMaxLine = 4096;
 inline constexpr std::uint64_t kMaxTableBytes = 64ull << 20;
 inline constexpr std::uint64_t kMaxBytesWithoutQuery = 1ull << 20;
 
-// An input file opened for reading; InputError for a folder or a file that cannot
+// An input file opened for reading; UserError for a folder or a file that cannot
 // be opened.
 std::ifstream open_input(const std::string& path);
 
@@ -31,7 +33,7 @@ std::ifstream open_input(const std::string& path);
 std::string input_name(const std::string& path);
 
 // The lines of a text file, one at a time, without their line ends; a UTF-8 byte
-// order mark before the first line is skipped; "-" reads standard input. InputError
+// order mark before the first line is skipped; "-" reads standard input. UserError
 // for a line longer than kMaxLine, for a file that goes on past `max_bytes`, and for
 // a read error.
 class LineReader {
@@ -85,7 +87,7 @@ struct Range {
 };
 // The most queries a range may ask for: step numbers stay exact as doubles.
 inline constexpr std::int64_t kMaxQueries = std::int64_t{1} << 53;
-// "A:B:K"; InputError naming what is wrong.
+// "A:B:K"; UserError naming what is wrong.
 Range parse_range_spec(const std::string& spec);
 std::unique_ptr<Queries> range_queries(const Range& range);
 

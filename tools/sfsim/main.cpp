@@ -46,9 +46,9 @@ std::string parser_message(std::string text, int argc, char** argv) {
 int help(int code) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "sfsim: standard output: write error\n");
-    return kExitInputError;
+    return kExitUserError;
   }
-  return code == 0 ? 0 : kExitInputError;
+  return code == 0 ? 0 : kExitUserError;
 }
 
 // The version and the plug-ins found; status 2 when a model's plug-in is not usable.
@@ -56,7 +56,7 @@ int version_command() {
   TextOutput out("");
   const bool all = print_version(out.stream());
   out.commit();
-  return all ? 0 : kExitInputError;
+  return all ? 0 : kExitUserError;
 }
 
 // The options of a run, shared by run and debug.
@@ -266,23 +266,23 @@ int run_command_line(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "sfsim: %s\nRun with --help for more information.\n",
                  parser_message(e.what(), argc, argv).c_str());
-    return kExitInputError;
+    return kExitUserError;
   }
 
   try {
     if (version) return version_command();
     if ((*run || *debug || *query) && out_dir_option->count() > 0)
-      throw InputError("--out-dir is the folder of the default run (without a command); with " +
-                       std::string(*run     ? "run, name the files with --out and --plot"
-                                   : *debug ? "debug, name the files with --out and --plot"
-                                            : "query, the output goes to standard output"));
+      throw UserError("--out-dir is the folder of the default run (without a command); with " +
+                      std::string(*run     ? "run, name the files with --out and --plot"
+                                  : *debug ? "debug, name the files with --out and --plot"
+                                           : "query, the output goes to standard output"));
     if (*run) return run_command(ra);
     if (*debug) return debug_command(ra, commands);
     if (*query) return query_command(q_model, q_plugin, q_args);
     return default_command(out_dir);
-  } catch (const InputError& e) {
+  } catch (const UserError& e) {
     std::fprintf(stderr, "sfsim: %s\n", printable(e.what()).c_str());
-    return kExitInputError;
+    return kExitUserError;
   } catch (const host::HostError& e) {
     std::fprintf(
         stderr, "sfsim: %s\n",

@@ -131,7 +131,7 @@ MatPtr open_for_reading(const std::string& path) {
   return mat;
 }
 
-// The whole variable of that name; InputError when the file has none or it cannot
+// The whole variable of that name; UserError when the file has none or it cannot
 // be read in full.
 VarPtr read_variable(mat_t* mat, const std::string& path, const std::string& name) {
   last_log().clear();

@@ -1,7 +1,7 @@
 // MAT-files (MATLAB's level 5 format, as `save -v6` and `save -v7` write them)
 // for sfsim's tables, queries, results and saved states. They are read with matio
 // after their structure has been checked here, and written here. Every fault is an
-// InputError naming the file and, where one is at fault, the variable: a missing
+// UserError naming the file and, where one is at fault, the variable: a missing
 // variable, a wrong class or size, a complex or sparse value, data that does not
 // fill what its dimensions claim, a truncated or corrupt file.
 #pragma once
@@ -20,7 +20,7 @@
 
 namespace sfsim::mat {
 
-// The InputError of a MAT-file's fault: "<path>: <what>", and with the variable
+// The UserError of a MAT-file's fault: "<path>: <what>", and with the variable
 // "<path>: variable '<name>': <what>".
 [[noreturn]] void fail(const std::string& path, const std::string& what);
 [[noreturn]] void fail_variable(const std::string& path, const std::string& name,
@@ -54,7 +54,7 @@ inline constexpr std::int64_t kMaxResultRows = (0xffffffffll - 56) / 8;
 // removed on destruction.
 class ResultColumns {
  public:
-  // InputError when `expected_rows` is more than a MAT-file holds or the scratch
+  // UserError when `expected_rows` is more than a MAT-file holds or the scratch
   // file cannot be made.
   ResultColumns(const std::string& path, std::int64_t expected_rows);
   ~ResultColumns();
@@ -65,7 +65,7 @@ class ResultColumns {
   void add(std::int64_t step, double time, double z, double y1);
   bool failed() const { return failed_; }
   // The MAT-file's bytes into `out` (an output file of sfsim's, which checks its
-  // own writes); InputError when the rows could not all be kept.
+  // own writes); UserError when the rows could not all be kept.
   void write(std::ostream& out);
 
  private:

@@ -13,7 +13,7 @@ namespace sfsim::mat::detail {
 inline constexpr int kMaxMatDepth = 32;
 inline constexpr std::uint64_t kMaxMatVariableBytes = 256ull << 20;
 
-// InputError naming the file, and the variable where one is at fault, unless:
+// UserError naming the file, and the variable where one is at fault, unless:
 // the file is a MAT-file of version 5; its variables lie within it, the last ending
 // where the file ends; every array's sub-elements lie within it; every numeric or
 // char array's data holds exactly what its dimensions and class claim; every struct

@@ -9,7 +9,7 @@
 namespace sfsim::mat {
 
 void fail(const std::string& path, const std::string& what) {
-  throw InputError(path + ": " + what);
+  throw UserError(path + ": " + what);
 }
 
 void fail_variable(const std::string& path, const std::string& name, const std::string& what) {

@@ -10,7 +10,7 @@ namespace sfsim::mat {
 namespace {
 
 [[noreturn]] void unavailable(const std::string& path) {
-  throw InputError(path + ": this sfsim was built without MAT-file support (matio)");
+  throw UserError(path + ": this sfsim was built without MAT-file support (matio)");
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ struct Reader {
   mutable int depth = 0;
 
   [[noreturn]] void fail(const std::string& where, const std::string& what) const {
-    throw InputError(source + ": " + where + ": " + what);
+    throw UserError(source + ": " + where + ": " + what);
   }
 
   const Json& member(const Json& v, const char* key, const std::string& where) const {
@@ -335,29 +335,29 @@ Json read_json_file(const std::string& path) {
   char buffer[65536];
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
     if (text.size() + static_cast<std::size_t>(in.gcount()) > kMaxJsonBytes)
-      throw InputError(path + ": the file is larger than " + std::to_string(kMaxJsonBytes) +
-                       " bytes");
+      throw UserError(path + ": the file is larger than " + std::to_string(kMaxJsonBytes) +
+                      " bytes");
     text.append(buffer, static_cast<std::size_t>(in.gcount()));
   }
-  if (in.bad()) throw InputError(path + ": read error");
+  if (in.bad()) throw UserError(path + ": read error");
   // Arrays and objects nested deeper than any value sfsim reads are refused while
   // parsing, before they are built.
   Json::parser_callback_t limit_depth = [&](int depth, Json::parse_event_t event, Json&) {
     if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
         depth > 3 * kMaxJsonDepth + 3)
-      throw InputError(path + ": values nested more than " + std::to_string(kMaxJsonDepth) +
-                       " deep");
+      throw UserError(path + ": values nested more than " + std::to_string(kMaxJsonDepth) +
+                      " deep");
     return true;
   };
   try {
     return Json::parse(text, limit_depth);
   } catch (const Json::parse_error& e) {
     // The library's message carries the line and column of the fault.
-    throw InputError(path + ": not valid JSON: " + e.what());
+    throw UserError(path + ": not valid JSON: " + e.what());
   } catch (const Json::out_of_range& e) {
-    throw InputError(path + ": a number is out of the range of a double: " + e.what());
+    throw UserError(path + ": a number is out of the range of a double: " + e.what());
   } catch (const Json::exception& e) {
-    throw InputError(path + ": not a value sfsim can read: " + e.what());
+    throw UserError(path + ": not a value sfsim can read: " + e.what());
   }
 }
 

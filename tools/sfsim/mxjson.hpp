@@ -27,7 +27,7 @@ inline constexpr std::size_t kMaxJsonBytes = 64u << 20;
 // Throws std::runtime_error for a value it cannot express (a complex array).
 Json to_json(const mxArray* array);
 
-// A new array (owned by the caller). Throws InputError naming `source` and the place
+// A new array (owned by the caller). Throws UserError naming `source` and the place
 // inside the value for anything that is not such a value.
 host::engine::MxPtr from_json(const Json& value, const std::string& source);
 
@@ -37,7 +37,7 @@ std::string dump(const Json& value);
 // The same on one line, without blanks.
 std::string dump_line(const Json& value);
 
-// Parses a whole file; InputError names the file, and the line of a syntax error.
+// Parses a whole file; UserError names the file, and the line of a syntax error.
 Json read_json_file(const std::string& path);
 
 }  // namespace sfsim

@@ -38,15 +38,15 @@ std::string system_error_text(int code) {
 }
 
 // The file a chain of symbolic links ends at (the path itself when it is no link);
-// InputError for a chain that loops or cannot be read.
+// UserError for a chain that loops or cannot be read.
 fs::path link_target(const std::string& path) {
   fs::path p(path);
   std::error_code ec;
   for (int hops = 0; fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
     if (hops == 40)
-      throw InputError(path + ": cannot write the file: too many levels of symbolic links");
+      throw UserError(path + ": cannot write the file: too many levels of symbolic links");
     fs::path next = fs::read_symlink(p, ec);
-    if (ec) throw InputError(path + ": cannot write the file: " + ec.message());
+    if (ec) throw UserError(path + ": cannot write the file: " + ec.message());
     p = next.is_absolute() ? next : p.parent_path() / next;
   }
   return p;
@@ -78,12 +78,12 @@ fs::path scratch_beside(const std::string& path) {
 void Scratch::pick(const fs::path& place) {
   remove();
   path_ = scratch_beside(place.string());
-  if (path_.empty()) throw InputError(place.string() + ": cannot write the file: no free name");
+  if (path_.empty()) throw UserError(place.string() + ": cannot write the file: no free name");
   slot_ = host::os::register_scratch(path_.string());
   if (slot_ < 0) {
     path_.clear();
-    throw InputError(place.string() +
-                     ": cannot write the file: too many outputs or too long a name");
+    throw UserError(place.string() +
+                    ": cannot write the file: too many outputs or too long a name");
   }
 }
 
@@ -109,8 +109,8 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
   std::error_code ec;
   const fs::file_status status = fs::status(place_, ec);  // what a link leads to
   if (ec && status.type() != fs::file_type::not_found)
-    throw InputError(path_ + ": cannot write the file: " + ec.message());
-  if (fs::is_directory(status)) throw InputError(path_ + ": is a folder, not a file");
+    throw UserError(path_ + ": cannot write the file: " + ec.message());
+  if (fs::is_directory(status)) throw UserError(path_ + ": is a folder, not a file");
   // A device or a pipe cannot be replaced by renaming; it is written directly.
   bool direct = fs::exists(status) && !fs::is_regular_file(status);
   if (fs::is_symlink(fs::symlink_status(place_, ec))) {
@@ -128,14 +128,14 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
   if (direct || stream_file) {
     errno = 0;
     out_.open(path_, stream_file ? std::ios::binary | std::ios::app : std::ios::binary);
-    if (!out_) throw InputError(path_ + ": cannot write the file: " + system_error_text(errno));
+    if (!out_) throw UserError(path_ + ": cannot write the file: " + system_error_text(errno));
     direct_ = true;
     return;
   }
   fs::path folder = place_.parent_path();
   if (folder.empty()) folder = ".";
   if (!fs::is_directory(folder, ec))
-    throw InputError(path_ + ": cannot write the file: no folder " + folder.string());
+    throw UserError(path_ + ": cannot write the file: no folder " + folder.string());
   const fs::file_status target = fs::status(place_, ec);
   if (fs::is_regular_file(target)) {
     keep_mode_ = true;
@@ -147,8 +147,8 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
   if (!out_) {
     const int code = errno;
     scratch_.remove();
-    throw InputError(path_ + ": cannot write the file: cannot make a file beside it: " +
-                     system_error_text(code));
+    throw UserError(path_ + ": cannot write the file: cannot make a file beside it: " +
+                    system_error_text(code));
   }
   // Nobody reads the new content who could not read the old.
   if (keep_mode_)
@@ -161,7 +161,7 @@ OutputFile::~OutputFile() {
 
 void OutputFile::fail(const std::string& what) {
   discard();
-  throw InputError(path_ + ": " + what);
+  throw UserError(path_ + ": " + what);
 }
 
 void OutputFile::commit() {
@@ -209,7 +209,7 @@ void TextOutput::commit() {
   }
   std::cout.flush();
   if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout))
-    throw InputError("standard output: write error");
+    throw UserError("standard output: write error");
 }
 
 void check_distinct(const std::vector<NamedFile>& inputs, const std::vector<NamedFile>& outputs) {
@@ -219,13 +219,13 @@ void check_distinct(const std::vector<NamedFile>& inputs, const std::vector<Name
     if (!named(out)) continue;
     for (const NamedFile& in : inputs) {
       if (named(in) && same_file(in.path, out.path))
-        throw InputError(out.path + ": " + out.option + " would overwrite the input of " +
-                         in.option);
+        throw UserError(out.path + ": " + out.option + " would overwrite the input of " +
+                        in.option);
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (named(outputs[j]) && same_file(outputs[j].path, out.path))
-        throw InputError(out.path + ": " + out.option + " and " + outputs[j].option +
-                         " name the same file");
+        throw UserError(out.path + ": " + out.option + " and " + outputs[j].option +
+                        " name the same file");
     }
   }
 }

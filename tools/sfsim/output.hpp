@@ -31,7 +31,7 @@ class Scratch {
   Scratch& operator=(const Scratch&) = delete;
   const std::filesystem::path& path() const { return path_; }
   bool empty() const { return path_.empty(); }
-  // Picks and registers a name beside `place` (the file is not made); InputError
+  // Picks and registers a name beside `place` (the file is not made); UserError
   // naming `place` when there is none to be had.
   void pick(const std::filesystem::path& place);
   // Removes the file (if any) and forgets the name.
@@ -47,7 +47,7 @@ class Scratch {
 class OutputFile {
  public:
   // Makes the scratch file beside `path` (beside the file a link leads to);
-  // InputError when the place cannot take a file (no such folder, a folder of that
+  // UserError when the place cannot take a file (no such folder, a folder of that
   // name, a name too long, no permission), saying what failed.
   explicit OutputFile(std::string path);
   virtual ~OutputFile();
@@ -59,7 +59,7 @@ class OutputFile {
   std::ostream& stream() { return out_; }
 
   // Flushes and closes the scratch file and renames it into place, replacing what
-  // was there; InputError (the scratch file removed) when it was not written in full.
+  // was there; UserError (the scratch file removed) when it was not written in full.
   virtual void commit();
   // Removes the scratch file; the place keeps what it held before.
   void discard() noexcept;

@@ -48,13 +48,13 @@ const ModelInfo& find_model(const std::string& name) {
     if (m.name == name) return m;
     known += (known.empty() ? "" : ", ") + m.name;
   }
-  throw InputError("unknown model '" + name + "' (known: " + known + ")");
+  throw UserError("unknown model '" + name + "' (known: " + known + ")");
 }
 
 int table_length(const ModelInfo& model, int chart) {
   if (chart < 1 || chart > model.chart_count())
-    throw InputError("model " + model.name + " has no chart " + std::to_string(chart) +
-                     " (its charts are 1.." + std::to_string(model.chart_count()) + ")");
+    throw UserError("model " + model.name + " has no chart " + std::to_string(chart) +
+                    " (its charts are 1.." + std::to_string(model.chart_count()) + ")");
   return model.charts[chart - 1].table_length;
 }
 
@@ -74,23 +74,23 @@ std::string plugin_path(const ModelInfo& model, const std::string& given) {
   std::string tried;
   for (const auto& c : candidates)
     tried += (tried.empty() ? " " : ", ") + c.lexically_normal().string();
-  throw InputError("no plug-in for model " + model.name +
-                   " found (give it with --plugin); tried:" + tried);
+  throw UserError("no plug-in for model " + model.name +
+                  " found (give it with --plugin); tried:" + tried);
 }
 
 host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::string& path,
                                   const ModelInfo& model) {
   std::error_code ec;
-  if (fs::is_directory(path, ec)) throw InputError(path + ": is a folder, not a plug-in");
+  if (fs::is_directory(path, ec)) throw UserError(path + ": is a folder, not a plug-in");
   if (!fs::is_regular_file(path, ec))
-    throw InputError(path + ": cannot open the plug-in (no such file)");
+    throw UserError(path + ": cannot open the plug-in (no such file)");
   if (!host::os::is_library_file(path))
-    throw InputError(path + ": not a plug-in (not a shared library)");
+    throw UserError(path + ": not a plug-in (not a shared library)");
   host::engine::Plugin* plugin = nullptr;
   try {
     plugin = &engine.load(path, model.name);
   } catch (const std::runtime_error& e) {
-    throw InputError(path + ": cannot load the plug-in: " + e.what());
+    throw UserError(path + ": cannot load the plug-in: " + e.what());
   }
   // Which model the file holds: its answer to sf_get_check_sum.
   std::array<std::uint32_t, 4> words{};
@@ -113,10 +113,10 @@ host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::strin
   if (answered && words == model.checksum) return *plugin;
   for (const auto& other : models()) {
     if (answered && words == other.checksum)
-      throw InputError(path + ": holds the plug-in of model " + other.name + ", not " + model.name);
+      throw UserError(path + ": holds the plug-in of model " + other.name + ", not " + model.name);
   }
-  throw InputError(path + ": not a plug-in of " + model_names(" or ") +
-                   " (it does not answer their checksum)");
+  throw UserError(path + ": not a plug-in of " + model_names(" or ") +
+                  " (it does not answer their checksum)");
 }
 
 }  // namespace sfsim

@@ -24,10 +24,10 @@ std::string chart_ranges();
 // A chart's position among every chart of every model, from 1.
 int chart_index(const ModelInfo& model, int chart);
 
-// The model of that name; InputError for any other.
+// The model of that name; UserError for any other.
 const ModelInfo& find_model(const std::string& name);
 
-// Table length of a chart; InputError for a chart the model does not have.
+// Table length of a chart; UserError for a chart the model does not have.
 int table_length(const ModelInfo& model, int chart);
 
 // The plug-in file of a model: the file `given` names when not empty (a bare name is
@@ -36,7 +36,7 @@ int table_length(const ModelInfo& model, int chart);
 // machine that built it is kept in the program).
 std::string plugin_path(const ModelInfo& model, const std::string& given);
 
-// Loads the plug-in of `model`; InputError when the file is missing, is no plug-in,
+// Loads the plug-in of `model`; UserError when the file is missing, is no plug-in,
 // cannot be loaded, or holds the plug-in of another model (the model is told by the
 // checksum the plug-in answers, whatever the file is called).
 host::engine::Plugin& load_plugin(host::engine::Engine& engine, const std::string& path,

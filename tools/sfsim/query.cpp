@@ -40,9 +40,9 @@ int query_command(const std::string& model_name, const std::string& plugin_given
     } else if (arg.rfind("num:", 0) == 0) {
       auto v = parse_number(arg.substr(4));
       if (!v)
-        throw InputError("argument " + quoted(std::string_view(arg)) + ": " +
-                         quoted(std::string_view(arg).substr(4)) + " " +
-                         number_fault(std::string_view(arg).substr(4)));
+        throw UserError("argument " + quoted(std::string_view(arg)) + ": " +
+                        quoted(std::string_view(arg).substr(4)) + " " +
+                        number_fault(std::string_view(arg).substr(4)));
       inputs.emplace_back(mxCreateDoubleScalar(*v));
     } else if (auto v = parse_number(arg)) {
       inputs.emplace_back(mxCreateDoubleScalar(*v));

@@ -65,9 +65,9 @@ class TraceFile {
   ~TraceFile() { stop(); }
   bool over() const { return over_; }
   // The error of a trace that reached its limit.
-  InputError limit_error() const {
-    return InputError(file_->path() + ": the trace reached its size limit of " +
-                      std::to_string(limit_) + " bytes (--trace-limit); the run was stopped");
+  UserError limit_error() const {
+    return UserError(file_->path() + ": the trace reached its size limit of " +
+                     std::to_string(limit_) + " bytes (--trace-limit); the run was stopped");
   }
   void stop() {
     if (recording_) host::trace::clear_sink();
@@ -101,7 +101,7 @@ auto reading(const std::string& path, F&& read) {
   try {
     return read();
   } catch (const std::bad_alloc&) {
-    throw InputError(path + ": out of memory reading the file");
+    throw UserError(path + ": out of memory reading the file");
   }
 }
 
@@ -110,9 +110,9 @@ auto reading(const std::string& path, F&& read) {
 int run_command(const RunArgs& a, Debugger* debugger) {
   const ModelInfo& model = find_model(a.model);
   if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
-    throw InputError("--table and --z both name standard input (-); give one of them a file");
+    throw UserError("--table and --z both name standard input (-); give one of them a file");
   if (is_standard_stream(a.table) && is_standard_stream(a.time.input))
-    throw InputError("--table and --input both name standard input (-); give one of them a file");
+    throw UserError("--table and --input both name standard input (-); give one of them a file");
   RunSpec spec;
   spec.chart = a.chart;
   spec.table_length = table_length(model, a.chart);
@@ -169,7 +169,7 @@ int run_command(const RunArgs& a, Debugger* debugger) {
   const auto coverage_format = tools::coverage::format_of(a.coverage);
   if (!a.coverage.empty()) {
     if (!coverage_format)
-      throw InputError(sfsim::quoted(a.coverage) + " " + tools::coverage::kFormatFault);
+      throw UserError(sfsim::quoted(a.coverage) + " " + tools::coverage::kFormatFault);
     coverage_out = std::make_unique<OutputFile>(a.coverage);
   }
   if (spec.save) state_out = std::make_unique<OutputFile>(a.save);
@@ -204,7 +204,7 @@ int run_command(const RunArgs& a, Debugger* debugger) {
   engine.reset();  // its teardown belongs to the trace too
   progress.finish();
   trace.stop();
-  if (result.refused) throw InputError(plugin_file + ": " + result.error);
+  if (result.refused) throw UserError(plugin_file + ": " + result.error);
   if (trace.over()) throw trace.limit_error();
   if (!result_out.good()) result_out.commit();  // throws the write error
   results.finish();

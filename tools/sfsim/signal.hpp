@@ -9,7 +9,7 @@
 namespace sfsim {
 
 // A CSV file: the header time,z, then one point per row, times finite and strictly
-// increasing, at least one point. InputError naming the file, the line and the fault.
+// increasing, at least one point. UserError naming the file, the line and the fault.
 tools::driver::Signal read_signal(const std::string& path);
 
 }  // namespace sfsim

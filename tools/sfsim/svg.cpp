@@ -201,7 +201,7 @@ PlotPoints::PlotPoints(const std::string& picture) {
   try {
     scratch_name_.pick(picture);
     scratch_ = std::fopen(scratch_name_.path().string().c_str(), "w+b");
-  } catch (const InputError&) {
+  } catch (const UserError&) {
   }
   if (!scratch_) {
     // No room beside the picture (a device's folder): the system's own scratch file.
@@ -222,7 +222,7 @@ void PlotPoints::add(double x, double y1, double second) {
 
 void PlotPoints::render(const Plot& table, std::ostream& out, const std::string& name) {
   if (failed_ || std::fflush(scratch_) != 0)
-    throw InputError(name + ": cannot keep the points of the plot (no room for a scratch file)");
+    throw UserError(name + ": cannot keep the points of the plot (no room for a scratch file)");
   draw(
       table,
       [&](const Point& f) {
@@ -233,7 +233,7 @@ void PlotPoints::render(const Plot& table, std::ostream& out, const std::string&
         if (std::ferror(scratch_)) failed_ = true;
       },
       out);
-  if (failed_) throw InputError(name + ": cannot read back the points of the plot");
+  if (failed_) throw UserError(name + ": cannot read back the points of the plot");
 }
 
 }  // namespace sfsim

@@ -33,7 +33,7 @@ class PlotPoints {
   PlotPoints& operator=(const PlotPoints&) = delete;
   // A point of the line; `second` is the second line's value at x in a run in time.
   void add(double x, double y1, double second = 0.0);
-  // Writes the picture; `table` holds the title and the table's points. InputError
+  // Writes the picture; `table` holds the title and the table's points. UserError
   // naming `name` when the scratch file failed.
   void render(const Plot& table, std::ostream& out, const std::string& name);
 

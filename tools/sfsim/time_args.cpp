@@ -29,7 +29,7 @@ std::optional<double> number_of(const char* option, const std::string& text) {
   if (text.empty()) return std::nullopt;
   const auto number = parse_number(text);
   if (!number)
-    throw InputError(std::string(option) + ": " + quoted(text) + " " + number_fault(text));
+    throw UserError(std::string(option) + ": " + quoted(text) + " " + number_fault(text));
   return number;
 }
 
@@ -43,8 +43,8 @@ void check_query_mode(const TimeArgs& a) {
                                                                  {"--sample-time", &a.sample_time}};
   for (const auto& [option, text] : settings)
     if (!text->empty())
-      throw InputError(std::string(option) + " needs --input (a run in time); with --z or " +
-                       "--z-range each query is one step");
+      throw UserError(std::string(option) + " needs --input (a run in time); with --z or " +
+                      "--z-range each query is one step");
 }
 
 TimeRun plan_run(const TimeArgs& a, const tools::driver::Signal& signal, host::engine::Rate rate) {
@@ -57,8 +57,8 @@ TimeRun plan_run(const TimeArgs& a, const tools::driver::Signal& signal, host::e
   if (!a.solver.empty()) {
     const auto solver = tools::driver::solver_named(a.solver);
     if (!solver)
-      throw InputError("--solver: " + quoted(a.solver) + " is not one of " +
-                       tools::driver::kSolverNames);
+      throw UserError("--solver: " + quoted(a.solver) + " is not one of " +
+                      tools::driver::kSolverNames);
     run.solver = *solver;
   }
   if (!a.sample_time.empty()) {
@@ -67,10 +67,10 @@ TimeRun plan_run(const TimeArgs& a, const tools::driver::Signal& signal, host::e
     if (comma != std::string::npos) {
       s.offset = number_of("--sample-time", a.sample_time.substr(comma + 1));
       if (!s.offset)
-        throw InputError("--sample-time: expected P or P,OFFSET; got " + quoted(a.sample_time));
+        throw UserError("--sample-time: expected P or P,OFFSET; got " + quoted(a.sample_time));
     }
     if (!s.period)
-      throw InputError("--sample-time: expected P or P,OFFSET; got " + quoted(a.sample_time));
+      throw UserError("--sample-time: expected P or P,OFFSET; got " + quoted(a.sample_time));
   }
   const tools::driver::PlanOrFault planned = tools::driver::plan_time(s);
   if (planned.fault) {
@@ -81,7 +81,7 @@ TimeRun plan_run(const TimeArgs& a, const tools::driver::Signal& signal, host::e
       text += " (not given: the last time of the input)";
     if (at == tools::driver::Setting::Start && a.start.empty())
       text += " (not given: the first time of the input)";
-    throw InputError(text);
+    throw UserError(text);
   }
   run.plan = *planned.plan;
   return run;

@@ -1,5 +1,5 @@
 // The options of a run in time (--input and the settings beside it), checked before
-// anything runs: every fault is an InputError that names the option.
+// anything runs: every fault is a UserError that names the option.
 #pragma once
 
 #include <string>

@@ -25,7 +25,7 @@ bool print_version(std::ostream& out) {
       for (auto word : model.checksum)
         out << ' ' << word;
       out << '\n';
-    } catch (const InputError& e) {
+    } catch (const UserError& e) {
       out << "not usable: " << e.what() << '\n';
       all = false;
     }

@@ -26,7 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using sfsim::InputError;
+using sfsim::UserError;
 
 const fs::path& folder() {
   static const fs::path dir =
@@ -47,13 +47,13 @@ void write_bytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Runs `f`, which must fail with an InputError whose message has every part.
+// Runs `f`, which must fail with a UserError whose message has every part.
 template <class F>
 void expect_error(F f, std::initializer_list<std::string> parts) {
   try {
     f();
     ADD_FAILURE() << "no error; expected one naming " << *parts.begin();
-  } catch (const InputError& e) {
+  } catch (const UserError& e) {
     for (const std::string& p : parts)
       EXPECT_NE(std::string(e.what()).find(p), std::string::npos) << e.what() << "\nlacks: " << p;
   }
@@ -146,7 +146,7 @@ TEST_P(MatFile, TruncatedFilesNeverGiveOtherValues) {
           EXPECT_EQ(sfsim::mat::read_vector(cut, name), sfsim::mat::read_vector(path_, name))
               << len;
         }
-      } catch (const InputError& e) {
+      } catch (const UserError& e) {
         EXPECT_NE(std::string(e.what()).find(cut), std::string::npos) << e.what();
         ++refused;
       }
@@ -207,7 +207,7 @@ TEST_P(MatFile, ArraysNestedTooDeepAreRefusedBeforeMatioReadsThem) {
   try {
     sfsim::mat::read_vector(bad, "c");
     ADD_FAILURE() << "a cell read as a vector";
-  } catch (const InputError& e) {
+  } catch (const UserError& e) {
     EXPECT_EQ(std::string(e.what()).find("nested"), std::string::npos) << e.what();
   }
   // At the limit exactly (32 arrays: 31 cells around the double) the value is read
@@ -303,7 +303,7 @@ TEST(CraftedMatFile, EveryFalseClaimIsRefusedNamingFileAndVariable) {
       if (c.reader == 's') sfsim::mat::read_state(path);
       if (c.reader == 'v') sfsim::mat::read_vector(path, "x");
       ADD_FAILURE() << "read without an error";
-    } catch (const InputError& e) {
+    } catch (const UserError& e) {
       EXPECT_EQ(e.what(), path + ": " + c.message);
     }
   }

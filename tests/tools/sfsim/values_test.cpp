@@ -190,7 +190,7 @@ TEST_F(Values, MalformedValuesAreRefusedWithWhereAndWhat) {
     try {
       sfsim::from_json(Json::parse(c.json), "f");
       ADD_FAILURE() << "accepted";
-    } catch (const sfsim::InputError& e) {
+    } catch (const sfsim::UserError& e) {
       EXPECT_STREQ(e.what(), c.message);
     }
   }
@@ -236,7 +236,7 @@ TEST_F(Values, NestingIsBoundedInTheReaderToo) {
   try {
     sfsim::from_json(nest(sfsim::kMaxJsonDepth), "f");
     ADD_FAILURE() << "accepted";
-  } catch (const sfsim::InputError& e) {
+  } catch (const sfsim::UserError& e) {
     std::string where = "$";
     for (int i = 0; i < sfsim::kMaxJsonDepth; ++i)
       where += ".elements[0]";
@@ -303,7 +303,7 @@ TEST(Numbers, RangesStayFiniteAndExact) {
   EXPECT_EQ(readme.at(1), -1 + 26 * 0.2);
   EXPECT_EQ(readme.at(1), 4.2000000000000002);
   EXPECT_EQ(sfsim::parse_range_spec("0:1:9007199254740992").k, sfsim::kMaxQueries);
-  EXPECT_THROW(sfsim::parse_range_spec("0:1:9007199254740993"), sfsim::InputError);
+  EXPECT_THROW(sfsim::parse_range_spec("0:1:9007199254740993"), sfsim::UserError);
   sfsim::Table wide{{-big, 0, big}, {0, 0, 0}};
   sfsim::Range d = sfsim::default_range(wide);
   EXPECT_EQ(d.a, -big);
