@@ -78,7 +78,13 @@ class Sfsim : public ::testing::Test {
                const std::string& prefix = "") const {
     std::string cmd = "cd ";
     cmd += quote(dir_.string());
+    // The limit catches a run that hangs; the instrumented build runs several times
+    // slower, and a loaded machine slower still.
+#ifdef SF_SANITIZE
+    cmd += " && " + prefix + "timeout 600 ";
+#else
     cmd += " && " + prefix + "timeout 60 ";
+#endif
     cmd += quote(binary());
     for (const auto& a : args) {
       cmd += ' ';
