@@ -30,7 +30,7 @@ TYPED_TEST_SUITE(InstanceTest, AllCharts);
 TYPED_TEST(InstanceTest, LifeCycleTable) {
   Block& b = this->add_block();
   const long heap = host::ut::outstanding_blocks();
-  TypeParam::method_dispatcher(&b.S, 117, nullptr);
+  TypeParam::method_dispatcher(&b.S, SS_METHOD_START, nullptr);
   EXPECT_EQ(host::ut::outstanding_blocks(), heap + 2);
 
   // Created.
@@ -132,7 +132,7 @@ TYPED_TEST(InstanceTest, SetWorkWidthsInPlainSimulation) {
   Block& b = this->add_block();
   b.S.methods.derivatives = [](SimStruct*) {};
   ssSetFlags(&b.S, SS_FLAG_RTWCG);
-  TypeParam::method_dispatcher(&b.S, 111, nullptr);
+  TypeParam::method_dispatcher(&b.S, SS_METHOD_SET_WORK_WIDTHS, nullptr);
   EXPECT_EQ(ssGetOptions(&b.S), SS_OPTION_SFUNCTION_INLINED_FOR_RTW);
   EXPECT_EQ(ssGetFlags(&b.S), SS_FLAG_RTWCG | SS_FLAG_HAS_SUBFUNCTIONS);
   for (int i = 0; i < 4; ++i)
@@ -296,12 +296,12 @@ TYPED_TEST(InstanceTest, OptimisationInfoLoadedOnceDroppedAtCodeGenTerminate) {
 
 TYPED_TEST(InstanceTest, ProcessParameters) {
   Block& b = this->add_block();
-  TypeParam::method_dispatcher(&b.S, 118, nullptr);
+  TypeParam::method_dispatcher(&b.S, SS_METHOD_PROCESS_PARAMETERS, nullptr);
   EXPECT_TRUE(generic_calls().empty());
   const uint32_t attributes[4] = {0x2, 0x1, 0x6, 0x0};
   b.S.num_run_time_params = 4;
   b.S.run_time_param_attributes = attributes;
-  TypeParam::method_dispatcher(&b.S, 118, nullptr);
+  TypeParam::method_dispatcher(&b.S, SS_METHOD_PROCESS_PARAMETERS, nullptr);
   EXPECT_EQ(generic_calls(),
             (std::vector<GenericCall>{{&b.S, SS_GEN_UPDATE_RUNTIME_PARAM, 0, false, false},
                                       {&b.S, SS_GEN_UPDATE_RUNTIME_PARAM, 2, false, false}}));
@@ -310,7 +310,8 @@ TYPED_TEST(InstanceTest, ProcessParameters) {
 
 TYPED_TEST(InstanceTest, DispatcherRefusesOtherCodes) {
   Block& b = this->add_block();
-  for (int code : {112, 0, -1, 119}) {
+  const int codes[] = {SS_METHOD_CHECK_PARAMETERS, 0, -1, SS_METHOD_RTW};
+  for (int code : codes) {
     const std::string msg =
         this->raised_message([&] { TypeParam::method_dispatcher(&b.S, code, nullptr); });
     EXPECT_EQ(msg, std::string("Stateflow Internal Error:\nError calling ") +
