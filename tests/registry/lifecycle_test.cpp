@@ -11,7 +11,7 @@
 #include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "models/harnvale/model.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "models/quimbrel/model.hpp"
 #include "platform/simstruc.h"
 #include "registry/commands.hpp"

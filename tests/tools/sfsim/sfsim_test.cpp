@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "tests/support/interpolation.hpp"
 #include "tests/support/sfsim_fixture.hpp"
 
