@@ -77,6 +77,8 @@ struct ChartView {
   int table_length;                       // N
   charts::Outside outside;                // what the chart gives outside its table
   std::array<std::uint32_t, 4> checksum;  // the chart's own, sf_get_check_sum 'chart' n
+  const char* autoinheritance_checksum;   // what get_autoinheritance_info takes
+  const char* specialization_id;          // what the third-party and build-info queries take
 };
 
 struct ModelView {
@@ -98,7 +100,8 @@ ModelView view_of() {
               {}};
   ChartsOf<Model>::each([&]<class Col>() {
     m.charts.push_back({Col::column.number, Col::column.table_length, Model::outside,
-                        std::to_array(Col::column.chart_checksum)});
+                        std::to_array(Col::column.chart_checksum),
+                        Col::column.autoinheritance_checksum, Col::column.specialization_id});
   });
   return m;
 }

@@ -15,7 +15,9 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "models/catalogue_view.hpp"
@@ -87,12 +89,19 @@ struct Chart {
 
 const std::vector<Chart> kCharts = [] {
   std::vector<Chart> all;
-  models::AllCharts::each([&]<class C>() {
-    all.push_back({C::Model::name, C::column.number, C::column.table_length,
-                   C::Model::outside == charts::Outside::Extrapolate});
-  });
+  for (const models::ModelView& m : models::catalogue())
+    for (const models::ChartView& c : m.charts)
+      all.push_back(
+          {m.name.c_str(), c.number, c.table_length, c.outside == charts::Outside::Extrapolate});
   return all;
 }();
+
+// The table length of chart `chart` of the model of that name.
+int table_length(std::string_view model, int chart) {
+  const models::ModelView* m = models::find_model(model);
+  if (m == nullptr) throw std::invalid_argument("the build has no model " + std::string(model));
+  return m->charts.at(static_cast<std::size_t>(chart - 1)).table_length;
+}
 
 void PrintTo(const Chart& c, std::ostream* os) {
   *os << c.model << " c" << c.chart;
@@ -345,7 +354,7 @@ std::vector<std::vector<std::string>> trace_lines(const std::string& text) {
 }
 
 TEST_F(Sfsim, TraceHoldsTheHostCallsOfAStepInOrder) {
-  const int N = harnvale::C3::column.table_length;
+  const int N = table_length("Harnvale", 3);
   std::string table;
   for (int i = 0; i < N; ++i)
     table += std::to_string(i) + "," + std::to_string(2 * i) + "\n";
@@ -579,7 +588,7 @@ TEST_F(Sfsim, HelpOnEveryCommand) {
 // output, the message (exact, or a part of it), no control character reaching the
 // terminal, and no new file left behind.
 TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
-  const int N = harnvale::C3::column.table_length;
+  const int N = table_length("Harnvale", 3);
   std::string good;
   for (int i = 0; i < N; ++i)
     good += std::to_string(i) + "," + std::to_string(i % 7) + "\n";
@@ -795,7 +804,7 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
   EXPECT_TRUE(same_bits(0.7 + (0.1 - 0.7) * 0.5, rows[1].z));
   EXPECT_TRUE(same_bits(0.1, rows[2].z));
 
-  const int N = harnvale::C3::column.table_length;
+  const int N = table_length("Harnvale", 3);
   std::string table;
   for (int i = 0; i < N; ++i)
     table += (i == 0       ? "-1.7e308"
@@ -818,7 +827,7 @@ TEST_F(Sfsim, ExtremeRangesGiveFiniteQueriesAndPlots) {
 // Queries and rows stream: a billion queries cost no memory up front; the run stops
 // at its first step's host error at once.
 TEST_F(Sfsim, AHugeQueryCountIsStreamed) {
-  const int N = harnvale::C3::column.table_length;
+  const int N = table_length("Harnvale", 3);
   std::string table = "NaN,0\n";
   for (int i = 1; i < N; ++i)
     table += std::to_string(i) + ",0\n";
