@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 
 namespace bench {
 

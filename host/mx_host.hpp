@@ -18,6 +18,9 @@ struct MisuseError : std::logic_error {
 };
 enum class MisuseMode { Abort, Throw };
 void set_misuse_mode(MisuseMode mode);
+// Misuses detected so far in the process. A caller that swallows exceptions (a
+// destructor) hides a thrown MisuseError; this count still shows it.
+std::size_t misuse_count();
 
 // Arrays alive now: every array counts, children of structs and cells included.
 std::size_t live_count();

@@ -58,6 +58,7 @@ struct Store {
   std::size_t persistent = 0;
   ScopeId next_scope = 1;
   MisuseMode mode = MisuseMode::Abort;
+  std::size_t misuses = 0;  // every misuse detected, thrown or not
 };
 
 Store& store();

@@ -20,6 +20,7 @@ Store& store() {
 
 void misuse(const char* op, const std::string& what) {
   const std::string message = std::string(op) + ": " + what;
+  ++store().misuses;
   if (store().mode == MisuseMode::Throw) throw MisuseError(message);
   std::fprintf(stderr, "host misuse: %s\n", message.c_str());
   std::fflush(stderr);
@@ -212,6 +213,10 @@ using detail::store;
 
 void set_misuse_mode(MisuseMode mode) {
   store().mode = mode;
+}
+
+std::size_t misuse_count() {
+  return store().misuses;
 }
 
 std::size_t live_count() {

@@ -18,7 +18,7 @@
 #include "host/sf_runtime_host.hpp"
 #include "host/trace.hpp"
 #include "host/ut_host.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "registry/lifecycle.hpp"
 #include "tests/support/host_guard.hpp"
 #include "tests/support/interpolation.hpp"

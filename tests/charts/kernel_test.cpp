@@ -77,7 +77,7 @@ Expected evaluate(std::vector<double> X, std::vector<double> Y, double u, bool e
     }
   }
   const bool inside = u >= X[0] && u <= X[n - 1];  // false for NaN
-  if (!inside || increasing) e.value = test_support::interpolate(X, Y, u, extrapolate);
+  if (!inside || increasing) e.value = test_support::interpolate_oriented(X, Y, u, extrapolate);
   if (!inside) return e;
   const int low = increasing ? bisect(n, e.checked,
                                       [k = static_cast<int>(test_support::interval_of(X, u)) +
@@ -302,6 +302,12 @@ TYPED_TEST(KernelTest, FailureTable) {
     std::reverse(broken.x.begin(), broken.x.end());
     std::reverse(broken.y.begin(), broken.y.end());
     broken.x[N / 2] = broken.x[N / 2 + 1];
+    // Descending start, ascending end: reversed, then refused; outside the table
+    // (error returning) the ends of the reversed order give the line.
+    Table turned = good;
+    std::reverse(turned.x.begin(), turned.x.end());
+    std::reverse(turned.y.begin(), turned.y.end());
+    std::swap(turned.x[N - 1], turned.x[N - 2]);
     Table repeated = good;
     repeated.x[N - 1] = repeated.x[N - 2];
     Table two_pairs = good;
@@ -312,6 +318,7 @@ TYPED_TEST(KernelTest, FailureTable) {
                                                     {nan_late, "NaN last"},
                                                     {nan_two, "two NaN"},
                                                     {broken, "descending then repeated"},
+                                                    {turned, "descending start, ascending end"},
                                                     {repeated, "repeated end"},
                                                     {two_pairs, "two failing pairs"}}) {
       for (double u : {good.x[3], good.x[N / 2] + 0.25, good.x[0] - 1.0, good.x[N - 1] + 1.0})

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/engine.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "tests/support/host_guard.hpp"
 #include "tests/support/interpolation.hpp"
 

@@ -340,7 +340,7 @@ TEST_F(Lock, EngineTerminatesBlocksStillStarted) {
     Engine engine;
     Block& a = started_block(engine, c, t);
     Block& b = started_block(engine, chart_case("Quimbrel", 1),
-                             make_table(quimbrel::C1::column.table_length, 25));
+                             make_table(chart_case("Quimbrel", 1).N, 25));
     EXPECT_TRUE(a.started());
     EXPECT_TRUE(b.started());
     ASSERT_TRUE(ok(a.outputs()));

@@ -19,23 +19,9 @@ using host::engine::Engine;
 using host::engine::MxPtr;
 using namespace e2e;
 
-struct Column {
-  const char* autoinheritance;
-  const char* id;
-};
-
-template <class C>
-Column column_of() {
-  return {C::column.autoinheritance_checksum, C::column.specialization_id};
-}
-
-Column column(const ChartCase& c) {
-  Column found{};
-  models::AllCharts::each([&]<class C>() {
-    if (std::string(c.model) == C::Model::name && c.chart == C::column.number)
-      found = column_of<C>();
-  });
-  return found;
+// The chart's view in the catalogue.
+const models::ChartView& view_of(const ChartCase& c) {
+  return models::find_model(c.model)->charts.at(static_cast<std::size_t>(c.chart - 1));
 }
 
 // What a life cycle saw: the outputs it produced and the first error, if any.
@@ -83,7 +69,7 @@ class LifeCycle {
 
   // Every command-line query for this chart; each answer is summed into y1.
   bool queries() {
-    const Column col = column(c_);
+    const models::ChartView& col = view_of(c_);
     const double n = c_.chart;
     std::vector<std::vector<std::string>> texts = {
         {"sf_get_check_sum"},
@@ -92,9 +78,9 @@ class LifeCycle {
         {"sf_get_check_sum", "makefile"},
         {"sf_get_check_sum", "target"},
         {"sf_get_check_sum", "chart", "#"},
-        {"get_autoinheritance_info", c_.model, "#", col.autoinheritance},
-        {"get_third_party_uses_info", c_.model, "#", col.id},
-        {"get_updateBuildInfo_args_info", c_.model, "#", col.id},
+        {"get_autoinheritance_info", c_.model, "#", col.autoinheritance_checksum},
+        {"get_third_party_uses_info", c_.model, "#", col.specialization_id},
+        {"get_updateBuildInfo_args_info", c_.model, "#", col.specialization_id},
         {"get_eml_resolved_functions_info", c_.model, "#"},
     };
     for (const auto& words : texts) {

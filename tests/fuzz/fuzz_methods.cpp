@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "host/sf_runtime_host.hpp"
+#include "platform/simstruc.h"
 #include "tests/fuzz/fuzz_plugins.hpp"
 
 namespace {
@@ -16,8 +17,31 @@ using host::engine::Block;
 using host::engine::BlockOptions;
 using host::engine::MxPtr;
 
-const double kFlags[] = {111, 118, 117, 102, 104, 139, 140, 144, 145,  119, 107, 103,
-                         106, 108, 112, 115, 122, 134, 142, 0,   -104, 146, 1e10};
+// Valid flags by name; then flags the host never sends (0, a negative one, one past
+// the table, one outside the 32-bit range).
+const double kFlags[] = {SS_METHOD_SET_WORK_WIDTHS,
+                         SS_METHOD_PROCESS_PARAMETERS,
+                         SS_METHOD_START,
+                         SS_METHOD_INITIALIZE_CONDITIONS,
+                         SS_METHOD_OUTPUTS,
+                         SS_METHOD_ENABLE,
+                         SS_METHOD_DISABLE,
+                         SS_METHOD_GET_SIM_STATE,
+                         SS_METHOD_SET_SIM_STATE,
+                         SS_METHOD_RTW,
+                         SS_METHOD_TERMINATE,
+                         SS_METHOD_GET_TIME_OF_NEXT_VAR_HIT,
+                         SS_METHOD_DERIVATIVES,
+                         SS_METHOD_FLAG108,
+                         SS_METHOD_CHECK_PARAMETERS,
+                         SS_METHOD_SET_INPUT_PORT_WIDTH,
+                         SS_METHOD_SET_INPUT_PORT_SAMPLE_TIME,
+                         SS_METHOD_EXT_MODE_EXEC,
+                         SS_METHOD_INITIALIZE_PROPAGATION_PASS,
+                         0,
+                         -104,
+                         146,
+                         1e10};
 
 // Strictly increasing breakpoints, values from the fuzzer, sometimes a flaw.
 void fill_table(fuzz::Bytes& in, Block& b) {
@@ -51,14 +75,16 @@ void fill_table(fuzz::Bytes& in, Block& b) {
 // bookkeeping converts every flag it is given to int).
 //
 // The saved-state flags go through the engine's own calls for them, which hand
-// the state over (144) and in (145).
+// the state over (mdlGetSimState) and in (mdlSetSimState).
 void call(Block& b, double flag) {
-  if (flag >= 117 && flag < 118 && b.started()) return;
-  if (flag >= 144 && flag < 145) {
+  // The flag truncates to the method flag f.
+  const auto is = [flag](int f) { return flag >= f && flag < f + 1; };
+  if (is(SS_METHOD_START) && b.started()) return;
+  if (is(SS_METHOD_GET_SIM_STATE)) {
     b.get_sim_state();
     return;
   }
-  if (flag >= 145 && flag < 146) return;  // needs a state: see set_sim_state below
+  if (is(SS_METHOD_SET_SIM_STATE)) return;  // needs a state: see set_sim_state below
   if (!(flag > -2147483649.0 && flag < 2147483648.0)) {
     MxPtr f(mxCreateDoubleScalar(flag));
     MxPtr empty(mxCreateDoubleMatrix_700(0, 0, mxREAL));
@@ -75,7 +101,15 @@ void call(Block& b, double flag) {
 
 // A direct call with an output or input count that the host never uses.
 void odd_call(fuzz::Bytes& in, Block& b, std::vector<MxPtr>& keep) {
-  static const double harmless[] = {104, 111, 118, 102, 139, 140, 119, 0, 999};
+  static const double harmless[] = {SS_METHOD_OUTPUTS,
+                                    SS_METHOD_SET_WORK_WIDTHS,
+                                    SS_METHOD_PROCESS_PARAMETERS,
+                                    SS_METHOD_INITIALIZE_CONDITIONS,
+                                    SS_METHOD_ENABLE,
+                                    SS_METHOD_DISABLE,
+                                    SS_METHOD_RTW,
+                                    0,
+                                    999};
   const int nrhs = static_cast<int>(in.below(7));
   std::vector<const mxArray*> prhs;
   for (int i = 0; i < nrhs; ++i) {
@@ -184,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           break;
         case 9:
           b.set_work_widths();
-          call(b, 117);
+          call(b, SS_METHOD_START);
           b.initialize();
           break;
         case 10:

@@ -7,7 +7,7 @@
 
 #include "host/engine.hpp"
 #include "host/mex_host.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
 
 namespace fuzz {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "charts/texts.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "tests/charts/chart_fixture.hpp"
 
 namespace chart_test {

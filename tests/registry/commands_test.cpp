@@ -18,7 +18,7 @@
 #include "tests/registry/support.hpp"
 
 #include "host/engine.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/mx_host.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "platform/mx.h"
 #include "tests/support/mx_owner.hpp"
 

@@ -35,15 +35,13 @@ inline double on_interval(const std::vector<double>& X, const std::vector<double
   return Y[k] * (1.0 - r) + Y[k + 1] * r;
 }
 
-// y1 for the query u on the table (X, Y), ascending or descending; outside the
-// table the line through the two outer points at that end, or NaN.
-inline double interpolate(std::vector<double> X, std::vector<double> Y, double u,
-                          bool extrapolate) {
+// y1 for the query u on a table (X, Y) taken in the order given: between its first
+// and last breakpoint the interval that holds u, outside it the line through the two
+// outer points at that end, or NaN. A table that is not increasing throughout (the
+// kernel's value after a refused monotonicity check) is still read from these ends.
+inline double interpolate_oriented(const std::vector<double>& X, const std::vector<double>& Y,
+                                   double u, bool extrapolate) {
   const std::size_t n = X.size();
-  if (X[1] < X[0]) {
-    std::reverse(X.begin(), X.end());
-    std::reverse(Y.begin(), Y.end());
-  }
   if (std::isnan(u)) return kNaN;
   if (u > X[n - 1]) {
     if (!extrapolate) return kNaN;
@@ -54,6 +52,17 @@ inline double interpolate(std::vector<double> X, std::vector<double> Y, double u
     return (Y[1] - Y[0]) * ((u - X[0]) / (X[1] - X[0])) + Y[0];
   }
   return on_interval(X, Y, interval_of(X, u), u);
+}
+
+// y1 for the query u on the table (X, Y), ascending or descending (a table whose
+// first pair descends is read reversed).
+inline double interpolate(std::vector<double> X, std::vector<double> Y, double u,
+                          bool extrapolate) {
+  if (X[1] < X[0]) {
+    std::reverse(X.begin(), X.end());
+    std::reverse(Y.begin(), Y.end());
+  }
+  return interpolate_oriented(X, Y, u, extrapolate);
 }
 
 // Bit-for-bit equality; any NaN equals any NaN (the payload is not a result).

@@ -49,7 +49,7 @@
 #include "host/engine.hpp"
 #include "host/os.hpp"
 #include "host/sf_runtime_host.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 #include "platform/mex.h"
 #include "tools/block_limit.hpp"
 #include "tools/coverage/coverage.hpp"

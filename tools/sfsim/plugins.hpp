@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/engine.hpp"
-#include "models/list.hpp"
+#include "models/catalogue_view.hpp"
 
 namespace sfsim {
 

@@ -61,7 +61,7 @@ TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
   auto& q = engine.load(plugin_of("Quimbrel"));
   BlockOptions opts;
   opts.chart = 2;
-  opts.table_length = quimbrel::C2::column.table_length;
+  opts.table_length = chart_case("Quimbrel", 2).N;
   opts.rate = host::engine::Rate::Discrete;
   opts.discrete_period = 0.25;
   Block& a = engine.add_block(q, opts);
@@ -77,7 +77,7 @@ TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
   EXPECT_NE(a.handle(), b.handle());
   EXPECT_EQ(ssGetNumInputPorts(S), 3);
   EXPECT_EQ(S->input_ports[0].signal, a.x());
-  EXPECT_EQ(S->input_ports[0].width, quimbrel::C2::column.table_length);
+  EXPECT_EQ(S->input_ports[0].width, opts.table_length);
   EXPECT_EQ(S->input_ports[1].signal, a.y());
   EXPECT_EQ(S->input_ports[2].signal, &a.z());
   EXPECT_EQ(S->num_output_ports, 2);
@@ -337,7 +337,7 @@ TEST_F(EngineTest, AStepAllocatesNothing) {
 // widths learns the same widths from its chart and runs.
 TEST_F(EngineTest, RefusesABlockWhoseChartReadsOtherInputWidths) {
   const ChartCase q = chart_case("Quimbrel", 1);
-  const int narrow = harnvale::C1::column.table_length;
+  const int narrow = chart_case("Harnvale", 1).N;
   {
     Engine engine;
     Block& wrong = engine.add_block(engine.load(q.plugin), {q.chart, narrow});

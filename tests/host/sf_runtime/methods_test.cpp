@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/mex_host.hpp"
+#include "platform/simstruc.h"
 #include "tests/host/sf_runtime/runtime_support.hpp"
 
 namespace {
@@ -51,13 +52,13 @@ unsigned routing(SimStruct* S, const char* name, int chart, void* unused, int me
 TEST_F(MethodsTest, DispatchHandsTheBlocksMachineAndChartToTheRouting) {
   g_routing.clear();
   g_answer = 1;
-  EXPECT_EQ(call_sf_machine_global_method_dispatcher(&block_, 117, 0, routing), 1u);
+  EXPECT_EQ(call_sf_machine_global_method_dispatcher(&block_, SS_METHOD_START, 0, routing), 1u);
   ASSERT_EQ(g_routing.size(), 1u);
   EXPECT_EQ(g_routing[0].S, &block_);
   EXPECT_EQ(g_routing[0].name, "Harnvale");
   EXPECT_EQ(g_routing[0].chart, 2);
   EXPECT_EQ(g_routing[0].unused, nullptr);
-  EXPECT_EQ(g_routing[0].method, 117);
+  EXPECT_EQ(g_routing[0].method, SS_METHOD_START);
   EXPECT_EQ(g_routing[0].data, nullptr);
   EXPECT_EQ(root_.error_status, nullptr);
   EXPECT_TRUE(error_flag_set());
@@ -67,7 +68,8 @@ TEST_F(MethodsTest, DispatchThatNoChartAnswersPostsTheErrorOnTheRoot) {
   g_routing.clear();
   g_answer = 0;
   block_.sf_chart_number = 4;
-  EXPECT_EQ(call_sf_machine_global_method_dispatcher(&block_, 111, 1, routing), 0u);
+  EXPECT_EQ(
+      call_sf_machine_global_method_dispatcher(&block_, SS_METHOD_SET_WORK_WIDTHS, 1, routing), 0u);
   EXPECT_EQ(g_routing.size(), 1u);
   EXPECT_EQ(error(), "No chart of machine 'Harnvale' answered method 111 for chart 4.");
   EXPECT_FALSE(error_flag_set());
@@ -75,7 +77,9 @@ TEST_F(MethodsTest, DispatchThatNoChartAnswersPostsTheErrorOnTheRoot) {
 
   // A block that names no machine is not routed.
   block_.sf_machine_name = nullptr;
-  EXPECT_EQ(call_sf_machine_global_method_dispatcher(&block_, 118, 0, routing), 0u);
+  EXPECT_EQ(
+      call_sf_machine_global_method_dispatcher(&block_, SS_METHOD_PROCESS_PARAMETERS, 0, routing),
+      0u);
   EXPECT_EQ(g_routing.size(), 1u);
   EXPECT_EQ(error(), "Block 'model/Chart' names no chart machine; method 118 was not dispatched.");
   g_answer = 1;
@@ -85,11 +89,13 @@ TEST_F(MethodsTest, DispatchErrorsOfTheChartReachTheCaller) {
   auto raising = [](SimStruct*, const char*, int, void*, int, void*) -> unsigned {
     throw host::HostError("", "Can't handle method 112.");
   };
-  EXPECT_HOST_ERROR(call_sf_machine_global_method_dispatcher(&block_, 112, 0, raising), "",
-                    "Can't handle method 112.");
-  EXPECT_HOST_ERROR(call_sf_machine_global_method_dispatcher(&block_, 111, 0, nullptr),
-                    "Stateflow:Runtime:InvalidArgument",
-                    "call_sf_machine_global_method_dispatcher: no routing callback.");
+  EXPECT_HOST_ERROR(
+      call_sf_machine_global_method_dispatcher(&block_, SS_METHOD_CHECK_PARAMETERS, 0, raising), "",
+      "Can't handle method 112.");
+  EXPECT_HOST_ERROR(
+      call_sf_machine_global_method_dispatcher(&block_, SS_METHOD_SET_WORK_WIDTHS, 0, nullptr),
+      "Stateflow:Runtime:InvalidArgument",
+      "call_sf_machine_global_method_dispatcher: no routing callback.");
 }
 
 int g_body_runs = 0;

@@ -136,7 +136,7 @@ TEST_F(CallsTest, ErrorMessageFormatsAndRaises) {
         sf_mex_error_message(
             "Stateflow Internal Error:\nError calling c2_Harnvale_method_dispatcher.\nCan't "
             "handle method %d.\n",
-            112);
+            SS_METHOD_CHECK_PARAMETERS);
       },
       "Stateflow:Runtime:ErrorMessage",
       "Stateflow Internal Error:\nError calling c2_Harnvale_method_dispatcher.\nCan't handle "

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/interpolation.hpp"
 #include "tests/support/mat_bytes.hpp"
 #include "tests/support/sfsim_fixture.hpp"
 
@@ -30,16 +31,6 @@ double in_time(const std::vector<double>& tz, const std::vector<double>& zz, dou
     ++a;
   if (t == tz[a]) return zz[a];
   return zz[a] + (zz[a + 1] - zz[a]) * ((t - tz[a]) / (tz[a + 1] - tz[a]));
-}
-
-// A chart inside its table, as the charts define it.
-double chart_at(const std::vector<double>& X, const std::vector<double>& Y, double u) {
-  std::size_t k = 0;
-  while (k + 2 < X.size() && X[k + 1] <= u)
-    ++k;
-  if (Y[k] == Y[k + 1]) return Y[k];
-  const double r = (u - X[k]) / (X[k + 1] - X[k]);
-  return Y[k] * (1.0 - r) + Y[k + 1] * r;
 }
 
 std::string g17(double v) {
@@ -201,7 +192,7 @@ TEST_F(TimeRun, RowsAndChartStepsAgainstAnIndependentEvaluation) {
       const double t = c.start + static_cast<double>(k) * c.step;
       const double z = in_time(t_in, z_in, t);
       const bool hit = c.every == 0 || (k >= c.first && (k - c.first) % c.every == 0);
-      if (hit) held = chart_at(X, Y, z);
+      if (hit) held = test_support::interpolate(X, Y, z, true);
       EXPECT_EQ(rows.step[k], k);
       EXPECT_TRUE(same(rows.time[k], t)) << k << ": " << rows.time[k];
       EXPECT_TRUE(same(rows.z[k], z)) << k << ": " << rows.z[k] << " for " << z;
@@ -236,7 +227,7 @@ TEST_F(TimeRun, SavedStateIsTheLastMinorStepsAndIsRestored) {
   const auto data = state.find("\"data\": [", at);
   ASSERT_NE(data, std::string::npos) << state;
   const double y1 = std::strtod(state.c_str() + data + 9, nullptr);
-  EXPECT_TRUE(same(y1, chart_at(X, Y, in_time(tz, zz, 1.5)))) << y1;
+  EXPECT_TRUE(same(y1, test_support::interpolate(X, Y, in_time(tz, zz, 1.5), true))) << y1;
   EXPECT_EQ(ok(run("in.csv", {"--restore-state", "s.json", "--solver", "ode3"})), "");
 }
 
