@@ -1,106 +1,13 @@
 // sfsim debug as a user runs it: scripted sessions through --commands, one per kind
 // of stop, checked line for line, the values shown against the step's own inputs and
-// the CSV bit for bit; and one interactive session on a pseudo-terminal.
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstring>
-#include <nlohmann/json.hpp>
-
-#include "tests/support/pty_session.hpp"
-#include "tests/support/sfsim_fixture.hpp"
+// the CSV bit for bit (the terminal's sessions are debug_terminal_test.cpp).
+#include "tests/support/interpolation.hpp"
+#include "tests/tools/sfsim/debug_session.hpp"
 
 namespace sfsim_test {
 namespace {
 
-constexpr int kN = 243;  // Harnvale c3
-
-std::string text(double v) {
-  if (std::isnan(v)) return "NaN";
-  char b[32];
-  return std::string(b, std::to_chars(b, b + sizeof b, v).ptr);
-}
-
-// The table x = i/10, y = x^2 and the CSV of it.
-std::vector<double> table_x() {
-  std::vector<double> x(kN);
-  for (int i = 0; i < kN; ++i)
-    x[i] = i / 10.0;
-  return x;
-}
-std::vector<double> table_y() {
-  std::vector<double> y = table_x();
-  for (double& v : y)
-    v *= v;
-  return y;
-}
-std::string table_csv(std::vector<double> x) {
-  const std::vector<double> y = table_y();
-  std::string s = "x,y\n";
-  for (int i = 0; i < kN; ++i)
-    s += text(x[i]) + "," + text(y[i]) + "\n";
-  return s;
-}
-
-bool same_bits(double a, double b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// The data of a "NAME = {json}" line of the transcript.
-std::vector<double> shown(const std::string& transcript, const std::string& name, int nth = 1) {
-  const std::string head = "\n" + name + " = ";
-  std::size_t at = 0;
-  for (int i = 0; i < nth; ++i) {
-    at = transcript.find(head, at + 1);
-    if (at == std::string::npos) return {};
-  }
-  const std::size_t from = at + head.size();
-  const auto j = nlohmann::json::parse(transcript.substr(from, transcript.find('\n', from) - from));
-  std::vector<double> v;
-  for (const auto& e : j["data"])
-    v.push_back(e.is_string() ? std::nan("") : e.get<double>());
-  return v;
-}
-
-// The lines of a transcript where the run stopped ("Step, line 3 of step 0 ...",
-// "Breakpoint 2, before step 1 ...").
-std::string stop_lines(const std::string& transcript) {
-  std::string stops;
-  for (std::size_t at = 0, end = 0; at < transcript.size(); at = end + 1) {
-    end = std::min(transcript.find('\n', at), transcript.size());
-    const std::string line = transcript.substr(at, end - at);
-    const std::size_t digits = line.find_first_not_of("0123456789", 11);
-    if (line.rfind("Step, ", 0) == 0 || line.rfind("Next, ", 0) == 0 ||
-        (line.rfind("Breakpoint ", 0) == 0 && digits > 11 && line[digits] == ','))
-      stops += line + "\n";
-  }
-  return stops;
-}
-
-class Debug : public Sfsim {
- protected:
-  // A session on the table, z = 0, 2, 4, the commands from a file, the CSV to out.csv;
-  // `more` adds options, `stdout_to` and `prefix` as for sfsim().
-  Result session(const std::string& commands, const std::string& table = table_csv(table_x()),
-                 bool csv_to_file = true, const std::vector<std::string>& more = {},
-                 const std::string& stdout_to = "stdout.txt", const std::string& prefix = "") {
-    std::vector<std::string> args = {"debug",
-                                     "--model",
-                                     "Harnvale",
-                                     "--chart",
-                                     "3",
-                                     "--table",
-                                     file("t.csv", table),
-                                     "--commands",
-                                     file("cmds.txt", commands)};
-    if (std::find(more.begin(), more.end(), "--input") == more.end())
-      args.insert(args.end(), {"--z-range", "0:4:3"});
-    if (csv_to_file) args.insert(args.end(), {"--out", "out.csv"});
-    args.insert(args.end(), more.begin(), more.end());
-    return sfsim(args, stdout_to, prefix);
-  }
-  std::string csv() const { return read_file(path("out.csv")); }
-};
+using test_support::same_bits;
 
 TEST_F(Debug, EditOfY1AtLineMinus3ReachesTheCsv) {
   Result r = session(
@@ -465,85 +372,6 @@ TEST_F(Debug, CommandsThatCannotBeReadAreRefusedBeforeTheRun) {
   }
   EXPECT_EQ(read_file(path("c.txt")), "quit\n");
   EXPECT_EQ(read_file(path("c.json")), "quit\n");
-}
-
-TEST_F(Debug, InteractiveSessionEditsLinesAndRecallsHistory) {
-  file("t.csv", table_csv(table_x()));
-  PtySession s(dir_.string(), quote(binary()) +
-                                  " debug --model Harnvale --chart 3 --table t.csv --z-range "
-                                  "0:4:3 --out out.csv");
-  ASSERT_TRUE(s.started());
-  ASSERT_TRUE(s.expect("(sfdb) ")) << s.output();
-  // "brak step 1": nine steps left, the missing e typed in, Enter.
-  std::string left;
-  for (int i = 0; i < 9; ++i)
-    left += "\x1b[D";
-  s.type("brak step 1" + left + "e\r");
-  ASSERT_TRUE(s.expect("Breakpoint 1: before step 1")) << s.output();
-  ASSERT_TRUE(s.expect("(sfdb) ", 2)) << s.output();
-  // "continuX", rubbed out with backspace and put right.
-  s.type(
-      "continuX\x7f"
-      "e\r");
-  ASSERT_TRUE(s.expect("Breakpoint 1, before step 1 (time 0.01)")) << s.output();
-  ASSERT_TRUE(s.expect("(sfdb) ", 3)) << s.output();
-  s.type("print z\r");
-  const std::string z = "z = {\"class\":\"double\",\"size\":[1,1],\"data\":[2.0]}";
-  ASSERT_TRUE(s.expect(z)) << s.output();
-  ASSERT_TRUE(s.expect("(sfdb) ", 4)) << s.output();
-  // Up arrow: the last line again.
-  s.type("\x1b[A\r");
-  ASSERT_TRUE(s.expect(z, 2)) << s.output();
-  ASSERT_TRUE(s.expect("(sfdb) ", 5)) << s.output();
-  s.type("quit\r");
-  EXPECT_EQ(s.wait(), 0) << s.output();
-  EXPECT_FALSE(s.failed());
-  EXPECT_EQ(s.output().find("Unknown command"), std::string::npos) << s.output();
-  EXPECT_EQ(read_file(path("out.csv")), "step,time,z,y1\n0,0,0,0\n");
-}
-
-// Ctrl-C at the prompt drops the line typed and prompts again; the run goes on.
-TEST_F(Debug, CtrlCAtThePromptClearsTheLine) {
-  file("t.csv", table_csv(table_x()));
-  // exec: a shell in between would take the interrupt too.
-  PtySession s(dir_.string(), "exec " + quote(binary()) +
-                                  " debug --model Harnvale --chart 3 --table t.csv --z-range "
-                                  "0:4:3 --out out.csv");
-  ASSERT_TRUE(s.started());
-  ASSERT_TRUE(s.expect("(sfdb) ")) << s.output();
-  s.type("break step 1\r");
-  ASSERT_TRUE(s.expect("(sfdb) ", 2)) << s.output();
-  s.type("frob\x03");
-  ASSERT_TRUE(s.expect("(sfdb) ", 3)) << s.output();
-  s.type("continue\r");
-  ASSERT_TRUE(s.expect("Breakpoint 1, before step 1 (time 0.01)")) << s.output();
-  ASSERT_TRUE(s.expect("(sfdb) ", 4)) << s.output();
-  s.type("\x03");
-  ASSERT_TRUE(s.expect("(sfdb) ", 5)) << s.output();
-  s.type("quit\r");
-  EXPECT_EQ(s.wait(), 0) << s.output();
-  EXPECT_EQ(s.output().find("Unknown command"), std::string::npos) << s.output();
-  EXPECT_EQ(read_file(path("out.csv")), "step,time,z,y1\n0,0,0,0\n");
-}
-
-TEST_F(Debug, InteractiveSessionNeedsAFileForTheCsv) {
-  file("t.csv", table_csv(table_x()));
-  const std::string csv =
-      "sfsim: an interactive session shows the debugger on standard output: give the CSV a file "
-      "with --out FILE";
-  for (const auto& [options, message] : std::vector<std::pair<std::string, std::string>>{
-           {"", csv},
-           {" --out /dev/stdout", csv},
-           {" --out /proc/self/fd/1", csv},
-           {" --out o.csv --trace /dev/stdout",
-            "sfsim: an interactive session shows the debugger on standard output: give --trace a "
-            "file other than standard output"}}) {
-    SCOPED_TRACE(options);
-    PtySession s(dir_.string(), quote(binary()) + " debug --model Harnvale --chart 3" + options);
-    ASSERT_TRUE(s.started());
-    EXPECT_EQ(s.wait(), 2);
-    EXPECT_NE(s.output().find(message), std::string::npos) << s.output();
-  }
 }
 
 }  // namespace
