@@ -10,40 +10,19 @@
 #include <utility>
 
 #include "tools/coverage/records.hpp"
+#include "tools/text/markup.hpp"
 #include "tools/text/numbers.hpp"
 
 namespace tools::coverage {
 namespace {
 
 using namespace detail;
+using sfsim::xml_escape;
 
 // --- HTML ---------------------------------------------------------------------------
 
-std::string escape(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string num(double v) {
-  return escape(sfsim::format_number(v));
+  return xml_escape(sfsim::format_number(v));
 }
 
 std::string coord(double v) {
@@ -179,7 +158,7 @@ std::string tally_text(const hs::Tally<Key>& t) {
 }
 
 std::string list_text(const std::vector<std::string>& items) {
-  return escape(join(items));
+  return xml_escape(join(items));
 }
 
 void block_html(std::ostream& out, const BlockReport& b,
@@ -193,13 +172,13 @@ void block_html(std::ostream& out, const BlockReport& b,
   out << "<table>\n";
   row(out, "steps", std::to_string(steps_begun(b)));
   row(out, "function",
-      escape(b.function) + ": " + std::to_string(function_calls(b)) + " calls, extent " +
+      xml_escape(b.function) + ": " + std::to_string(function_calls(b)) + " calls, extent " +
           list_text(b.extent));
   row(out, "lines", tally_text(seen.lines));
   std::string errors;
   for (const auto& [identifier, count] : seen.errors)
     errors += (errors.empty() ? "" : ", ") +
-              escape(identifier.empty() ? "(no identifier)" : identifier) + ": " +
+              xml_escape(identifier.empty() ? "(no identifier)" : identifier) + ": " +
               std::to_string(count);
   row(out, "errors", errors.empty() ? "none" : errors);
   out << "</table>\n<table>\n<tr><th>data</th><th>min</th><th>max</th><th>NaN</th>"
@@ -207,7 +186,7 @@ void block_html(std::ostream& out, const BlockReport& b,
   const DataItem* z = nullptr;
   for (const DataItem& d : b.data) {
     if (d.name == "z") z = &d;
-    out << "<tr><td>" << escape(d.name) << "</td><td>" << (d.seen.any ? num(d.seen.min) : "")
+    out << "<tr><td>" << xml_escape(d.name) << "</td><td>" << (d.seen.any ? num(d.seen.min) : "")
         << "</td><td>" << (d.seen.any ? num(d.seen.max) : "") << "</td><td>" << d.seen.nans
         << "</td><td>" << d.seen.checks << "</td><td>"
         << (d.range ? "[" + num(d.range->first) + ", " + num(d.range->second) + "]" : "")
@@ -225,8 +204,8 @@ void block_html(std::ostream& out, const BlockReport& b,
                      std::to_string(seen.evals.slots[i].count);
       if (evaluated.empty()) evaluated = "none";
     }
-    out << "<tr><td>" << escape(o.kind) << "</td><td>" << escape(o.call) << "(" << list_text(o.args)
-        << ")</td><td>" << evaluated << "</td></tr>\n";
+    out << "<tr><td>" << xml_escape(o.kind) << "</td><td>" << xml_escape(o.call) << "("
+        << list_text(o.args) << ")</td><td>" << evaluated << "</td></tr>\n";
   }
   out << "</table>\n";
   z_picture(out, z, x);
@@ -237,7 +216,7 @@ void block_html(std::ostream& out, const BlockReport& b,
 void write_html(std::ostream& out, const Run& run) {
   const std::vector<BlockReport> blocks = collect(run);
   const std::string title =
-      "Coverage of " + escape(run.model) + " chart " + std::to_string(run.chart);
+      "Coverage of " + xml_escape(run.model) + " chart " + std::to_string(run.chart);
   const auto x = table_span(run);
   out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" << title
       << "</title>\n<style>\n"

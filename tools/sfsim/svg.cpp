@@ -11,35 +11,13 @@
 
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/output.hpp"
+#include "tools/text/markup.hpp"
 
 namespace sfsim {
 namespace {
 
 constexpr double kWidth = 800, kHeight = 500;
 constexpr double kLeft = 80, kRight = 30, kTop = 50, kBottom = 60;
-
-std::string escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 std::string fixed(double v) {
   char b[32];
@@ -115,7 +93,7 @@ void draw(const Plot& plot, const std::function<void(const Point&)>& each_point,
     << "\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\" font-family=\"sans-serif\">\n"
     << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
     << "<text x=\"" << kWidth / 2 << "\" y=\"28\" text-anchor=\"middle\" font-size=\"16\">"
-    << escape(plot.title) << "</text>\n";
+    << xml_escape(plot.title) << "</text>\n";
 
   // Axes with ticks, grid and labels.
   const std::vector<double> tx = ticks(rx), ty = ticks(ry);
