@@ -17,9 +17,6 @@ using host::engine::MxPtr;
 
 namespace {
 
-// The first chart number the runtime gives; numbers follow on without gaps.
-constexpr unsigned kFirstChartNumber = 101;
-
 // "x(5)": the name and the element's number; false when the text has no such form.
 bool split_element(std::string_view text, std::string& name, std::string_view& index) {
   const auto open = text.find('(');
@@ -41,7 +38,8 @@ std::string host_message(const host::HostError& e) {
 }  // namespace
 
 const hs::ChartRecord* Debugger::chart_record() const {
-  for (unsigned n = kFirstChartNumber;; ++n) {
+  // Chart numbers follow on without gaps from the runtime's first.
+  for (unsigned n = hs::kFirstChartNumber;; ++n) {
     const hs::ChartRecord* c = hs::chart(n);
     if (c == nullptr) return nullptr;
     const hs::MachineRecord* m = hs::machine(c->machine_number);
