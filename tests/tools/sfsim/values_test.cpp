@@ -7,11 +7,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "platform/mx.h"
 #include "tests/support/host_guard.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/mxjson.hpp"
+#include "tools/text/markup.hpp"
 #include "tools/text/numbers.hpp"
 
 namespace {
@@ -309,6 +311,21 @@ TEST(Numbers, RangesStayFiniteAndExact) {
   EXPECT_EQ(d.a, -big);
   EXPECT_EQ(d.b, big);
   EXPECT_EQ(d.k, 201);
+}
+
+// Text set into a plot's title or the coverage page cannot end an attribute or open
+// markup; everything else, control characters and UTF-8 included, passes as it is.
+TEST(Markup, EscapesWhatWouldBreakTheMarkupOnly) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a & b", "a &amp; b"},
+      {"<svg>", "&lt;svg&gt;"},
+      {"say \"hi\"", "say &quot;hi&quot;"},
+      {"&amp;", "&amp;amp;"},
+      {"it's \t\xc3\xa9", "it's \t\xc3\xa9"},
+      {"", ""},
+  };
+  for (const auto& [text, escaped] : cases)
+    EXPECT_EQ(sfsim::xml_escape(text), escaped) << text;
 }
 
 }  // namespace
