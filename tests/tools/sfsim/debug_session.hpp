@@ -1,50 +1,22 @@
-// The scripted debugger sessions of sfsim's tests: the table they run on, the values a
-// transcript shows, and the fixture that starts a session.
+// sfsim debug's sessions in the tests: a row is one session (its commands, options
+// and what it must show), run on the square table by one runner.
 #pragma once
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "tests/support/sfsim_fixture.hpp"
+#include "tests/support/interpolation.hpp"
+#include "tests/support/sfsim_expect.hpp"
 
 namespace sfsim_test {
 
-inline constexpr int kN = 243;  // Harnvale c3
-
-inline std::string text(double v) {
-  if (std::isnan(v)) return "NaN";
-  char b[32];
-  return std::string(b, std::to_chars(b, b + sizeof b, v).ptr);
-}
-
-// The table x = i/10, y = x^2 and the CSV of it.
-inline std::vector<double> table_x() {
-  std::vector<double> x(kN);
-  for (int i = 0; i < kN; ++i)
-    x[i] = i / 10.0;
-  return x;
-}
-inline std::vector<double> table_y() {
-  std::vector<double> y = table_x();
-  for (double& v : y)
-    v *= v;
-  return y;
-}
-inline std::string table_csv(std::vector<double> x) {
-  const std::vector<double> y = table_y();
-  std::string s = "x,y\n";
-  for (int i = 0; i < kN; ++i)
-    s += text(x[i]) + "," + text(y[i]) + "\n";
-  return s;
-}
-
-// The data of a "NAME = {json}" line of the transcript.
-inline std::vector<double> shown(const std::string& transcript, const std::string& name,
-                                 int nth = 1) {
+// The data of the nth "NAME = {json}" line of a transcript.
+inline std::vector<double> shown(const std::string& transcript, const std::string& name, int nth) {
   const std::string head = "\n" + name + " = ";
   std::size_t at = 0;
   for (int i = 0; i < nth; ++i) {
@@ -74,29 +46,62 @@ inline std::string stop_lines(const std::string& transcript) {
   return stops;
 }
 
+// The values of the nth "NAME = ..." line, bit for bit.
+struct Shown {
+  std::string name;
+  int nth;
+  std::vector<double> values;
+};
+
+struct Session {
+  std::string name{}, commands{};
+  // After the session's own; a --commands, --out or --input of these replaces the
+  // session's commands file, out.csv or z range.
+  std::vector<std::string> options{};
+  Expect expect{};
+  std::optional<std::string> stops{};  // the stop lines of standard output
+  std::vector<Shown> shown{};
+  std::vector<double> x = table_x();  // the table's breakpoints
+  bool csv_on_stdout = false;
+  bool table = true;  // false: no table, no commands, no z range: the options alone
+  // Files written before the run (a name ending in / is a folder).
+  std::vector<std::pair<std::string, std::string>> given{};
+  std::string stdout_to = "stdout.txt", prefix{};  // as for sfsim()
+};
+
 class Debug : public Sfsim {
  protected:
-  // A session on the table, z = 0, 2, 4, the commands from a file, the CSV to out.csv;
-  // `more` adds options, `stdout_to` and `prefix` as for sfsim().
-  Result session(const std::string& commands, const std::string& table = table_csv(table_x()),
-                 bool csv_to_file = true, const std::vector<std::string>& more = {},
-                 const std::string& stdout_to = "stdout.txt", const std::string& prefix = "") {
-    std::vector<std::string> args = {"debug",
-                                     "--model",
-                                     "Harnvale",
-                                     "--chart",
-                                     "3",
-                                     "--table",
-                                     file("t.csv", table),
-                                     "--commands",
-                                     file("cmds.txt", commands)};
-    if (std::find(more.begin(), more.end(), "--input") == more.end())
-      args.insert(args.end(), {"--z-range", "0:4:3"});
-    if (csv_to_file) args.insert(args.end(), {"--out", "out.csv"});
-    args.insert(args.end(), more.begin(), more.end());
-    return sfsim(args, stdout_to, prefix);
+  // Each session in a folder emptied for it.
+  void run(const Session& s) {
+    SCOPED_TRACE(s.name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    for (const auto& [name, content] : s.given)
+      name.ends_with('/') ? (void)fs::create_directories(path(name)) : (void)file(name, content);
+    auto has = [&](const char* option) {
+      return std::find(s.options.begin(), s.options.end(), option) != s.options.end();
+    };
+    std::vector<std::string> args = {"debug", "--model", "Harnvale", "--chart", "3"};
+    if (s.table) {
+      args.insert(args.end(), {"--table", file("t.csv", table_csv(s.x))});
+      if (!has("--commands")) args.insert(args.end(), {"--commands", file("cmds.txt", s.commands)});
+      if (!has("--input")) args.insert(args.end(), {"--z-range", "0:4:3"});
+      if (!has("--out") && !s.csv_on_stdout) args.insert(args.end(), {"--out", "out.csv"});
+    }
+    args.insert(args.end(), s.options.begin(), s.options.end());
+    const Result r = sfsim(args, s.stdout_to, s.prefix);
+    check(r, s.expect, dir_);
+    if (s.stops) {
+      EXPECT_EQ(stop_lines(r.out), *s.stops);
+    }
+    for (const Shown& v : s.shown) {
+      const std::vector<double> got = shown(r.out, v.name, v.nth);
+      ASSERT_EQ(got.size(), v.values.size()) << v.name << " " << v.nth;
+      for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(test_support::same_bits(v.values[i], got[i]))
+            << v.name << " " << v.nth << " " << i;
+    }
   }
-  std::string csv() const { return read_file(path("out.csv")); }
 };
 
 }  // namespace sfsim_test
