@@ -71,15 +71,16 @@ class PtySession {
     return status_ < 0 ? -1 : status_;
   }
   const std::string& output() const { return output_; }
-  bool failed() const { return failed_; }
-
- private:
+  // How many times `text` has appeared in the output so far.
   int count(const std::string& text) const {
     int n = 0;
     for (auto at = output_.find(text); at != std::string::npos; at = output_.find(text, at + 1))
       ++n;
     return n;
   }
+  bool failed() const { return failed_; }
+
+ private:
   // false at the end of the output.
   bool read_some(int ms) {
     struct pollfd p = {fd_, POLLIN, 0};

@@ -47,14 +47,16 @@ inline std::string table_csv(const std::vector<double>& x) {
   return s;
 }
 
+// Files of the run's folder and their text; none: the file is not there.
+using Files = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
 struct Expect {
   int code = 0;
   std::optional<std::string> out{}, err{};  // whole; none: not compared
   std::vector<std::string> says{};          // texts standard output holds, in this order
   std::vector<std::string> lacks{};         // texts it does not hold
   std::string ends{};                       // the end of standard output
-  // Files of the run's folder and their text; none: the file is not there.
-  std::vector<std::pair<std::string, std::optional<std::string>>> files{};
+  Files files{};
 };
 
 inline void check(const Result& r, const Expect& e, const fs::path& dir) {

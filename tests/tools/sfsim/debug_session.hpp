@@ -15,20 +15,25 @@
 
 namespace sfsim_test {
 
-// The data of the nth "NAME = {json}" line of a transcript.
-inline std::vector<double> shown(const std::string& transcript, const std::string& name, int nth) {
-  const std::string head = "\n" + name + " = ";
-  std::size_t at = 0;
-  for (int i = 0; i < nth; ++i) {
-    at = transcript.find(head, at + 1);
-    if (at == std::string::npos) return {};
+// The "NAME = {json}" lines of a transcript: their names, space-separated, and data.
+struct Shown {
+  std::string names;
+  std::vector<std::vector<double>> data;
+};
+inline Shown shown(const std::string& transcript) {
+  Shown all;
+  for (std::size_t at = 0, end = 0; at < transcript.size(); at = end + 1) {
+    end = std::min(transcript.find('\n', at), transcript.size());
+    const std::string line = transcript.substr(at, end - at);
+    const std::size_t eq = line.find(" = {");
+    if (eq == std::string::npos || line.find_first_of(" (") < eq) continue;
+    const auto j = nlohmann::json::parse(line.substr(eq + 3), nullptr, false);
+    all.names += (all.names.empty() ? "" : " ") + line.substr(0, eq);
+    all.data.emplace_back();
+    for (const auto& e : j.is_object() ? j["data"] : nlohmann::json::array())
+      all.data.back().push_back(e.is_string() ? std::nan("") : e.get<double>());
   }
-  const std::size_t from = at + head.size();
-  const auto j = nlohmann::json::parse(transcript.substr(from, transcript.find('\n', from) - from));
-  std::vector<double> v;
-  for (const auto& e : j["data"])
-    v.push_back(e.is_string() ? std::nan("") : e.get<double>());
-  return v;
+  return all;
 }
 
 // The lines of a transcript where the run stopped ("Step, line 3 of step 0 ...",
@@ -46,13 +51,6 @@ inline std::string stop_lines(const std::string& transcript) {
   return stops;
 }
 
-// The values of the nth "NAME = ..." line, bit for bit.
-struct Shown {
-  std::string name;
-  int nth;
-  std::vector<double> values;
-};
-
 struct Session {
   std::string name{}, commands{};
   // After the session's own; a --commands, --out or --input of these replaces the
@@ -60,8 +58,8 @@ struct Session {
   std::vector<std::string> options{};
   Expect expect{};
   std::optional<std::string> stops{};  // the stop lines of standard output
-  std::vector<Shown> shown{};
-  std::vector<double> x = table_x();  // the table's breakpoints
+  Shown shown{};                       // all the "NAME = {json}" lines, the data bit for bit
+  std::vector<double> x = table_x();   // the table's breakpoints
   bool csv_on_stdout = false;
   bool table = true;  // false: no table, no commands, no z range: the options alone
   // Files written before the run (a name ending in / is a folder).
@@ -94,12 +92,14 @@ class Debug : public Sfsim {
     if (s.stops) {
       EXPECT_EQ(stop_lines(r.out), *s.stops);
     }
-    for (const Shown& v : s.shown) {
-      const std::vector<double> got = shown(r.out, v.name, v.nth);
-      ASSERT_EQ(got.size(), v.values.size()) << v.name << " " << v.nth;
-      for (std::size_t i = 0; i < got.size(); ++i)
-        EXPECT_TRUE(test_support::same_bits(v.values[i], got[i]))
-            << v.name << " " << v.nth << " " << i;
+    if (s.shown.names.empty()) return;
+    const Shown got = shown(r.out);
+    EXPECT_EQ(got.names, s.shown.names);
+    ASSERT_EQ(got.data.size(), s.shown.data.size());
+    for (std::size_t k = 0; k < got.data.size(); ++k) {
+      ASSERT_EQ(got.data[k].size(), s.shown.data[k].size()) << k;
+      for (std::size_t i = 0; i < got.data[k].size(); ++i)
+        EXPECT_TRUE(test_support::same_bits(s.shown.data[k][i], got.data[k][i])) << k << " " << i;
     }
   }
 };
