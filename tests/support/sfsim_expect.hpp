@@ -25,8 +25,8 @@ inline std::string text(double v) {
   return std::string(b, std::to_chars(b, b + sizeof b, v).ptr);
 }
 
-// The breakpoints i/10, those at the keys of `changed` replaced; the values x^2 on
-// the unchanged breakpoints; the CSV of both.
+// The breakpoints i/10, those at the keys of `changed` replaced; the values
+// (i/10)^2; the CSV of both.
 inline std::vector<double> table_x(const std::map<int, double>& changed = {}) {
   std::vector<double> x(kN);
   for (int i = 0; i < kN; ++i)

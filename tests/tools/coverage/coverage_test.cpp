@@ -171,8 +171,11 @@ TEST_F(Coverage, Reports) {
   // Queries below, inside and above the table, one NaN; y1 the reference's.
   const std::vector<double> z{3, -1, nan, 25, 7.55};
   std::vector<double> y1;
-  for (double u : z)
-    y1.push_back(test_support::interpolate(x, y, u, true));
+  std::string csv = "step,time,z,y1\n";
+  for (int k = 0; k < 5; ++k) {
+    y1.push_back(test_support::interpolate(x, y, z[k], true));
+    csv += std::to_string(k) + "," + text(k / 100.0) + "," + text(z[k]) + "," + text(y1[k]) + "\n";
+  }
   const Fields five_steps{
       {"/steps", 5},
       {"/function",
@@ -201,8 +204,7 @@ TEST_F(Coverage, Reports) {
     return Report{.name = n + " blocks",
                   .options = {"--z", "z.txt", "--blocks", n, "--coverage", "cov.json"},
                   .z = z,
-                  .expect = {.err = ""},
-                  .rows = 5,
+                  .expect = {.out = csv, .err = ""},
                   .json = f};
   };
   std::map<int, double> all_nan;

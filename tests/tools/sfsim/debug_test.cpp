@@ -114,6 +114,8 @@ Session ends(std::string commands, std::string stops, std::optional<std::string>
              std::string last, int code = 0, std::vector<std::string> options = {},
              std::vector<double> table = x) {
   std::string name = commands;
+  for (const std::string& option : options)
+    name += " " + option;
   std::replace(name.begin(), name.end(), '\n', ' ');
   return {.name = name,
           .commands = commands,
