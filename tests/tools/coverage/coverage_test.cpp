@@ -74,13 +74,9 @@ class Coverage : public Sfsim {
     SCOPED_TRACE(row.name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    std::vector<std::string> args{"run",
-                                  "--model",
-                                  "Harnvale",
-                                  "--chart",
-                                  "3",
-                                  "--table",
-                                  file("table.csv", table_csv(table_x(row.x)))};
+    file("table.csv", table_csv(table_x(row.x)));
+    std::vector<std::string> args{"run", "--model", "Harnvale", "--chart",
+                                  "3",   "--table", "table.csv"};
     args.insert(args.end(), row.options.begin(), row.options.end());
     if (!row.z.empty()) {
       std::string zs;
@@ -117,11 +113,7 @@ class Coverage : public Sfsim {
       int n = 0;
       for (auto at = page.find(what); at != std::string::npos; at = page.find(what, at + 1))
         ++n;
-      if (times == kSome) {
-        EXPECT_GT(n, 0) << what;
-      } else {
-        EXPECT_EQ(n, times) << what;
-      }
+      EXPECT_EQ(times == kSome ? std::min(n, 1) : n, times == kSome ? 1 : times) << what;
     }
   }
 };
