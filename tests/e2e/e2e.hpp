@@ -24,7 +24,8 @@ struct ChartCase {
   const char* model;
   int chart;
   int N;
-  bool extrapolate;  // outside the table: linear extrapolation, else NaN
+  bool extrapolate;                         // outside the table: linear extrapolation, else NaN
+  const models::ChartView* view = nullptr;  // the rest of what the catalogue says of it
 };
 
 // Where the build put the plug-in of a model of its list.
@@ -43,8 +44,8 @@ inline const char* plugin_of(std::string_view model) {
 
 inline ChartCase chart_case(const char* plugin, const models::ModelView& m,
                             const models::ChartView& c) {
-  return {plugin, m.name.c_str(), c.number, c.table_length,
-          c.outside == charts::Outside::Extrapolate};
+  const bool extrapolate = c.outside == charts::Outside::Extrapolate;
+  return {plugin, m.name.c_str(), c.number, c.table_length, extrapolate, &c};
 }
 
 // Chart `chart` of the model of that name.
@@ -52,7 +53,7 @@ inline ChartCase chart_case(std::string_view model, int chart) {
   const models::ModelView* m = models::find_model(model);
   if (m == nullptr || chart < 1 || chart > m->chart_count()) {
     ADD_FAILURE() << "the build has no chart " << chart << " of " << model;
-    return {"", "", 0, 0, false};
+    return {"", "", 0, 0, false, nullptr};
   }
   return chart_case(plugin_of(model), *m, m->charts[chart - 1]);
 }

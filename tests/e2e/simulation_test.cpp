@@ -299,7 +299,7 @@ TEST_F(BothPlugins, EachPluginAnswersOnlyItsOwnModelsBlocks) {
     const Table t = make_table(q.N, 5);
     Block& own = started_block(engine, q, t);
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(ssGetChecksum(own.simstruct(), i), quimbrel::C2::column.sfun_checksum[i]);
+      EXPECT_EQ(ssGetChecksum(own.simstruct(), i), q.view->sfun_checksum[i]);
     }
     EXPECT_NE(own.simstruct()->user_data, nullptr);
     ASSERT_TRUE(ok(foreign.terminate()));

@@ -103,14 +103,15 @@ TEST_F(EngineTest, LaysOutTheBlockAsTheHostDoes) {
 TEST_F(EngineTest, MatlabLevelCallsReturnOwnedOutputsOrRaise) {
   {
     Engine engine;
-    auto& h = engine.load(plugin_of("Harnvale"));
+    const models::ModelView& m = models::catalogue().front();
+    auto& h = engine.load(plugin_of(m.name));
     MxPtr command(mxCreateString("sf_get_check_sum"));
     MxPtr sub(mxCreateString("chart"));
     MxPtr two(mxCreateDoubleScalar(2.0));
     auto out = h.call_matlab(1, {command.get(), sub.get(), two.get()});
     ASSERT_NE(out[0], nullptr);
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(mxGetPr(out[0].get())[i], harnvale::C2::column.chart_checksum[i]);
+      EXPECT_EQ(mxGetPr(out[0].get())[i], m.charts[1].checksum[i]);
     }
 
     MxPtr unknown(mxCreateString("no_such_command"));
@@ -146,7 +147,8 @@ TEST_F(EngineTest, MatlabLevelChartNumbersOfEveryKind) {
       {mxCreateDoubleScalar(2.9), "2"}};
   {
     Engine engine;
-    auto& h = engine.load(plugin_of("Harnvale"));
+    const models::ModelView& m = models::catalogue().front();
+    auto& h = engine.load(plugin_of(m.name));
     MxPtr command(mxCreateString("sf_get_check_sum")), sub(mxCreateString("chart"));
     for (const auto& [array, want] : cases) {
       MxPtr number(array);
@@ -161,8 +163,8 @@ TEST_F(EngineTest, MatlabLevelChartNumbersOfEveryKind) {
         continue;
       }
       const auto out = h.call_matlab(1, {command.get(), sub.get(), number.get()});
-      const std::uint32_t* words = w == "2"   ? harnvale::C2::column.chart_checksum
-                                   : w == "1" ? harnvale::C1::column.chart_checksum
+      const std::uint32_t* words = w == "2"   ? m.charts[1].checksum.data()
+                                   : w == "1" ? m.charts[0].checksum.data()
                                               : nullptr;
       for (int i = 0; i < 4; ++i)
         EXPECT_EQ(mxGetPr(out[0].get())[i], words != nullptr ? words[i] : 0.0) << w;
