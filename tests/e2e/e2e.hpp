@@ -66,6 +66,22 @@ inline std::vector<ChartCase> all_charts() {
   return cases;
 }
 
+// The first chart of the build's list that has the property: a test that needs some
+// chart, or one of some kind, picks it so and names no model.
+template <class Property>
+ChartCase chart_where(Property has) {
+  for (const ChartCase& c : all_charts())
+    if (has(c)) return c;
+  ADD_FAILURE() << "no chart of the build has the property asked for";
+  return {"", "", 0, 0, false, nullptr};
+}
+inline bool any_chart(const ChartCase&) {
+  return true;
+}
+inline auto of_another_model_than(const ChartCase& c) {
+  return [model = std::string_view(c.model)](const ChartCase& o) { return o.model != model; };
+}
+
 // Every built plug-in and the name of its model, in the order of the build's list.
 inline std::vector<const char*> all_plugins() {
   std::vector<const char*> paths;
