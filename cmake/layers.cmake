@@ -1,7 +1,8 @@
 # The include folders of each layer (cmake/layers.txt). For every folder F of the
-# table, ${SF_LAYER_ROOT}/F holds one link per folder that F may include, pointing
-# at the source folder; a target of folder F searches only there, so an include of
-# any other folder does not compile.
+# table, ${SF_LAYER_ROOT}/F (with "/" in F as ".": tools/output is tools.output)
+# holds one link per folder that F may include, pointing at the source folder; a
+# target of folder F searches only there, so an include of any other folder does
+# not compile.
 
 set(SF_LAYER_TABLE ${CMAKE_CURRENT_LIST_DIR}/layers.txt)
 set(SF_LAYER_ROOT ${PROJECT_BINARY_DIR}/layers)
@@ -9,28 +10,34 @@ set(SF_LAYER_ROOT ${PROJECT_BINARY_DIR}/layers)
 set(SF_GENERATED_INCLUDE ${PROJECT_BINARY_DIR}/generated)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${SF_LAYER_TABLE})
 
-file(STRINGS ${SF_LAYER_TABLE} _sf_layer_lines REGEX "^[a-z_]+:")
+file(STRINGS ${SF_LAYER_TABLE} _sf_layer_lines REGEX "^[a-z_]+(/[a-z_]+)?:")
 set(SF_LAYERS "")
 foreach(line IN LISTS _sf_layer_lines)
-  string(REGEX MATCH "^([a-z_]+):(.*)$" _ ${line})
+  string(REGEX MATCH "^([a-z_/]+):(.*)$" _ ${line})
   set(folder ${CMAKE_MATCH_1})
   string(REGEX MATCHALL "[a-z_]+(/[a-z_.]+)?" uses "${CMAKE_MATCH_2}")
   foreach(used IN LISTS uses)
-    string(REGEX REPLACE "/.*" "" used ${used})
+    # A layer of its own (tools/output), or a folder or one header of a layer above.
+    if(NOT used IN_LIST SF_LAYERS)
+      string(REGEX REPLACE "/.*" "" used ${used})
+    endif()
     if(NOT used IN_LIST SF_LAYERS)
       message(FATAL_ERROR "${SF_LAYER_TABLE}: ${folder} uses ${used}, which is not declared above it")
     endif()
   endforeach()
   list(APPEND SF_LAYERS ${folder})
   set(SF_LAYER_USES_${folder} ${folder} ${uses})
-  file(REMOVE_RECURSE ${SF_LAYER_ROOT}/${folder})
-  file(MAKE_DIRECTORY ${SF_LAYER_ROOT}/${folder})
+  string(REPLACE "/" "." root_name ${folder})
+  set(root ${SF_LAYER_ROOT}/${root_name})
+  set(SF_LAYER_INCLUDE_${folder} ${root})
+  file(REMOVE_RECURSE ${root})
+  file(MAKE_DIRECTORY ${root})
   foreach(visible IN LISTS SF_LAYER_USES_${folder})
-    if(visible MATCHES "/")  # one header of a folder: a folder holding that header alone
+    if(visible MATCHES "/")  # a folder below a layer, or one header: it alone in its folder
       get_filename_component(dir ${visible} DIRECTORY)
-      file(MAKE_DIRECTORY ${SF_LAYER_ROOT}/${folder}/${dir})
+      file(MAKE_DIRECTORY ${root}/${dir})
     endif()
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${visible} ${SF_LAYER_ROOT}/${folder}/${visible} SYMBOLIC)
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${visible} ${root}/${visible} SYMBOLIC)
   endforeach()
 endforeach()
 
@@ -42,7 +49,7 @@ function(sf_layer target folder)
   if(NOT folder IN_LIST SF_LAYERS)
     message(FATAL_ERROR "sf_layer(${target}): ${folder} is not a layer of ${SF_LAYER_TABLE}")
   endif()
-  target_include_directories(${target} PRIVATE ${SF_LAYER_ROOT}/${folder})
+  target_include_directories(${target} PRIVATE ${SF_LAYER_INCLUDE_${folder}})
   if(NOT folder MATCHES "^(platform|block|charts|registry|glue|host)$")
     target_include_directories(${target} PRIVATE ${SF_GENERATED_INCLUDE})
   endif()

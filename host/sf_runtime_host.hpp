@@ -190,6 +190,9 @@ const ChartRecord* chart(unsigned chart_number);
 // The chart declared for (machine, chart file number n) on a debug instance.
 const ChartRecord* chart_of(const void* debug_instance, unsigned machine_number,
                             unsigned file_number);
+// The first chart (the lowest chart number) declared for chart file number n of a
+// machine of that name, on any debug instance; null when none.
+const ChartRecord* first_chart_of(std::string_view machine_name, unsigned file_number);
 const ChartInstanceRecord* chart_instance(unsigned chart_number, unsigned instance_number);
 
 // One chart instance record made with a block's SimStruct.

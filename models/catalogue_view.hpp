@@ -73,12 +73,13 @@ inline std::string build_deliverable_path(std::string_view name) {
 // The catalogue as programs read it at run time: what tools and tests need to know
 // of each model of the build, in the order of the build's list.
 struct ChartView {
-  int number;                             // 1, 2, ...
-  int table_length;                       // N
-  charts::Outside outside;                // what the chart gives outside its table
-  std::array<std::uint32_t, 4> checksum;  // the chart's own, sf_get_check_sum 'chart' n
-  const char* autoinheritance_checksum;   // what get_autoinheritance_info takes
-  const char* specialization_id;          // what the third-party and build-info queries take
+  int number;                                  // 1, 2, ...
+  int table_length;                            // N
+  charts::Outside outside;                     // what the chart gives outside its table
+  std::array<std::uint32_t, 4> checksum;       // the chart's own, sf_get_check_sum 'chart' n
+  std::array<std::uint32_t, 4> sfun_checksum;  // what its blocks set as their checksum
+  const char* autoinheritance_checksum;        // what get_autoinheritance_info takes
+  const char* specialization_id;               // what the third-party and build-info queries take
 };
 
 struct ModelView {
@@ -101,6 +102,7 @@ ModelView view_of() {
   ChartsOf<Model>::each([&]<class Col>() {
     m.charts.push_back({Col::column.number, Col::column.table_length, Model::outside,
                         std::to_array(Col::column.chart_checksum),
+                        std::to_array(Col::column.sfun_checksum),
                         Col::column.autoinheritance_checksum, Col::column.specialization_id});
   });
   return m;

@@ -213,6 +213,15 @@ const ChartRecord* chart_of(const void* debug_instance, unsigned machine_number,
   return it == inst->charts.end() ? nullptr : chart(it->second);
 }
 
+const ChartRecord* first_chart_of(std::string_view machine_name, unsigned file_number) {
+  for (const auto& [number, record] : runtime().charts) {
+    const MachineRecord* m = machine(record.machine_number);
+    if (record.file_number == file_number && m != nullptr && m->name == machine_name)
+      return &record;
+  }
+  return nullptr;
+}
+
 const ChartInstanceRecord* chart_instance(unsigned chart_number, unsigned instance_number) {
   const ChartRecord* c = chart(chart_number);
   if (c == nullptr || instance_number == 0 || instance_number > c->instances.size()) return nullptr;

@@ -24,7 +24,8 @@ struct ChartCase {
   const char* model;
   int chart;
   int N;
-  bool extrapolate;  // outside the table: linear extrapolation, else NaN
+  bool extrapolate;                         // outside the table: linear extrapolation, else NaN
+  const models::ChartView* view = nullptr;  // the rest of what the catalogue says of it
 };
 
 // Where the build put the plug-in of a model of its list.
@@ -43,8 +44,8 @@ inline const char* plugin_of(std::string_view model) {
 
 inline ChartCase chart_case(const char* plugin, const models::ModelView& m,
                             const models::ChartView& c) {
-  return {plugin, m.name.c_str(), c.number, c.table_length,
-          c.outside == charts::Outside::Extrapolate};
+  const bool extrapolate = c.outside == charts::Outside::Extrapolate;
+  return {plugin, m.name.c_str(), c.number, c.table_length, extrapolate, &c};
 }
 
 // Chart `chart` of the model of that name.
@@ -52,7 +53,7 @@ inline ChartCase chart_case(std::string_view model, int chart) {
   const models::ModelView* m = models::find_model(model);
   if (m == nullptr || chart < 1 || chart > m->chart_count()) {
     ADD_FAILURE() << "the build has no chart " << chart << " of " << model;
-    return {"", "", 0, 0, false};
+    return {"", "", 0, 0, false, nullptr};
   }
   return chart_case(plugin_of(model), *m, m->charts[chart - 1]);
 }
@@ -63,6 +64,22 @@ inline std::vector<ChartCase> all_charts() {
     for (const models::ChartView& c : m.charts)
       cases.push_back(chart_case(plugin_of(m.name), m, c));
   return cases;
+}
+
+// The first chart of the build's list that has the property: a test that needs some
+// chart, or one of some kind, picks it so and names no model.
+template <class Property>
+ChartCase chart_where(Property has) {
+  for (const ChartCase& c : all_charts())
+    if (has(c)) return c;
+  ADD_FAILURE() << "no chart of the build has the property asked for";
+  return {"", "", 0, 0, false, nullptr};
+}
+inline bool any_chart(const ChartCase&) {
+  return true;
+}
+inline auto of_another_model_than(const ChartCase& c) {
+  return [model = std::string_view(c.model)](const ChartCase& o) { return o.model != model; };
 }
 
 // Every built plug-in and the name of its model, in the order of the build's list.

@@ -151,8 +151,10 @@ TEST(CatalogueView, HoldsTheModelsOfTheBuildInOrder) {
       EXPECT_EQ(c.number, e.number);
       EXPECT_EQ(c.table_length, e.N);
       EXPECT_EQ(c.outside, m == 0 ? charts::Outside::Extrapolate : charts::Outside::NaN);
-      for (int i = 0; i < 4; ++i)
+      for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(c.checksum[i], e.chart_checksum[i]) << e.model << " c" << e.number;
+        EXPECT_EQ(c.sfun_checksum[i], e.sfun_checksum[i]) << e.model << " c" << e.number;
+      }
     }
   }
   EXPECT_EQ(all[0].name, "Harnvale");

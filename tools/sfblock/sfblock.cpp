@@ -54,8 +54,8 @@
 #include "tools/block_limit.hpp"
 #include "tools/coverage/coverage.hpp"
 #include "tools/driver/driver.hpp"
+#include "tools/output/output.hpp"
 #include "tools/sfblock/arguments.hpp"
-#include "tools/sfsim/output.hpp"
 #include "tools/text/numbers.hpp"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "host/os.hpp"
+#include "tools/output/output.hpp"
 #include "tools/sfsim/commands.hpp"
 #include "tools/sfsim/debugger.hpp"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/output.hpp"
 #include "tools/sfsim/plugins.hpp"
 
 namespace sfsim {

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "tools/output/output.hpp"
 #include "tools/sfsim/debugger.hpp"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/output.hpp"
 #include "tools/text/numbers.hpp"
 
 #if SF_HAVE_LIBEDIT

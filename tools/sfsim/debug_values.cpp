@@ -38,14 +38,7 @@ std::string host_message(const host::HostError& e) {
 }  // namespace
 
 const hs::ChartRecord* Debugger::chart_record() const {
-  // Chart numbers follow on without gaps from the runtime's first.
-  for (unsigned n = hs::kFirstChartNumber;; ++n) {
-    const hs::ChartRecord* c = hs::chart(n);
-    if (c == nullptr) return nullptr;
-    const hs::MachineRecord* m = hs::machine(c->machine_number);
-    if (m != nullptr && m->name == model_ && c->file_number == static_cast<unsigned>(chart_))
-      return c;
-  }
+  return hs::first_chart_of(model_, static_cast<unsigned>(chart_));
 }
 
 const void* Debugger::debug_instance() const {

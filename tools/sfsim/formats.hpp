@@ -12,9 +12,9 @@
 
 #include "host/engine.hpp"
 #include "tools/driver/driver.hpp"
+#include "tools/output/output.hpp"
 #include "tools/sfsim/inputs.hpp"
 #include "tools/sfsim/matfile.hpp"
-#include "tools/sfsim/output.hpp"
 #include "tools/sfsim/simulate.hpp"
 
 namespace sfsim::formats {

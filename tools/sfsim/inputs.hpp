@@ -5,19 +5,13 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace sfsim {
+#include "tools/output/user_error.hpp"
 
-// A fault in what the user asked for or gave: a usage error, an input that cannot be
-// read or is wrong, an output that cannot be written (exit status 2). Host errors are
-// host::HostError (exit status 1).
-struct UserError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+namespace sfsim {
 
 // Limits on what sfsim reads: a line of a table or query file, a whole table file,
 // and a run of bytes without a query in a query file.

@@ -15,8 +15,8 @@
 
 #include "host/engine.hpp"
 #include "tools/driver/driver.hpp"
+#include "tools/output/output.hpp"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/output.hpp"
 
 namespace sfsim::mat {
 

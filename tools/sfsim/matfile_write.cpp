@@ -11,8 +11,8 @@
 
 #include "host/mx_classes.hpp"
 #include "platform/mx.h"
+#include "tools/output/output.hpp"
 #include "tools/sfsim/matfile.hpp"
-#include "tools/sfsim/output.hpp"
 
 namespace sfsim::mat {
 namespace {

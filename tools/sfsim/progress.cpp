@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "host/os.hpp"
+#include "tools/output/output.hpp"
 #include "tools/sfsim/commands.hpp"
-#include "tools/sfsim/output.hpp"
 
 namespace sfsim {
 namespace {

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "tools/output/output.hpp"
 #include "tools/sfsim/inputs.hpp"
-#include "tools/sfsim/output.hpp"
 #include "tools/text/markup.hpp"
 
 namespace sfsim {

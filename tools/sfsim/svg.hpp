@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sfsim/output.hpp"
+#include "tools/output/output.hpp"
 
 namespace sfsim {
 

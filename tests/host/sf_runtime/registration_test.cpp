@@ -106,6 +106,10 @@ TEST_F(RuntimeTest, ChartNumbersAndInstanceNumbersAcrossBlocksAndInstances) {
   EXPECT_EQ(host::sf_runtime::chart_of(dbg_, machine_, 1)->chart_number, 104u);
   EXPECT_EQ(host::sf_runtime::chart_of(old, 1, 1)->chart_number, 101u);
   EXPECT_EQ(host::sf_runtime::chart_of(dbg_, 1, 1), nullptr);
+  // By machine name, on any instance: the first declared.
+  EXPECT_EQ(host::sf_runtime::first_chart_of("Harnvale", 1)->chart_number, 101u);
+  EXPECT_EQ(host::sf_runtime::first_chart_of("Quimbrel", 1)->chart_number, 103u);
+  EXPECT_EQ(host::sf_runtime::first_chart_of("Quimbrel", 2), nullptr);
 }
 
 TEST_F(RuntimeTest, DeclarationsAreKeptForReadBack) {

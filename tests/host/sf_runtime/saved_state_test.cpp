@@ -15,7 +15,6 @@
 
 namespace {
 
-using sf_runtime_test::expect_host_error;
 using sf_runtime_test::text_of;
 using test_support::HostTest;
 using test_support::Mx;
@@ -153,11 +152,8 @@ TEST_P(RefusalTest, RefusesWithAClearErrorAndChangesNothing) {
   Mx bad(GetParam().make_state(good.get()));
   Mx before(mxDuplicateArray(bad.get()));
   const std::size_t live = host::mx::live_count();
-  expect_host_error(
-      [&] {
-        sfprivate({to_raw_.get(), bad.get(), desc_.get()});
-      },
-      "Stateflow:SimState:Mismatch", GetParam().message);
+  EXPECT_HOST_ERROR(sfprivate({to_raw_.get(), bad.get(), desc_.get()}),
+                    "Stateflow:SimState:Mismatch", GetParam().message);
   EXPECT_EQ(host::mx::live_count(), live);  // no partial result left behind
   if (mxIsStruct(bad.get())) {
     EXPECT_EQ(mxGetNumberOfFields(bad.get()), mxGetNumberOfFields(before.get()));
@@ -222,20 +218,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SfprivateTest, RefusesARawStateThatDoesNotFitTheDescription) {
   Mx short_raw(mxCreateCellMatrix_700(1, 1));
-  expect_host_error(
-      [&] {
-        sfprivate({to_high_.get(), handle_.get(), short_raw.get(), desc_.get()});
-      },
-      "Stateflow:SimState:Mismatch",
-      "sfprivate: the raw state must be a cell of 2 elements, got cell[1x1].");
+  EXPECT_HOST_ERROR(sfprivate({to_high_.get(), handle_.get(), short_raw.get(), desc_.get()}),
+                    "Stateflow:SimState:Mismatch",
+                    "sfprivate: the raw state must be a cell of 2 elements, got cell[1x1].");
   Mx swapped(raw_state(1.0, 0));
   mxArray* flag = mxGetCell_700(swapped.get(), 1);
   mxSetCell_700(const_cast<mxArray*>(swapped.get()), 1, mxCreateDoubleScalar(1));
   mxDestroyArray(flag);
-  expect_host_error(
-      [&] {
-        sfprivate({to_high_.get(), handle_.get(), swapped.get(), desc_.get()});
-      },
+  EXPECT_HOST_ERROR(
+      sfprivate({to_high_.get(), handle_.get(), swapped.get(), desc_.get()}),
       "Stateflow:SimState:Mismatch",
       "sfprivate: the raw state's variable 'is_active_c1_Harnvale' must be a real uint8 scalar, "
       "got double[1x1].");
@@ -243,30 +234,20 @@ TEST_F(SfprivateTest, RefusesARawStateThatDoesNotFitTheDescription) {
 
 TEST_F(SfprivateTest, RefusesBadCalls) {
   Mx other(mxCreateString("chart_simctx_other"));
-  expect_host_error(
-      [&] {
-        sfprivate({other.get(), desc_.get()});
-      },
-      "Stateflow:sfprivate:BadCall", "sfprivate: unknown conversion 'chart_simctx_other'.");
-  expect_host_error([&] { sfprivate({handle_.get()}); }, "Stateflow:sfprivate:BadCall",
+  EXPECT_HOST_ERROR(sfprivate({other.get(), desc_.get()}), "Stateflow:sfprivate:BadCall",
+                    "sfprivate: unknown conversion 'chart_simctx_other'.");
+  EXPECT_HOST_ERROR(sfprivate({handle_.get()}), "Stateflow:sfprivate:BadCall",
                     "sfprivate: the first input must be a text naming the conversion.");
-  expect_host_error([&] { sfprivate({}); }, "Stateflow:sfprivate:BadCall",
+  EXPECT_HOST_ERROR(sfprivate({}), "Stateflow:sfprivate:BadCall",
                     "sfprivate: the first input must be a text naming the conversion.");
-  expect_host_error(
-      [&] {
-        sfprivate({to_raw_.get(), raw_.get()});
-      },
-      "Stateflow:sfprivate:BadCall", "sfprivate: 'chart_simctx_high2raw' takes 3 inputs, got 2.");
-  expect_host_error(
-      [&] {
-        sfprivate({to_high_.get(), handle_.get(), raw_.get()});
-      },
-      "Stateflow:sfprivate:BadCall", "sfprivate: 'chart_simctx_raw2high' takes 4 inputs, got 3.");
+  EXPECT_HOST_ERROR(sfprivate({to_raw_.get(), raw_.get()}), "Stateflow:sfprivate:BadCall",
+                    "sfprivate: 'chart_simctx_high2raw' takes 3 inputs, got 2.");
+  EXPECT_HOST_ERROR(sfprivate({to_high_.get(), handle_.get(), raw_.get()}),
+                    "Stateflow:sfprivate:BadCall",
+                    "sfprivate: 'chart_simctx_raw2high' takes 4 inputs, got 3.");
   Mx no_info(mxCreateStructMatrix_700(1, 1, 0, nullptr));
-  expect_host_error(
-      [&] {
-        sfprivate({to_high_.get(), handle_.get(), raw_.get(), no_info.get()});
-      },
+  EXPECT_HOST_ERROR(
+      sfprivate({to_high_.get(), handle_.get(), raw_.get(), no_info.get()}),
       "Stateflow:SimState:BadDescription",
       "sfprivate: invalid sim-state description: its chartChecksum must be a 1x4 real double, got "
       "nothing.");

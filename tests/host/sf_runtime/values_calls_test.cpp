@@ -14,7 +14,6 @@
 
 namespace {
 
-using sf_runtime_test::expect_host_error;
 using sf_runtime_test::text_of;
 using test_support::HostTest;
 using test_support::Mx;
@@ -45,9 +44,9 @@ const mxArray* raise_by_identifier(const char* identifier, int length) {
 
 TEST_F(CallsTest, MessageThenErrorRaisesTheCataloguedText) {
   host::mex::CallContext call(this);
-  expect_host_error([] { raise_by_identifier("MATLAB:interp1:NaNinX", 21); },
-                    "MATLAB:interp1:NaNinX", "NaN is not an allowed value in the breakpoints X.");
-  expect_host_error([] { raise_by_identifier("Coder:toolbox:interp1_nonMonotonicX", 35); },
+  EXPECT_HOST_ERROR(raise_by_identifier("MATLAB:interp1:NaNinX", 21), "MATLAB:interp1:NaNinX",
+                    "NaN is not an allowed value in the breakpoints X.");
+  EXPECT_HOST_ERROR(raise_by_identifier("Coder:toolbox:interp1_nonMonotonicX", 35),
                     "Coder:toolbox:interp1_nonMonotonicX",
                     "The breakpoints X must be strictly monotonic.");
   call.close(nullptr, 0);  // holders and messages end with the call
@@ -85,9 +84,8 @@ TEST_F(CallsTest, CallDebugReturnsTheFirstOutputAndReleasesTheOthers) {
 
 TEST_F(CallsTest, CallDebugRefusesOtherArgumentKinds) {
   Mx v(mxCreateDoubleScalar(1));
-  expect_host_error(
-      [&] { sf_mex_call_debug(nullptr, "message", 1, 1, 13, v.get()); },
-      "Stateflow:Runtime:BadCall",
+  EXPECT_HOST_ERROR(
+      sf_mex_call_debug(nullptr, "message", 1, 1, 13, v.get()), "Stateflow:Runtime:BadCall",
       "sf_mex_call_debug: input 1 of 'message' has argument kind 13; only kind 14 (an mxArray) "
       "is supported.");
 }
@@ -125,28 +123,25 @@ TEST_F(CallsTest, CallMatlabPassesTheFunctionsErrorOn) {
     mexErrMsgIdAndTxt("Test:Refused", "refused: %d", 7);
   });
   mxArray* out[1] = {nullptr};
-  expect_host_error([&] { sf_mex_call_matlab(1, out, 0, nullptr, "refuse"); }, "Test:Refused",
-                    "refused: 7");
+  EXPECT_HOST_ERROR(sf_mex_call_matlab(1, out, 0, nullptr, "refuse"), "Test:Refused", "refused: 7");
   EXPECT_EQ(out[0], nullptr);
 }
 
 TEST_F(CallsTest, ErrorMessageFormatsAndRaises) {
-  expect_host_error(
-      [] {
-        sf_mex_error_message(
-            "Stateflow Internal Error:\nError calling c2_Harnvale_method_dispatcher.\nCan't "
-            "handle method %d.\n",
-            SS_METHOD_CHECK_PARAMETERS);
-      },
+  EXPECT_HOST_ERROR(
+      sf_mex_error_message(
+          "Stateflow Internal Error:\nError calling c2_Harnvale_method_dispatcher.\nCan't "
+          "handle method %d.\n",
+          SS_METHOD_CHECK_PARAMETERS),
       "Stateflow:Runtime:ErrorMessage",
       "Stateflow Internal Error:\nError calling c2_Harnvale_method_dispatcher.\nCan't handle "
       "method 112.\n");
-  expect_host_error([] { sf_mex_error_message("Could not allocate memory for chart instance."); },
+  EXPECT_HOST_ERROR(sf_mex_error_message("Could not allocate memory for chart instance."),
                     "Stateflow:Runtime:ErrorMessage",
                     "Could not allocate memory for chart instance.");
   // A message longer than any fixed buffer comes through whole.
   const std::string long_text(3000, 'x');
-  expect_host_error([&] { sf_mex_error_message("%s!", long_text.c_str()); },
+  EXPECT_HOST_ERROR(sf_mex_error_message("%s!", long_text.c_str()),
                     "Stateflow:Runtime:ErrorMessage", long_text + "!");
 }
 

@@ -16,7 +16,6 @@
 
 namespace {
 
-using sf_runtime_test::expect_host_error;
 using sf_runtime_test::kD1;
 using sf_runtime_test::kD5;
 using sf_runtime_test::kU8;
@@ -193,7 +192,7 @@ struct CreateErrorCase {
 class CreateErrorTest : public HostTest, public ::testing::WithParamInterface<CreateErrorCase> {};
 
 TEST_P(CreateErrorTest, RaisesAndMakesNothing) {
-  expect_host_error(GetParam().call, "Stateflow:Runtime:BadValue", GetParam().message);
+  EXPECT_HOST_ERROR(GetParam().call(), "Stateflow:Runtime:BadValue", GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

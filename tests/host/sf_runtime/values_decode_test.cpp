@@ -12,7 +12,6 @@
 
 namespace {
 
-using sf_runtime_test::expect_host_error;
 using sf_runtime_test::text_of;
 using test_support::HostTest;
 using test_support::Mx;
@@ -121,8 +120,7 @@ struct MalformedCase {
 class MalformedTest : public HostTest, public ::testing::WithParamInterface<MalformedCase> {};
 
 TEST_P(MalformedTest, NamesTheOffsetAndWhatWasExpected) {
-  expect_host_error([] { decode(GetParam().text); }, "Stateflow:Runtime:DecodeError",
-                    GetParam().message);
+  EXPECT_HOST_ERROR(decode(GetParam().text), "Stateflow:Runtime:DecodeError", GetParam().message);
 }
 
 // Offsets count characters from 0, the numeric prefix included.
@@ -185,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "most 1000000 elements, found 'S'."}));
 
 TEST_F(DecodeTest, NoTextRaises) {
-  expect_host_error([] { sf_mex_decode_encoded_mx_struct_array(nullptr, 2, 10); },
+  EXPECT_HOST_ERROR(sf_mex_decode_encoded_mx_struct_array(nullptr, 2, 10),
                     "Stateflow:Runtime:DecodeError",
                     "Malformed encoded struct array: no text given.");
 }

@@ -25,16 +25,4 @@ inline std::string text_of(const mxArray* a) {
   return buf;
 }
 
-// Runs fn, which must raise a host error with exactly this identifier and message.
-inline void expect_host_error(const std::function<void()>& fn, const std::string& identifier,
-                              const std::string& message) {
-  try {
-    fn();
-    ADD_FAILURE() << "no host error; expected: " << message;
-  } catch (const host::HostError& e) {
-    EXPECT_EQ(e.identifier, identifier);
-    EXPECT_EQ(std::string(e.what()), message);
-  }
-}
-
 }  // namespace sf_runtime_test

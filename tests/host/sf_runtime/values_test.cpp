@@ -17,7 +17,6 @@
 
 namespace {
 
-using sf_runtime_test::expect_host_error;
 using sf_runtime_test::kD1;
 using sf_runtime_test::kD5;
 using sf_runtime_test::kU8;
@@ -75,7 +74,7 @@ TEST_F(ValuesTest, AssignInsideACallSurvivesItOnlyWhenPersistent) {
 }
 
 TEST_F(ValuesTest, AssignWithoutSlotRaises) {
-  expect_host_error([] { sf_mex_assign(nullptr, nullptr, false); }, "Stateflow:Runtime:BadValue",
+  EXPECT_HOST_ERROR(sf_mex_assign(nullptr, nullptr, false), "Stateflow:Runtime:BadValue",
                     "sf_mex_assign: no slot given.");
 }
 
@@ -132,19 +131,17 @@ TEST_F(ValuesTest, CellsOwnTheirElementsAndLendThem) {
 TEST_F(ValuesTest, CellErrorsConsumeTheValue) {
   Mx cell(sf_mex_createcellmatrix(2, 1));
   Mx not_cell(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
-  expect_host_error(
-      [&] { sf_mex_setcell(cell.get(), 2, sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0)); },
+  EXPECT_HOST_ERROR(
+      sf_mex_setcell(cell.get(), 2, sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0)),
       "Stateflow:Runtime:BadValue", "sf_mex_setcell: element 2 is outside cell[2x1].");
-  expect_host_error(
-      [&] {
-        sf_mex_setcell(not_cell.get(), 0, sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
-      },
+  EXPECT_HOST_ERROR(
+      sf_mex_setcell(not_cell.get(), 0, sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0)),
       "Stateflow:Runtime:BadValue", "sf_mex_setcell: double[1x1] is no cell array.");
-  expect_host_error([&] { sf_mex_getcell(cell.get(), -1); }, "Stateflow:Runtime:BadValue",
+  EXPECT_HOST_ERROR(sf_mex_getcell(cell.get(), -1), "Stateflow:Runtime:BadValue",
                     "sf_mex_getcell: element -1 is outside cell[2x1].");
-  expect_host_error([&] { sf_mex_getcell(nullptr, 0); }, "Stateflow:Runtime:BadValue",
+  EXPECT_HOST_ERROR(sf_mex_getcell(nullptr, 0), "Stateflow:Runtime:BadValue",
                     "sf_mex_getcell: nothing is no cell array.");
-  expect_host_error([] { sf_mex_createcellmatrix(-1, 1); }, "Stateflow:Runtime:BadValue",
+  EXPECT_HOST_ERROR(sf_mex_createcellmatrix(-1, 1), "Stateflow:Runtime:BadValue",
                     "sf_mex_createcellmatrix: negative dimension -1x1.");
 }
 
@@ -189,14 +186,14 @@ TEST_F(ValuesTest, AddFieldErrorsConsumeTheValue) {
   Mx s(sf_mex_createstruct("structure", 2, 3, 1));
   Mx d(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
   auto value = [] { return sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0); };
-  expect_host_error([&] { sf_mex_addfield(s.get(), value(), "name", "name", 3); },
+  EXPECT_HOST_ERROR(sf_mex_addfield(s.get(), value(), "name", "name", 3),
                     "Stateflow:Runtime:BadValue",
                     "sf_mex_addfield: element 3 of field 'name' is outside struct[3x1].");
-  expect_host_error([&] { sf_mex_addfield(d.get(), value(), "name", "name", 0); },
+  EXPECT_HOST_ERROR(sf_mex_addfield(d.get(), value(), "name", "name", 0),
                     "Stateflow:Runtime:BadValue",
                     "sf_mex_addfield: field 'name' added to double[1x1], which is no struct.");
-  expect_host_error([&] { sf_mex_addfield(s.get(), value(), "", "", 0); },
-                    "Stateflow:Runtime:BadValue", "sf_mex_addfield: no field name given.");
+  EXPECT_HOST_ERROR(sf_mex_addfield(s.get(), value(), "", "", 0), "Stateflow:Runtime:BadValue",
+                    "sf_mex_addfield: no field name given.");
   EXPECT_EQ(mxGetNumberOfFields(s.get()), 0);
 }
 
@@ -214,8 +211,7 @@ TEST_F(ValuesTest, PostProcessAcceptsAStructArrayAndLeavesItAsItIs) {
 
   Mx d(sf_mex_create("y", &kD1, SF_MEX_DOUBLE, 0, 0, 0, 0));
   const mxArray* slot = d.get();
-  expect_host_error([&] { sf_mex_emlrtNameCapturePostProcessR2012a(&slot); },
-                    "Stateflow:Runtime:BadValue",
+  EXPECT_HOST_ERROR(sf_mex_emlrtNameCapturePostProcessR2012a(&slot), "Stateflow:Runtime:BadValue",
                     "sf_mex_emlrtNameCapturePostProcessR2012a: expected a struct array, got "
                     "double[1x1].");
 }
@@ -258,7 +254,7 @@ TEST_P(ImportErrorTest, NamesTheVariableAndStillConsumesTheValue) {
   const SfMsgIdentifier* id = std::string(c.label) == "NestedName" ? &kNested : &plain;
   unsigned char sentinel[8];
   std::memset(sentinel, 0xA5, sizeof sentinel);
-  expect_host_error([&] { sf_mex_import(id, c.value(), sentinel, 1, c.kind, 0, 0, 0, 0, 0); },
+  EXPECT_HOST_ERROR(sf_mex_import(id, c.value(), sentinel, 1, c.kind, 0, 0, 0, 0, 0),
                     "Stateflow:Runtime:ImportMismatch", c.message);
   for (unsigned char b : sentinel)
     EXPECT_EQ(b, 0xA5);  // nothing written

@@ -1,4 +1,4 @@
-#include "tools/sfsim/output.hpp"
+#include "tools/output/output.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "host/os.hpp"
-#include "tools/sfsim/inputs.hpp"
+#include "tools/output/user_error.hpp"
 
 namespace sfsim {
 namespace fs = std::filesystem;

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/output/user_error.hpp"
+
 namespace sfsim {
 
 // A scratch file's name beside a place, with a random part, on the list of files
