@@ -38,8 +38,13 @@ test: build
 test-octave: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L 'octave|matfile'
 
+# The sanitizer build keeps its assertions (Debug) but is optimised a little: at
+# -O0 the instrumented tests take about three times as long, and the checks lose
+# nothing at -O1 (frame pointers stay).
+ASAN_OPT ?= -g -O1
 test-sanitize: deps
-	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSF_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSF_SANITIZE=ON \
+	  -DCMAKE_C_FLAGS_DEBUG="$(ASAN_OPT)" -DCMAKE_CXX_FLAGS_DEBUG="$(ASAN_OPT)" >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
