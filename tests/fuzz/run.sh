@@ -8,6 +8,11 @@ set -euo pipefail
 build=$1
 seconds=$2
 jobs=${3:-2}
+# libFuzzer takes 0 seconds as no limit at all.
+if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds < 1)); then
+  echo "run.sh: SECONDS must be a whole number of seconds, at least 1 (got '$seconds')" >&2
+  exit 2
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 # The shared runtime is not first in the programs' library list (the linker puts it
 # after our libraries); it is loaded before any of them runs all the same.
