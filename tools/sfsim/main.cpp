@@ -135,9 +135,12 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
   run.add_option("--restore-state", ra.restore,
                  "before the first step, restore a saved state (JSON as --save-state writes)")
       ->check(not_empty);
-  run.add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)");
-  run.add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)");
-  run.add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)");
+  run.add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)")
+      ->each([&ra](const std::string&) { ra.given.x_var = true; });
+  run.add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)")
+      ->each([&ra](const std::string&) { ra.given.y_var = true; });
+  run.add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)")
+      ->each([&ra](const std::string&) { ra.given.z_var = true; });
   run.add_option("--trace-limit", ra.trace_limit,
                  "the largest trace in bytes; a run whose trace would grow past it stops "
                  "with an error (default 1073741824, 1 GiB; suffixes k, M, G)")
@@ -150,7 +153,8 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
             value = std::to_string(bytes);
             return std::string();
           },
-          "BYTES", "bytes"));
+          "BYTES", "bytes"))
+      ->each([&ra](const std::string&) { ra.given.trace_limit = true; });
   run.add_option("--trace", ra.trace,
                  "every host call of the run, one a line: the operation's name, then its "
                  "arguments")

@@ -105,9 +105,26 @@ auto reading(const std::string& path, F&& read) {
   }
 }
 
+// An option that would change nothing in the run asked for is refused, not ignored.
+void check_options_apply(const RunArgs& a) {
+  const char* table = "a table in a MAT-file only (--table FILE.mat)";
+  const std::pair<bool, std::string> refused[] = {
+      {a.given.x_var && !formats::is_mat(a.table), std::string("--x-var applies to ") + table},
+      {a.given.y_var && !formats::is_mat(a.table), std::string("--y-var applies to ") + table},
+      {a.given.z_var && !formats::is_mat(a.z_file),
+       "--z-var applies to queries in a MAT-file only (--z FILE.mat); a .mat --input holds the "
+       "vectors time and z"},
+      {a.given.trace_limit && a.trace.empty(),
+       "--trace-limit applies to a trace only (--trace FILE)"},
+  };
+  for (const auto& [given, message] : refused)
+    if (given) throw UserError(message);
+}
+
 }  // namespace
 
 int run_command(const RunArgs& a, Debugger* debugger) {
+  check_options_apply(a);
   const ModelInfo& model = find_model(a.model);
   if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
     throw UserError("--table and --z both name standard input (-); give one of them a file");
