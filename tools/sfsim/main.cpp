@@ -242,7 +242,8 @@ int run_command_line(int argc, char** argv) {
           "or to standard error when the CSV or another file of the run is on standard output "
           "(under any name, such as /dev/stdout). Ctrl-C at the prompt drops the line typed. "
           "When the debugger's output cannot be written, the session ends as quit does and "
-          "sfsim exits 2. A run that ends at a host error exits 1 as run does.\n" +
+          "sfsim exits 2. A run that ends at a host error exits 1 as run does (2 when the "
+          "debugger's output failed too; the host error's message is printed either way).\n" +
           kDebugCommandsHelp);
   add_run_options(*debug, ra, not_empty, decimal);
   debug

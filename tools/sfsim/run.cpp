@@ -222,33 +222,43 @@ int run_command(const RunArgs& a, Debugger* debugger) {
   progress.finish();
   trace.stop();
   if (result.refused) throw UserError(plugin_file + ": " + result.error);
-  if (trace.over()) throw trace.limit_error();
-  if (!result_out.good()) result_out.commit();  // throws the write error
-  results.finish();
-  // The files of a run that ended in a host error are complete records of the steps
-  // before it; they are kept.
-  result_out.commit();
-  trace.commit();
-  if (plot_out) {
-    Plot table{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
-    if (signal)
-      table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
-    points->render(table, plot_out->stream(), plot_out->path());
-    plot_out->commit();
-  }
-  if (coverage_out) {
-    // The chart runtime keeps the records of the blocks after they have terminated.
-    const tools::coverage::Run run{model.name, a.chart, spec.table_length, spec.table.x.data(),
-                                   result.registrations};
-    tools::coverage::write(coverage_out->stream(), *coverage_format, run);
-    coverage_out->commit();
-  }
-  if (debugger) debugger->check_output();
-  if (!result.ok) {
+  // A run that ended at a host error says so after its files, and also when one of
+  // them or the debugger's output fails (that write error decides the exit status).
+  auto say_host_error = [&] {
+    if (result.ok) return;
     std::fprintf(stderr, "sfsim: %s\n", printable(result.error).c_str());
     if (spec.save) std::fprintf(stderr, "sfsim: no state saved to %s\n", printable(a.save).c_str());
-    return kExitHostError;
+  };
+  try {
+    if (trace.over()) throw trace.limit_error();
+    if (!result_out.good()) result_out.commit();  // throws the write error
+    results.finish();
+    // The files of a run that ended in a host error are complete records of the steps
+    // before it; they are kept.
+    result_out.commit();
+    trace.commit();
+    if (plot_out) {
+      Plot table{
+          chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
+      if (signal)
+        table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
+      points->render(table, plot_out->stream(), plot_out->path());
+      plot_out->commit();
+    }
+    if (coverage_out) {
+      // The chart runtime keeps the records of the blocks after they have terminated.
+      const tools::coverage::Run run{model.name, a.chart, spec.table_length, spec.table.x.data(),
+                                     result.registrations};
+      tools::coverage::write(coverage_out->stream(), *coverage_format, run);
+      coverage_out->commit();
+    }
+    if (debugger) debugger->check_output();
+  } catch (...) {
+    say_host_error();
+    throw;
   }
+  say_host_error();
+  if (!result.ok) return kExitHostError;
   if (state_out) {
     formats::write_state(state_out->stream(), a.save, result.saved_state.get());
     state_out->commit();
