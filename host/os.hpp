@@ -1,11 +1,13 @@
 // What differs between the operating systems for the engine and the tools: loading
-// a shared library and finding a symbol in it, the running program's own file,
-// whether a stream is a terminal, making a new file without following a link, and the
-// scratch files removed when the program is interrupted. One implementation per system, chosen by
-// the build (host/os/os_posix.cpp, host/os/os_windows.cpp).
+// a shared library and finding a symbol in it, the running program's own file, the
+// machine's memory, whether a stream is a terminal, making a new file without
+// following a link, and the scratch files removed when the program is interrupted.
+// One implementation per system, chosen by the build (host/os/os_posix.cpp,
+// host/os/os_windows.cpp).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -27,6 +29,9 @@ std::string library_path_of(const void* address);
 
 // The running program's file; empty when the system does not tell.
 std::filesystem::path executable_path();
+
+// The machine's physical memory in bytes; 0 when the system does not tell.
+std::uint64_t physical_memory();
 
 // Standard output and error carry their bytes as written (no line-end translation).
 void use_binary_stdio();

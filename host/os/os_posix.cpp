@@ -51,6 +51,13 @@ std::filesystem::path executable_path() {
   return ec ? std::filesystem::path() : self;
 }
 
+std::uint64_t physical_memory() {
+  const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+  return pages > 0 && page > 0
+             ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page)
+             : 0;
+}
+
 void use_binary_stdio() {}
 
 bool stderr_is_terminal() {

@@ -62,6 +62,12 @@ std::filesystem::path executable_path() {
   return std::filesystem::path(std::wstring(buffer, n));
 }
 
+std::uint64_t physical_memory() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+}
+
 void use_binary_stdio() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
