@@ -1,11 +1,14 @@
 // What differs between the operating systems for the engine and the tools: loading
-// a shared library and finding a symbol in it, the running program's own file,
-// whether a stream is a terminal, and the scratch files removed when the program is
-// interrupted. One implementation per system, chosen by the build
-// (host/os/os_posix.cpp, host/os/os_windows.cpp).
+// a shared library and finding a symbol in it, the running program's own file, the
+// machine's memory, whether a stream is a terminal, making a new file without
+// following a link, and the scratch files removed when the program is interrupted.
+// One implementation per system, chosen by the build (host/os/os_posix.cpp,
+// host/os/os_windows.cpp).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -27,6 +30,9 @@ std::string library_path_of(const void* address);
 // The running program's file; empty when the system does not tell.
 std::filesystem::path executable_path();
 
+// The machine's physical memory in bytes; 0 when the system does not tell.
+std::uint64_t physical_memory();
+
 // Standard output and error carry their bytes as written (no line-end translation).
 void use_binary_stdio();
 
@@ -41,6 +47,12 @@ bool lands_on_stderr_terminal(const std::filesystem::path& path);
 // standard error writes to, such as /dev/stdout or a file the shell redirected a
 // stream to; else 0.
 int standard_stream_of(const std::filesystem::path& path);
+
+// Makes a new file at `path` and opens it for reading and writing ("w+b"), in one
+// step that fails when anything of that name exists already: a file, a folder, or a
+// symbolic link, whatever it leads to (a link is never followed). Null when it
+// fails, with the system's error code in `*error` (EEXIST when the name is taken).
+std::FILE* create_new_file(const std::filesystem::path& path, int* error);
 
 // Scratch files removed when the program is interrupted. POSIX: SIGINT, SIGTERM and
 // SIGHUP remove every file registered, then end the program as the signal does by

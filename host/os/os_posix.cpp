@@ -1,7 +1,9 @@
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <fstream>
@@ -49,6 +51,13 @@ std::filesystem::path executable_path() {
   return ec ? std::filesystem::path() : self;
 }
 
+std::uint64_t physical_memory() {
+  const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+  return pages > 0 && page > 0
+             ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page)
+             : 0;
+}
+
 void use_binary_stdio() {}
 
 bool stderr_is_terminal() {
@@ -87,6 +96,20 @@ int standard_stream_of(const std::filesystem::path& path) {
   for (int fd : {1, 2})
     if (fstat(fd, &stream) == 0 && same_file(file, stream)) return fd;
   return 0;
+}
+
+std::FILE* create_new_file(const std::filesystem::path& path, int* error) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "w+b");
+  if (file == nullptr) {
+    const int code = errno;
+    if (fd >= 0) {
+      close(fd);
+      unlink(path.c_str());
+    }
+    if (error) *error = code;
+  }
+  return file;
 }
 
 namespace {

@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 
 #include <windows.h>
+#include <cerrno>
 #include <cstdio>
 
 #include <fstream>
@@ -60,6 +62,12 @@ std::filesystem::path executable_path() {
   return std::filesystem::path(std::wstring(buffer, n));
 }
 
+std::uint64_t physical_memory() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+}
+
 void use_binary_stdio() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
@@ -95,6 +103,22 @@ BOOL WINAPI on_console_event(DWORD) {
 
 void remove_scratch_on_interrupt() {
   SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+std::FILE* create_new_file(const std::filesystem::path& path, int* error) {
+  // CREATE_NEW underneath: the call fails on any existing name, a link included.
+  const int fd = _wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                        _S_IREAD | _S_IWRITE);
+  std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "w+b");
+  if (file == nullptr) {
+    const int code = errno;
+    if (fd >= 0) {
+      _close(fd);
+      _wunlink(path.c_str());
+    }
+    if (error) *error = code;
+  }
+  return file;
 }
 
 int register_scratch(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ext/stdio_filebuf.h>
 #include <iostream>
 #include <random>
 #include <system_error>
@@ -55,7 +56,6 @@ fs::path link_target(const std::string& path) {
 }  // namespace
 
 fs::path scratch_beside(const std::string& path) {
-  std::error_code ec;
   const fs::path place(path);
   fs::path folder = place.parent_path();
   if (folder.empty()) folder = ".";
@@ -68,23 +68,27 @@ fs::path scratch_beside(const std::string& path) {
       base.pop_back();
     if (!base.empty() && static_cast<unsigned char>(base.back()) >= 0xC0) base.pop_back();
   }
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    fs::path candidate = folder / (base + scratch_suffix());
-    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
-  }
-  return {};
+  return folder / (base + scratch_suffix());
 }
 
-void Scratch::pick(const fs::path& place) {
+std::FILE* Scratch::create(const fs::path& place, const std::string& name) {
+  const std::string shown = name.empty() ? place.string() : name;
   remove();
-  path_ = scratch_beside(place.string());
-  if (path_.empty()) throw UserError(place.string() + ": cannot write the file: no free name");
-  slot_ = host::os::register_scratch(path_.string());
-  if (slot_ < 0) {
-    path_.clear();
-    throw UserError(place.string() +
-                    ": cannot write the file: too many outputs or too long a name");
+  int code = EEXIST;
+  for (int attempt = 0; attempt < 8 && code == EEXIST; ++attempt) {
+    path_ = scratch_beside(place.string());
+    // On the list before it exists, so that an interrupt never leaves it behind.
+    slot_ = host::os::register_scratch(path_.string());
+    if (slot_ < 0) {
+      path_.clear();
+      throw UserError(shown + ": cannot write the file: too many outputs or too long a name");
+    }
+    if (std::FILE* file = host::os::create_new_file(path_, &code)) return file;
+    keep();  // not made: nothing to remove
   }
+  throw UserError(shown + ": cannot write the file: " +
+                  (code == EEXIST ? std::string("no free name beside it")
+                                  : "cannot make a file beside it: " + system_error_text(code)));
 }
 
 Scratch::~Scratch() {
@@ -127,8 +131,12 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
   const bool stream_file = fs::is_regular_file(status) && host::os::standard_stream_of(path_) != 0;
   if (direct || stream_file) {
     errno = 0;
-    out_.open(path_, stream_file ? std::ios::binary | std::ios::app : std::ios::binary);
-    if (!out_) throw UserError(path_ + ": cannot write the file: " + system_error_text(errno));
+    buffer_ = std::make_unique<std::filebuf>();
+    if (!buffer_->open(path_, std::ios::binary | std::ios::out |
+                                  (stream_file ? std::ios::app : std::ios::trunc))) {
+      throw UserError(path_ + ": cannot write the file: " + system_error_text(errno));
+    }
+    out_.rdbuf(buffer_.get());
     direct_ = true;
     return;
   }
@@ -141,15 +149,15 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
     keep_mode_ = true;
     mode_ = target.permissions();
   }
-  scratch_.pick(place_);
-  errno = 0;
-  out_.open(scratch_.path(), std::ios::binary | std::ios::trunc);
-  if (!out_) {
-    const int code = errno;
-    scratch_.remove();
-    throw UserError(path_ + ": cannot write the file: cannot make a file beside it: " +
-                    system_error_text(code));
+  file_ = scratch_.create(place_, path_);
+  try {
+    buffer_ =
+        std::make_unique<__gnu_cxx::stdio_filebuf<char>>(file_, std::ios::binary | std::ios::out);
+  } catch (...) {
+    discard();
+    throw;
   }
+  out_.rdbuf(buffer_.get());
   // Nobody reads the new content who could not read the old.
   if (keep_mode_)
     fs::permissions(scratch_.path(), mode_ | fs::perms::owner_write, fs::perm_options::replace, ec);
@@ -169,8 +177,7 @@ void OutputFile::commit() {
   if (!direct_ && scratch_.empty()) fail("cannot write the file");
   out_.flush();
   const bool written = bool(out_);
-  out_.close();
-  if (!written || out_.fail()) fail("cannot write the file (disk full?)");
+  if (!close() || !written) fail("cannot write the file (disk full?)");
   if (!direct_) {
     std::error_code ec;
     if (keep_mode_) fs::permissions(scratch_.path(), mode_, fs::perm_options::replace, ec);
@@ -181,8 +188,18 @@ void OutputFile::commit() {
   committed_ = true;
 }
 
+bool OutputFile::close() noexcept {
+  bool closed = true;
+  if (buffer_ && buffer_->is_open() && buffer_->close() == nullptr) closed = false;
+  buffer_.reset();
+  out_.rdbuf(nullptr);  // the stream is bad from here on
+  if (file_ != nullptr && std::fclose(file_) != 0) closed = false;
+  file_ = nullptr;
+  return closed;
+}
+
 void OutputFile::discard() noexcept {
-  if (out_.is_open()) out_.close();
+  close();
   scratch_.remove();
 }
 

@@ -12,9 +12,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,8 @@
 
 namespace sfsim {
 
-// A scratch file's name beside a place, with a random part, on the list of files
-// removed when the program is interrupted while this is alive. The destructor
+// A scratch file beside a place, under a name with a random part, on the list of
+// files removed when the program is interrupted while this is alive. The destructor
 // removes the file unless it was kept (renamed into place).
 class Scratch {
  public:
@@ -33,9 +35,12 @@ class Scratch {
   Scratch& operator=(const Scratch&) = delete;
   const std::filesystem::path& path() const { return path_; }
   bool empty() const { return path_.empty(); }
-  // Picks and registers a name beside `place` (the file is not made); UserError
-  // naming `place` when there is none to be had.
-  void pick(const std::filesystem::path& place);
+  // Makes a new file beside `place` and returns it open for reading and writing
+  // (the caller closes it). The file is made in one step that fails on a name that
+  // exists, a symbolic link included, so that nothing planted at the name is written
+  // through; a name taken is retried with another. UserError naming `name` (by
+  // default `place`) when no file can be made.
+  std::FILE* create(const std::filesystem::path& place, const std::string& name = {});
   // Removes the file (if any) and forgets the name.
   void remove() noexcept;
   // The file is no longer scratch (it has been renamed): forgets the name.
@@ -70,10 +75,15 @@ class OutputFile {
   [[noreturn]] void fail(const std::string& what);
 
  private:
+  // Closes the file (flushing what is buffered); false when that failed.
+  bool close() noexcept;
+
   std::string path_;
   std::filesystem::path place_;  // what commit replaces: the path, or the file its link names
   Scratch scratch_;
-  std::ofstream out_;
+  std::FILE* file_ = nullptr;  // the scratch file, written through buffer_
+  std::unique_ptr<std::filebuf> buffer_;
+  std::ostream out_{nullptr};
   bool direct_ = false;  // an existing device or pipe, written in place
   bool committed_ = false;
   bool keep_mode_ = false;  // an existing file is replaced: its permissions are kept
@@ -96,9 +106,9 @@ class TextOutput {
   std::unique_ptr<OutputFile> file_;
 };
 
-// A name for a scratch file beside `path` that does not exist yet: `path` with a
-// random suffix, the file's name shortened where needed so that the whole name
-// stays within what a file system takes (255 bytes).
+// A name for a scratch file beside `path`: `path` with a random suffix, the file's
+// name shortened where needed so that the whole name stays within what a file
+// system takes (255 bytes). Whether it is free is found out by making the file.
 std::filesystem::path scratch_beside(const std::string& path);
 
 // "-" names standard input or output.

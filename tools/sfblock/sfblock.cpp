@@ -329,6 +329,21 @@ std::optional<Failure> run(const Request& r, double* y1, double* t, mxArray** st
   return std::nullopt;
 }
 
+// In time mode y1 (and the times, when asked for) are made whole before the first
+// step: a step count whose arrays could not be held in the machine's memory is
+// refused before they are made, rather than left to fail in the allocation.
+void check_memory(const Request& r, int arrays) {
+  const std::uint64_t memory = host::os::physical_memory();
+  const auto count = static_cast<std::uint64_t>(r.plan.count);  // at most 2^53
+  const std::uint64_t bytes_each = sizeof(double) * static_cast<std::uint64_t>(arrays);
+  if (memory == 0 || count <= memory / bytes_each) return;
+  raise({"sfblock:option", "options 'stoptime' and 'stepsize' give " + std::to_string(count) +
+                               " major steps: " + (arrays > 1 ? "y1 and t" : "y1") +
+                               " would take " + std::to_string(count * bytes_each) +
+                               " bytes, more than this machine's memory (" +
+                               std::to_string(memory) + " bytes)"});
+}
+
 }  // namespace
 
 extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
@@ -336,6 +351,7 @@ extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* 
     raise({"sfblock:usage", "sfblock has at most three outputs: y1, the state and the times"});
   }
   const Request r = parse(nrhs, prhs);
+  if (r.in_time) check_memory(r, nlhs > 2 ? 2 : 1);
   // The report's file is made ready (beside its place) before anything runs, so that
   // a place that cannot take it is refused first.
   std::unique_ptr<sfsim::OutputFile> coverage;

@@ -23,6 +23,11 @@ struct RunArgs {
                                                      trace, coverage;
   std::string x_var = "x", y_var = "y", z_var = "z";  // variables of MAT-file inputs
   std::uint64_t trace_limit = kDefaultTraceLimit;
+  // Which of the options above with a default were given: one that would change
+  // nothing in the run asked for is refused.
+  struct Given {
+    bool x_var = false, y_var = false, z_var = false, trace_limit = false;
+  } given;
   int chart = 0;
   int blocks = 1;
   TimeArgs time;  // a run in time: --input and its settings

@@ -8,6 +8,10 @@
 
 namespace sfsim::formats {
 
+bool is_mat(const std::string& path) {
+  return mat::is_mat_path(path);
+}
+
 Table read_table(const std::string& path, const Variables& vars, std::size_t rows,
                  const std::string& what) {
   return mat::is_mat_path(path) ? mat::read_table(path, vars.x, vars.y, rows, what)

@@ -24,6 +24,9 @@ struct Variables {
   std::string x = "x", y = "y", z = "z";
 };
 
+// The file is a MAT-file (its variables are named by Variables).
+bool is_mat(const std::string& path);
+
 Table read_table(const std::string& path, const Variables& vars, std::size_t rows,
                  const std::string& what);
 std::unique_ptr<Queries> read_queries(const std::string& path, const Variables& vars);

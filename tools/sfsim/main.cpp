@@ -135,9 +135,12 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
   run.add_option("--restore-state", ra.restore,
                  "before the first step, restore a saved state (JSON as --save-state writes)")
       ->check(not_empty);
-  run.add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)");
-  run.add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)");
-  run.add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)");
+  run.add_option("--x-var", ra.x_var, "the breakpoints' variable of a .mat table (default x)")
+      ->each([&ra](const std::string&) { ra.given.x_var = true; });
+  run.add_option("--y-var", ra.y_var, "the values' variable of a .mat table (default y)")
+      ->each([&ra](const std::string&) { ra.given.y_var = true; });
+  run.add_option("--z-var", ra.z_var, "the queries' variable of a .mat --z file (default z)")
+      ->each([&ra](const std::string&) { ra.given.z_var = true; });
   run.add_option("--trace-limit", ra.trace_limit,
                  "the largest trace in bytes; a run whose trace would grow past it stops "
                  "with an error (default 1073741824, 1 GiB; suffixes k, M, G)")
@@ -150,7 +153,8 @@ void add_run_options(CLI::App& run, RunArgs& ra, const CLI::Validator& not_empty
             value = std::to_string(bytes);
             return std::string();
           },
-          "BYTES", "bytes"));
+          "BYTES", "bytes"))
+      ->each([&ra](const std::string&) { ra.given.trace_limit = true; });
   run.add_option("--trace", ra.trace,
                  "every host call of the run, one a line: the operation's name, then its "
                  "arguments")
@@ -238,7 +242,8 @@ int run_command_line(int argc, char** argv) {
           "or to standard error when the CSV or another file of the run is on standard output "
           "(under any name, such as /dev/stdout). Ctrl-C at the prompt drops the line typed. "
           "When the debugger's output cannot be written, the session ends as quit does and "
-          "sfsim exits 2. A run that ends at a host error exits 1 as run does.\n" +
+          "sfsim exits 2. A run that ends at a host error exits 1 as run does (2 when the "
+          "debugger's output failed too; the host error's message is printed either way).\n" +
           kDebugCommandsHelp);
   add_run_options(*debug, ra, not_empty, decimal);
   debug

@@ -151,9 +151,7 @@ ResultColumns::ResultColumns(const std::string& path, std::int64_t expected_rows
                     " rows, the run has " + std::to_string(expected_rows) +
                     " queries (write CSV instead)");
   }
-  scratch_.pick(path_);
-  file_ = std::fopen(scratch_.path().string().c_str(), "w+b");
-  if (file_ == nullptr) fail(path_, "cannot write the file (no scratch file beside it)");
+  file_ = scratch_.create(path_);
   buffer_.resize(kBufferRows * 4);
 }
 

@@ -105,9 +105,26 @@ auto reading(const std::string& path, F&& read) {
   }
 }
 
+// An option that would change nothing in the run asked for is refused, not ignored.
+void check_options_apply(const RunArgs& a) {
+  const char* table = "a table in a MAT-file only (--table FILE.mat)";
+  const std::pair<bool, std::string> refused[] = {
+      {a.given.x_var && !formats::is_mat(a.table), std::string("--x-var applies to ") + table},
+      {a.given.y_var && !formats::is_mat(a.table), std::string("--y-var applies to ") + table},
+      {a.given.z_var && !formats::is_mat(a.z_file),
+       "--z-var applies to queries in a MAT-file only (--z FILE.mat); a .mat --input holds the "
+       "vectors time and z"},
+      {a.given.trace_limit && a.trace.empty(),
+       "--trace-limit applies to a trace only (--trace FILE)"},
+  };
+  for (const auto& [given, message] : refused)
+    if (given) throw UserError(message);
+}
+
 }  // namespace
 
 int run_command(const RunArgs& a, Debugger* debugger) {
+  check_options_apply(a);
   const ModelInfo& model = find_model(a.model);
   if (is_standard_stream(a.table) && is_standard_stream(a.z_file))
     throw UserError("--table and --z both name standard input (-); give one of them a file");
@@ -205,33 +222,43 @@ int run_command(const RunArgs& a, Debugger* debugger) {
   progress.finish();
   trace.stop();
   if (result.refused) throw UserError(plugin_file + ": " + result.error);
-  if (trace.over()) throw trace.limit_error();
-  if (!result_out.good()) result_out.commit();  // throws the write error
-  results.finish();
-  // The files of a run that ended in a host error are complete records of the steps
-  // before it; they are kept.
-  result_out.commit();
-  trace.commit();
-  if (plot_out) {
-    Plot table{chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
-    if (signal)
-      table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
-    points->render(table, plot_out->stream(), plot_out->path());
-    plot_out->commit();
-  }
-  if (coverage_out) {
-    // The chart runtime keeps the records of the blocks after they have terminated.
-    const tools::coverage::Run run{model.name, a.chart, spec.table_length, spec.table.x.data(),
-                                   result.registrations};
-    tools::coverage::write(coverage_out->stream(), *coverage_format, run);
-    coverage_out->commit();
-  }
-  if (debugger) debugger->check_output();
-  if (!result.ok) {
+  // A run that ended at a host error says so after its files, and also when one of
+  // them or the debugger's output fails (that write error decides the exit status).
+  auto say_host_error = [&] {
+    if (result.ok) return;
     std::fprintf(stderr, "sfsim: %s\n", printable(result.error).c_str());
     if (spec.save) std::fprintf(stderr, "sfsim: no state saved to %s\n", printable(a.save).c_str());
-    return kExitHostError;
+  };
+  try {
+    if (trace.over()) throw trace.limit_error();
+    if (!result_out.good()) result_out.commit();  // throws the write error
+    results.finish();
+    // The files of a run that ended in a host error are complete records of the steps
+    // before it; they are kept.
+    result_out.commit();
+    trace.commit();
+    if (plot_out) {
+      Plot table{
+          chart_label(model, a.chart) + ": y1 against z", spec.table.x, spec.table.y, {}, {}};
+      if (signal)
+        table = Plot{chart_label(model, a.chart) + ": y1 and z against time", {}, {}, {}, {}, true};
+      points->render(table, plot_out->stream(), plot_out->path());
+      plot_out->commit();
+    }
+    if (coverage_out) {
+      // The chart runtime keeps the records of the blocks after they have terminated.
+      const tools::coverage::Run run{model.name, a.chart, spec.table_length, spec.table.x.data(),
+                                     result.registrations};
+      tools::coverage::write(coverage_out->stream(), *coverage_format, run);
+      coverage_out->commit();
+    }
+    if (debugger) debugger->check_output();
+  } catch (...) {
+    say_host_error();
+    throw;
   }
+  say_host_error();
+  if (!result.ok) return kExitHostError;
   if (state_out) {
     formats::write_state(state_out->stream(), a.save, result.saved_state.get());
     state_out->commit();

@@ -177,8 +177,7 @@ std::string render_svg(const Plot& plot) {
 
 PlotPoints::PlotPoints(const std::string& picture) {
   try {
-    scratch_name_.pick(picture);
-    scratch_ = std::fopen(scratch_name_.path().string().c_str(), "w+b");
+    scratch_ = scratch_name_.create(picture);
   } catch (const UserError&) {
   }
   if (!scratch_) {

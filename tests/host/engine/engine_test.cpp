@@ -3,8 +3,13 @@
 // step that allocates nothing.
 #include <gmock/gmock.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -429,6 +434,52 @@ TEST_F(EngineTest, LoadsOnlyTheFileNamed) {
   }
   // The model a caller names wins over the file's name.
   EXPECT_EQ(engine.load(plugin_of("Quimbrel"), "Quimbrel").model(), "Quimbrel");
+}
+
+// A new file is made only where nothing of its name exists: a file, a folder or a
+// link (to a file or to nothing) planted at the name is refused, never written
+// through, and what it leads to is unchanged.
+TEST(OsTest, NewFilesAreMadeOnlyUnderFreeNames) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("os_test_" + std::to_string(std::rand()));
+  fs::create_directories(dir);
+  auto write = [](const fs::path& p, const char* text) {
+    std::ofstream(p, std::ios::binary) << text;
+  };
+  auto read = [](const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  write(dir / "target", "kept");
+  write(dir / "file", "kept");
+  fs::create_directory(dir / "folder");
+  std::error_code no_links;
+  fs::create_symlink(dir / "target", dir / "link", no_links);
+  fs::create_symlink(dir / "absent", dir / "dangling", no_links);
+  struct Case {
+    const char* name;
+    int error;  // 0: made
+    bool link;
+  } const cases[] = {
+      {"new", 0, false},      {"file", EEXIST, false},    {"folder", EEXIST, false},
+      {"link", EEXIST, true}, {"dangling", EEXIST, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.link && no_links) continue;  // a system that makes no links here
+    int error = 0;
+    std::FILE* f = host::os::create_new_file(dir / c.name, &error);
+    EXPECT_EQ(f == nullptr ? error : 0, c.error);
+    if (f != nullptr) {
+      EXPECT_GE(std::fputs("new", f), 0);
+      std::fclose(f);
+    }
+  }
+  EXPECT_EQ(read(dir / "new"), "new");
+  EXPECT_EQ(read(dir / "target"), "kept");
+  EXPECT_EQ(read(dir / "file"), "kept");
+  EXPECT_FALSE(fs::exists(dir / "absent"));
+  fs::remove_all(dir);
 }
 
 }  // namespace

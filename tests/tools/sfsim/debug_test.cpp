@@ -221,6 +221,14 @@ TEST_F(Debug, EndsStreamsAndRefusals) {
        .commands = "break step 1\ncontinue\n",
        .expect = {.code = 2, .err = cut_short, .files = csv(kHead)},
        .stdout_to = "/dev/full"},
+      // The run also ends at a host error: its message is not lost to the write error.
+      {.name = "a host error while standard output is full",
+       .commands = "continue\n",
+       .expect = {.code = 2,
+                  .err = "sfsim: step 0 (time 0, z 0): " + kNaNinX + "\n" + cut_short,
+                  .files = csv(kHead)},
+       .x = nan_x,
+       .stdout_to = "/dev/full"},
       // Standard output's file may not pass 512 bytes: print x does.
       {.name = "standard output over its size limit",
        .commands = "break line -3\ncontinue\ncontinue\nprint x\ncontinue\n",

@@ -159,6 +159,20 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
     a.insert(a.end(), more.begin(), more.end());
     return a;
   };
+  auto debug3 = [&](std::vector<std::string> more) {
+    auto a = run3(more);
+    a[0] = "debug";
+    a.insert(a.end(), {"--commands", "t.csv"});
+    return a;
+  };
+  file("in.csv", "time,z\n0,1\n1,2\n");
+  file("in.mat", "");
+  const std::string kXVar =
+      "sfsim: --x-var applies to a table in a MAT-file only (--table FILE.mat)\n";
+  const std::string kZVar =
+      "sfsim: --z-var applies to queries in a MAT-file only (--z FILE.mat); a .mat --input holds "
+      "the vectors time and z\n";
+  const std::string kLimit = "sfsim: --trace-limit applies to a trace only (--trace FILE)\n";
   struct Case {
     std::vector<std::string> args;
     std::string message;  // whole when it begins with "sfsim: " and ends with a newline
@@ -257,6 +271,21 @@ TEST_F(Sfsim, HostileInputIsRefusedBeforeTheRunWithoutLeavingFiles) {
       {run3({"--out", "o.csv", "--trace", "trace.txt", "--trace-limit", "100k"}),
        "sfsim: trace.txt: the trace reached its size limit of 102400 bytes (--trace-limit); the "
        "run was stopped\n"},
+      // An option that would change nothing in the run asked for, in either mode and
+      // in the debugger.
+      {run3({"--x-var", "a"}), kXVar},
+      {run3({"--table", "t.csv", "--y-var", "b"}),
+       "sfsim: --y-var applies to a table in a "
+       "MAT-file only (--table FILE.mat)\n"},
+      {run3({"--input", "in.csv", "--x-var", "a"}), kXVar},
+      {run3({"--z", "cap.txt", "--z-var", "q"}), kZVar},
+      {run3({"--z-range", "0:1:3", "--z-var", "q"}), kZVar},
+      {run3({"--input", "in.mat", "--z-var", "q"}), kZVar},
+      {run3({"--z-range", "0:1:3", "--trace-limit", "1k"}), kLimit},
+      {run3({"--input", "in.csv", "--trace-limit", "1k"}), kLimit},
+      {debug3({"--input", "in.csv", "--z-var", "q"}), kZVar},
+      {debug3({"--x-var", "a"}), kXVar},
+      {debug3({"--trace-limit", "1k"}), kLimit},
   };
   const std::vector<std::string> before = files_in(dir_);
   for (const auto& c : cases) {
