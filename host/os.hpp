@@ -50,9 +50,11 @@ int standard_stream_of(const std::filesystem::path& path);
 
 // Makes a new file at `path` and opens it for reading and writing ("w+b"), in one
 // step that fails when anything of that name exists already: a file, a folder, or a
-// symbolic link, whatever it leads to (a link is never followed). Null when it
-// fails, with the system's error code in `*error` (EEXIST when the name is taken).
-std::FILE* create_new_file(const std::filesystem::path& path, int* error);
+// symbolic link, whatever it leads to (a link is never followed). POSIX: made with
+// the permission bits `mode` (less the umask) from its first moment, so that a file
+// that replaces a private one is never readable by others. Null when it fails, with
+// the system's error code in `*error` (EEXIST when the name is taken).
+std::FILE* create_new_file(const std::filesystem::path& path, int* error, unsigned mode = 0666);
 
 // Scratch files removed when the program is interrupted. POSIX: SIGINT, SIGTERM and
 // SIGHUP remove every file registered, then end the program as the signal does by

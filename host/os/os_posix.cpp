@@ -98,8 +98,9 @@ int standard_stream_of(const std::filesystem::path& path) {
   return 0;
 }
 
-std::FILE* create_new_file(const std::filesystem::path& path, int* error) {
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+std::FILE* create_new_file(const std::filesystem::path& path, int* error, unsigned mode) {
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      static_cast<mode_t>(mode & 0777));
   std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "w+b");
   if (file == nullptr) {
     const int code = errno;

@@ -105,7 +105,7 @@ void remove_scratch_on_interrupt() {
   SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-std::FILE* create_new_file(const std::filesystem::path& path, int* error) {
+std::FILE* create_new_file(const std::filesystem::path& path, int* error, unsigned /*mode*/) {
   // CREATE_NEW underneath: the call fails on any existing name, a link included.
   const int fd = _wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                         _S_IREAD | _S_IWRITE);

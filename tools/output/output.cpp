@@ -71,7 +71,7 @@ fs::path scratch_beside(const std::string& path) {
   return folder / (base + scratch_suffix());
 }
 
-std::FILE* Scratch::create(const fs::path& place, const std::string& name) {
+std::FILE* Scratch::create(const fs::path& place, const std::string& name, unsigned mode) {
   const std::string shown = name.empty() ? place.string() : name;
   remove();
   int code = EEXIST;
@@ -83,7 +83,7 @@ std::FILE* Scratch::create(const fs::path& place, const std::string& name) {
       path_.clear();
       throw UserError(shown + ": cannot write the file: too many outputs or too long a name");
     }
-    if (std::FILE* file = host::os::create_new_file(path_, &code)) return file;
+    if (std::FILE* file = host::os::create_new_file(path_, &code, mode)) return file;
     keep();  // not made: nothing to remove
   }
   throw UserError(shown + ": cannot write the file: " +
@@ -149,7 +149,10 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
     keep_mode_ = true;
     mode_ = target.permissions();
   }
-  file_ = scratch_.create(place_, path_);
+  // Nobody reads the new content who could not read the old: the scratch file is
+  // made with the old file's mode (writable by its owner while it is written).
+  file_ = scratch_.create(
+      place_, path_, keep_mode_ ? static_cast<unsigned>(mode_ | fs::perms::owner_write) : 0666);
   try {
     buffer_ =
         std::make_unique<__gnu_cxx::stdio_filebuf<char>>(file_, std::ios::binary | std::ios::out);
@@ -158,7 +161,6 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), place_(path_)
     throw;
   }
   out_.rdbuf(buffer_.get());
-  // Nobody reads the new content who could not read the old.
   if (keep_mode_)
     fs::permissions(scratch_.path(), mode_ | fs::perms::owner_write, fs::perm_options::replace, ec);
 }

@@ -38,9 +38,11 @@ class Scratch {
   // Makes a new file beside `place` and returns it open for reading and writing
   // (the caller closes it). The file is made in one step that fails on a name that
   // exists, a symbolic link included, so that nothing planted at the name is written
-  // through; a name taken is retried with another. UserError naming `name` (by
-  // default `place`) when no file can be made.
-  std::FILE* create(const std::filesystem::path& place, const std::string& name = {});
+  // through; a name taken is retried with another. POSIX: with the permission bits
+  // `mode` from the start. UserError naming `name` (by default `place`) when no file
+  // can be made.
+  std::FILE* create(const std::filesystem::path& place, const std::string& name = {},
+                    unsigned mode = 0666);
   // Removes the file (if any) and forgets the name.
   void remove() noexcept;
   // The file is no longer scratch (it has been renamed): forgets the name.

@@ -337,11 +337,11 @@ void check_memory(const Request& r, int arrays) {
   const auto count = static_cast<std::uint64_t>(r.plan.count);  // at most 2^53
   const std::uint64_t bytes_each = sizeof(double) * static_cast<std::uint64_t>(arrays);
   if (memory == 0 || count <= memory / bytes_each) return;
-  raise({"sfblock:option", "options 'stoptime' and 'stepsize' give " + std::to_string(count) +
-                               " major steps: " + (arrays > 1 ? "y1 and t" : "y1") +
-                               " would take " + std::to_string(count * bytes_each) +
-                               " bytes, more than this machine's memory (" +
-                               std::to_string(memory) + " bytes)"});
+  raise({"sfblock:option",
+         "the time settings ('time', 'stoptime', 'stepsize') give " + std::to_string(count) +
+             " major steps: " + (arrays > 1 ? "y1 and t" : "y1") + " would take " +
+             std::to_string(count * bytes_each) + " bytes, more than this machine's memory (" +
+             std::to_string(memory) + " bytes)"});
 }
 
 }  // namespace

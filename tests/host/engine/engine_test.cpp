@@ -475,6 +475,15 @@ TEST(OsTest, NewFilesAreMadeOnlyUnderFreeNames) {
       std::fclose(f);
     }
   }
+#ifndef _WIN32
+  // Made private from its first moment when asked to be.
+  int error = 0;
+  std::FILE* f = host::os::create_new_file(dir / "private", &error, 0600);
+  ASSERT_NE(f, nullptr) << error;
+  std::fclose(f);
+  EXPECT_EQ(fs::status(dir / "private").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+#endif
   EXPECT_EQ(read(dir / "new"), "new");
   EXPECT_EQ(read(dir / "target"), "kept");
   EXPECT_EQ(read(dir / "file"), "kept");

@@ -147,7 +147,7 @@ bad_calls = {{"Harnvale", 2, 1:401, 1:401}, "sfblock:usage", "usage: y1 = sfbloc
              {h2{:}, [1 2], "time", [0 1], "stepsize", [1 2]}, "sfblock:option", "option 'stepsize' must be a real double scalar; got a 1x2 double array";
              {h2{:}, [1 2], "time", [0 1], "stoptime", -0.5}, "sfblock:option", "option 'stoptime' must not be before the start time 0; got -0.5";
              {h2{:}, [1 2], "time", [0 1], "stoptime", 1e300}, "sfblock:option", "option 'stoptime' gives more than 2^53 steps of 0.01 from 0 to 1";
-             {h2{:}, [1 2], "time", [0 1], "stepsize", 1e-15}, "sfblock:option", "options 'stoptime' and 'stepsize' give 1000000000000001 major steps: y1 would take 8000000000000008 bytes, more than this machine's memory (";
+             {h2{:}, [1 2], "time", [0 1], "stepsize", 1e-15}, "sfblock:option", "the time settings ('time', 'stoptime', 'stepsize') give 1000000000000001 major steps: y1 would take 8000000000000008 bytes, more than this machine's memory (";
              {h2{:}, [1 2], "time", [0 1], "stoptime", 1e13}, "sfblock:option", "give 1000000000000001 major steps: y1 would take";
              {h2{:}, [1 2], "time", [0 1], "solver", "ode6"}, "sfblock:option", "option 'solver' must be discrete, ode1, ode2, ode3, ode4 or ode5; got 'ode6'";
              {h2{:}, [1 2], "time", [0 1], "stepsize", 0.25, "rate", "discrete", "sampletime", 0.375}, "sfblock:option", "option 'sampletime' must be a whole multiple of the step size 0.25; got 0.375";
